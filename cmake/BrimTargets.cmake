@@ -1,0 +1,20 @@
+include(GNUInstallDirs)
+
+# Adds sources to the library, keeping *_posix.cpp or *_win32.cpp files for the
+# platform being built and the unsuffixed ones everywhere.
+function(brim_library_sources)
+  foreach(file IN LISTS ARGN)
+    if(file MATCHES "_posix\\.cpp$" AND NOT BRIM_PLATFORM STREQUAL "posix")
+      continue()
+    endif()
+    if(file MATCHES "_win32\\.cpp$" AND NOT BRIM_PLATFORM STREQUAL "win32")
+      continue()
+    endif()
+    target_sources(brimcommon PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+  endforeach()
+endfunction()
+
+# Warnings are errors in the project's own code.
+function(brim_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wno-unknown-pragmas)
+endfunction()

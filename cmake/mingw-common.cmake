@@ -1,0 +1,12 @@
+set(CMAKE_C_COMPILER ${BRIM_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${BRIM_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${BRIM_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${BRIM_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Windows programs built here run under Wine through a wrapper that keeps
+# Wine's background server from holding ctest's output open.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

@@ -1,0 +1,248 @@
+// Code pages on POSIX. UTF-8 goes through the library's own converter. The
+// ANSI code page is chosen the way Windows chooses it, from the language of
+// the user's locale (never its charset), and converted with iconv.
+
+#include "foundation/platform.h"
+
+#include "foundation/error_codes.h"
+#include "foundation/errno_posix.h"
+#include "foundation/utf8.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brim::platform {
+namespace {
+
+// The language part ("ko" of "ko_KR.UTF-8@x"), the territory ("KR") and the
+// modifier ("x").
+struct Locale {
+    std::string language, territory, modifier;
+};
+
+Locale ParseLocale(std::string_view name) {
+    Locale l;
+    const std::size_t at = name.find('@');
+    if (at != std::string_view::npos) {
+        l.modifier = std::string(name.substr(at + 1));
+        name = name.substr(0, at);
+    }
+    const std::size_t dot = name.find('.');
+    if (dot != std::string_view::npos) name = name.substr(0, dot);
+    const std::size_t bar = name.find('_');
+    l.language = std::string(name.substr(0, bar));
+    if (bar != std::string_view::npos) l.territory = std::string(name.substr(bar + 1));
+    return l;
+}
+
+unsigned CodePageForLocale(const Locale& l) {
+    const std::string& lang = l.language;
+    auto is = [&](std::initializer_list<const char*> names) {
+        for (const char* n : names) {
+            if (lang == n) return true;
+        }
+        return false;
+    };
+    if (is({"ko"})) return 949;
+    if (is({"ja"})) return 932;
+    if (lang == "zh") return (l.territory == "TW" || l.territory == "HK" || l.territory == "MO") ? 950 : 936;
+    // Serbian and others written in both scripts follow the modifier.
+    if (is({"sr", "bs"})) return l.modifier == "latin" || lang == "bs" ? 1250 : 1251;
+    if (is({"uz", "az"})) return l.modifier == "cyrillic" ? 1251 : 1254;
+    if (is({"ru", "uk", "be", "bg", "mk", "kk", "ky", "tt", "mn", "ba", "tg", "cv", "os", "sah"})) return 1251;
+    if (is({"cs", "sk", "pl", "hu", "sl", "hr", "ro", "sq", "hsb", "dsb"})) return 1250;
+    if (is({"el"})) return 1253;
+    if (is({"tr"})) return 1254;
+    if (is({"he", "iw", "yi"})) return 1255;
+    if (is({"ar", "fa", "ur", "ps", "ug", "sd"})) return 1256;
+    if (is({"lt", "lv", "et", "ltg"})) return 1257;
+    if (is({"vi"})) return 1258;
+    if (is({"th"})) return 874;
+    return 1252;
+}
+
+unsigned ComputeAnsiCodePage() {
+    for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(var);
+        if (value != nullptr && *value != 0) return CodePageForLocale(ParseLocale(value));
+    }
+    return 1252;
+}
+
+std::string IconvName(unsigned codePage) {
+    switch (codePage) {
+    case 932: case 936: case 949: case 950: case 874:
+    case 1250: case 1251: case 1252: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
+        return "CP" + std::to_string(codePage);
+    case 20127: return "ASCII";
+    case 28591: return "ISO-8859-1";
+    case 51949: return "EUC-KR";
+    default: return {};
+    }
+}
+
+// What Windows puts in place of what a code page cannot decode or encode.
+wchar_t DefaultWideChar(unsigned codePage) { return codePage == 932 ? L'\x30FB' : L'?'; }
+
+unsigned Resolve(unsigned codePage) { return codePage == kCodePageAnsi ? AnsiCodePage() : codePage; }
+
+// One converter per direction and thread, kept for the code page it was made for.
+struct Converter {
+    unsigned codePage = 0;
+    iconv_t cd = reinterpret_cast<iconv_t>(-1);
+    ~Converter() {
+        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+    bool Ready(unsigned cp, const char* to, const char* from) {
+        if (cd != reinterpret_cast<iconv_t>(-1) && codePage == cp) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // back to the initial state
+            return true;
+        }
+        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+        cd = iconv_open(to, from);
+        codePage = cp;
+        return cd != reinterpret_cast<iconv_t>(-1);
+    }
+};
+
+thread_local Converter t_toWide;
+thread_local Converter t_fromWide;
+
+bool DecodeBytes(unsigned codePage, const char* src, std::size_t n, std::wstring& out) {
+    const std::string name = IconvName(codePage);
+    if (name.empty() || !t_toWide.Ready(codePage, "WCHAR_T", name.c_str())) return false;
+    out.clear();
+    char* in = const_cast<char*>(src);
+    std::size_t inLeft = n;
+    wchar_t chunk[256];
+    while (inLeft > 0) {
+        char* outPtr = reinterpret_cast<char*>(chunk);
+        std::size_t outLeft = sizeof chunk;
+        const std::size_t r = iconv(t_toWide.cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(chunk, static_cast<std::size_t>(reinterpret_cast<wchar_t*>(outPtr) - chunk));
+        if (r == static_cast<std::size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            // An invalid or cut-off sequence: substitute one character, skip one byte.
+            out.push_back(DefaultWideChar(codePage));
+            ++in;
+            --inLeft;
+            iconv(t_toWide.cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    return true;
+}
+
+bool EncodeWide(unsigned codePage, const wchar_t* src, std::size_t n, std::string& out) {
+    const std::string name = IconvName(codePage);
+    if (name.empty() || !t_fromWide.Ready(codePage, name.c_str(), "WCHAR_T")) return false;
+    out.clear();
+    char* in = reinterpret_cast<char*>(const_cast<wchar_t*>(src));
+    std::size_t inLeft = n * sizeof(wchar_t);
+    char chunk[1024];
+    while (inLeft > 0) {
+        char* outPtr = chunk;
+        std::size_t outLeft = sizeof chunk;
+        const std::size_t r = iconv(t_fromWide.cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(chunk, static_cast<std::size_t>(outPtr - chunk));
+        if (r == static_cast<std::size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            out.push_back('?');   // not representable: the default character
+            in += sizeof(wchar_t);
+            inLeft -= inLeft >= sizeof(wchar_t) ? sizeof(wchar_t) : inLeft;
+            iconv(t_fromWide.cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    return true;
+}
+
+template <typename Unit>
+std::size_t SourceLength(const Unit* src, int srcLength) {
+    if (srcLength >= 0) return static_cast<std::size_t>(srcLength);
+    std::size_t n = 0;
+    while (src[n] != 0) ++n;
+    return n + 1;   // the terminator is converted too
+}
+
+// The Windows contract for a result of need units: a capacity of 0 asks for
+// the size; a smaller capacity fails with 122.
+bool Fits(std::size_t need, int dstCapacity) {
+    return dstCapacity > 0 && need <= static_cast<std::size_t>(dstCapacity);
+}
+
+int SizeOrFailure(std::size_t need, int dstCapacity) {
+    if (need > static_cast<std::size_t>(INT_MAX)) {
+        SetLastError(err::kInvalidParameter);
+        return 0;
+    }
+    if (dstCapacity == 0) return static_cast<int>(need);
+    SetLastError(err::kInsufficientBuffer);
+    return 0;
+}
+
+template <typename Unit>
+int Deliver(const Unit* result, std::size_t n, Unit* dst, int dstCapacity) {
+    if (!Fits(n, dstCapacity)) return SizeOrFailure(n, dstCapacity);
+    std::memcpy(dst, result, n * sizeof(Unit));
+    return static_cast<int>(n);
+}
+
+bool BadArguments(const void* src, int srcLength, const void* dst, int dstCapacity) {
+    return src == nullptr || srcLength == 0 || srcLength < -1 || dstCapacity < 0 || (dstCapacity > 0 && dst == nullptr) ||
+           src == dst;
+}
+
+}  // namespace
+
+unsigned AnsiCodePage() {
+    static const unsigned codePage = ComputeAnsiCodePage();
+    return codePage;
+}
+
+int MultiByteToWide(unsigned codePage, const char* src, int srcLength, wchar_t* dst, int dstCapacity) {
+    if (BadArguments(src, srcLength, dst, dstCapacity)) {
+        SetLastError(err::kInvalidParameter);
+        return 0;
+    }
+    const std::size_t n = SourceLength(src, srcLength);
+    const unsigned cp = Resolve(codePage);
+    if (cp == kCodePageUtf8) {
+        const std::size_t need = detail::Utf8ToWideCount(src, n);
+        if (!Fits(need, dstCapacity)) return SizeOrFailure(need, dstCapacity);
+        return static_cast<int>(detail::Utf8ToWideConvert(src, n, dst));
+    }
+    std::wstring result;
+    if (!DecodeBytes(cp, src, n, result)) {
+        SetLastError(err::kInvalidParameter);
+        return 0;
+    }
+    return Deliver(result.data(), result.size(), dst, dstCapacity);
+}
+
+int WideToMultiByte(unsigned codePage, const wchar_t* src, int srcLength, char* dst, int dstCapacity) {
+    if (BadArguments(src, srcLength, dst, dstCapacity)) {
+        SetLastError(err::kInvalidParameter);
+        return 0;
+    }
+    const std::size_t n = SourceLength(src, srcLength);
+    const unsigned cp = Resolve(codePage);
+    if (cp == kCodePageUtf8) {
+        const std::size_t need = detail::WideToUtf8Count(src, n);
+        if (!Fits(need, dstCapacity)) return SizeOrFailure(need, dstCapacity);
+        return static_cast<int>(detail::WideToUtf8Convert(src, n, dst));
+    }
+    std::string result;
+    if (!EncodeWide(cp, src, n, result)) {
+        SetLastError(err::kInvalidParameter);
+        return 0;
+    }
+    return Deliver(result.data(), result.size(), dst, dstCapacity);
+}
+
+}  // namespace brim::platform

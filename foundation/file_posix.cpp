@@ -1,0 +1,256 @@
+// Files on POSIX with the sharing rules of Windows.
+//
+// Windows refuses an open whose access another opener does not share, or
+// whose sharing does not allow another opener's access. Here every open
+// publishes its access and its denials as shared OFD locks on four bytes far
+// past any real data (advisory locks do not hinder reads or writes), and then
+// tests for conflicting locks of other openers. Taking before testing means
+// two conflicting openers can never both succeed; in a tight race both may
+// fail, where Windows would let one win. On a file system without locks the
+// open proceeds without sharing checks.
+
+#include "foundation/platform.h"
+
+#include "foundation/errno_posix.h"
+#include "foundation/error_codes.h"
+#include "foundation/text_codec.h"
+
+#include <brim/framework.h>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cwchar>
+#include <string>
+
+namespace brim::platform {
+namespace {
+
+struct PosixFile {
+    int fd;
+    bool canRead;
+    bool canWrite;
+};
+
+PosixFile* FromHandle(HANDLE file) {
+    if (file == nullptr || file == INVALID_HANDLE_VALUE) return nullptr;
+    return static_cast<PosixFile*>(file);
+}
+
+std::string NativePath(const wchar_t* name) { return detail::WideToUtf8(name, std::wcslen(name)); }
+
+// The lock bytes: access taken (read, write) and access denied to others.
+constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
+enum LockByte { kAccessRead = 0, kAccessWrite = 1, kDenyRead = 2, kDenyWrite = 3 };
+
+#if defined(F_OFD_SETLK)
+bool HoldByte(int fd, LockByte byte) {
+    struct flock fl = {};
+    fl.l_type = F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kLockBase + byte;
+    fl.l_len = 1;
+    return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// True when another opener holds the byte.
+bool OthersHold(int fd, LockByte byte) {
+    struct flock fl = {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kLockBase + byte;
+    fl.l_len = 1;
+    if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
+    return fl.l_type != F_UNLCK;
+}
+
+// Publishes this open's access and denials; false on a sharing conflict.
+bool ClaimSharing(int fd, bool read, bool write, bool denyRead, bool denyWrite) {
+    struct Claim { bool wanted; LockByte byte; };
+    const Claim claims[] = {{read, kAccessRead}, {write, kAccessWrite}, {denyRead, kDenyRead}, {denyWrite, kDenyWrite}};
+    for (const Claim& c : claims) {
+        if (c.wanted && !HoldByte(fd, c.byte)) {
+            // No lock support (or no read access for the lock): no checks.
+            return errno != EAGAIN && errno != EACCES ? true : false;
+        }
+    }
+    const bool conflict = (read && OthersHold(fd, kDenyRead)) || (write && OthersHold(fd, kDenyWrite)) ||
+                          (denyRead && OthersHold(fd, kAccessRead)) || (denyWrite && OthersHold(fd, kAccessWrite));
+    return !conflict;
+}
+#else
+bool ClaimSharing(int, bool, bool, bool, bool) { return true; }   // no OFD locks: no sharing checks
+#endif
+
+// ENOENT means "file not found" when the folder exists, else "path not found".
+DWORD MissingCode(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return err::kFileNotFound;
+    struct stat st;
+    const std::string parent = path.substr(0, slash);
+    return (stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ? err::kFileNotFound : err::kPathNotFound;
+}
+
+}  // namespace
+
+HANDLE FileOpen(const wchar_t* name, UINT openFlags) {
+    const UINT access = openFlags & 0x3;
+    if (name == nullptr || access == 0x3) {
+        SetLastError(err::kInvalidParameter);
+        return INVALID_HANDLE_VALUE;
+    }
+    const bool read = access == CFile::modeRead || access == CFile::modeReadWrite;
+    const bool write = access == CFile::modeWrite || access == CFile::modeReadWrite;
+    bool denyRead = false, denyWrite = false;
+    switch (openFlags & 0x70) {
+    case CFile::shareDenyWrite: denyWrite = true; break;
+    case CFile::shareDenyRead: denyRead = true; break;
+    case CFile::shareDenyNone: break;
+    default: denyRead = denyWrite = true; break;   // exclusive, also without a share flag
+    }
+
+    const std::string path = NativePath(name);
+    int flags = O_CLOEXEC | O_NOCTTY;
+    if (openFlags & CFile::modeCreate) flags |= O_CREAT;
+    // A write-only open still reads for its lock; Read() refuses it all the same.
+    int fd = open(path.c_str(), flags | (write ? O_RDWR : O_RDONLY), 0666);
+    if (fd < 0 && write && errno == EACCES && access == CFile::modeWrite) fd = open(path.c_str(), flags | O_WRONLY, 0666);
+    if (fd < 0) {
+        const int e = errno;
+        SetLastError(e == ENOENT ? MissingCode(path) : ErrnoToWin32(e));
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(fd);
+        SetLastError(err::kAccessDenied);   // a folder is not a file
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!ClaimSharing(fd, read, write, denyRead, denyWrite)) {
+        close(fd);
+        SetLastError(err::kSharingViolation);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Truncate only once the open is allowed: a refused open changes nothing.
+    if ((openFlags & CFile::modeCreate) && !(openFlags & CFile::modeNoTruncate) && ftruncate(fd, 0) != 0) {
+        const int e = errno;
+        close(fd);
+        SetLastErrorFromErrno(e);
+        return INVALID_HANDLE_VALUE;
+    }
+    return new PosixFile{fd, read, write};
+}
+
+bool FileRead(HANDLE file, void* buffer, UINT count, UINT* done) {
+    *done = 0;
+    PosixFile* f = FromHandle(file);
+    if (f == nullptr) { SetLastError(err::kInvalidHandle); return false; }
+    if (!f->canRead) { SetLastError(err::kAccessDenied); return false; }
+    auto* p = static_cast<char*>(buffer);
+    while (*done < count) {
+        const ssize_t n = read(f->fd, p + *done, count - *done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetLastErrorFromErrno(errno);
+            return false;
+        }
+        if (n == 0) break;   // end of file
+        *done += static_cast<UINT>(n);
+    }
+    return true;
+}
+
+bool FileWrite(HANDLE file, const void* buffer, UINT count) {
+    PosixFile* f = FromHandle(file);
+    if (f == nullptr) { SetLastError(err::kInvalidHandle); return false; }
+    if (!f->canWrite) { SetLastError(err::kAccessDenied); return false; }
+    const auto* p = static_cast<const char*>(buffer);
+    UINT written = 0;
+    while (written < count) {
+        const ssize_t n = write(f->fd, p + written, count - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetLastErrorFromErrno(errno);
+            return false;
+        }
+        written += static_cast<UINT>(n);
+    }
+    return true;
+}
+
+bool FileSeek(HANDLE file, LONGLONG offset, UINT from, ULONGLONG* position) {
+    PosixFile* f = FromHandle(file);
+    if (f == nullptr) { SetLastError(err::kInvalidHandle); return false; }
+    const int whence = from == CFile::begin ? SEEK_SET : from == CFile::current ? SEEK_CUR : from == CFile::end ? SEEK_END : -1;
+    if (whence < 0) { SetLastError(err::kInvalidParameter); return false; }
+    const off_t r = lseek(f->fd, static_cast<off_t>(offset), whence);
+    if (r < 0) {
+        SetLastError(errno == EINVAL ? err::kNegativeSeek : ErrnoToWin32(errno));
+        return false;
+    }
+    *position = static_cast<ULONGLONG>(r);
+    return true;
+}
+
+bool FileLength(HANDLE file, ULONGLONG* length) {
+    PosixFile* f = FromHandle(file);
+    if (f == nullptr) { SetLastError(err::kInvalidHandle); return false; }
+    struct stat st;
+    if (fstat(f->fd, &st) != 0) { SetLastErrorFromErrno(errno); return false; }
+    *length = static_cast<ULONGLONG>(st.st_size);
+    return true;
+}
+
+bool FileSetLength(HANDLE file, ULONGLONG length) {
+    PosixFile* f = FromHandle(file);
+    if (f == nullptr) { SetLastError(err::kInvalidHandle); return false; }
+    if (length > static_cast<ULONGLONG>(LLONG_MAX)) { SetLastError(err::kInvalidParameter); return false; }
+    if (ftruncate(f->fd, static_cast<off_t>(length)) != 0) { SetLastErrorFromErrno(errno); return false; }
+    return true;
+}
+
+bool FileFlush(HANDLE file) {
+    PosixFile* f = FromHandle(file);
+    if (f == nullptr) { SetLastError(err::kInvalidHandle); return false; }
+    if (fsync(f->fd) != 0 && errno != EINVAL) { SetLastErrorFromErrno(errno); return false; }
+    return true;
+}
+
+bool FileClose(HANDLE file) {
+    PosixFile* f = FromHandle(file);
+    if (f == nullptr) { SetLastError(err::kInvalidHandle); return false; }
+    const int r = close(f->fd);   // the sharing locks go with the descriptor
+    const int e = errno;
+    delete f;
+    if (r != 0 && e != EINTR) { SetLastErrorFromErrno(e); return false; }
+    return true;
+}
+
+bool FileRemove(const wchar_t* name) {
+    if (name == nullptr) { SetLastError(err::kInvalidParameter); return false; }
+    const std::string path = NativePath(name);
+    if (unlink(path.c_str()) != 0) {
+        const int e = errno;
+        SetLastError(e == ENOENT ? MissingCode(path) : ErrnoToWin32(e));
+        return false;
+    }
+    return true;
+}
+
+bool FileRename(const wchar_t* oldName, const wchar_t* newName) {
+    if (oldName == nullptr || newName == nullptr) { SetLastError(err::kInvalidParameter); return false; }
+    const std::string from = NativePath(oldName), to = NativePath(newName);
+    // Windows never replaces an existing target.
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        const int e = errno;
+        SetLastError(e == EEXIST ? err::kAlreadyExists : e == ENOENT ? MissingCode(from) : ErrnoToWin32(e));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace brim::platform

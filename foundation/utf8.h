@@ -1,0 +1,20 @@
+// The library's UTF-8 converter. Substitution rules as the Windows converter
+// applies them: every maximal ill-formed subsequence of UTF-8 (overlong forms,
+// encoded surrogates, values past U+10FFFF, stray or missing continuation
+// bytes) becomes one U+FFFD; a lone surrogate or an out-of-range value in wide
+// text becomes U+FFFD. Wide text is UTF-16 where wchar_t has 16 bits, UTF-32
+// otherwise.
+#pragma once
+
+#include <cstddef>
+
+namespace brim::detail {
+
+// Units needed for / written by the conversion of n input units. The convert
+// functions write exactly what the count functions report.
+std::size_t Utf8ToWideCount(const char* src, std::size_t n);
+std::size_t Utf8ToWideConvert(const char* src, std::size_t n, wchar_t* dst);
+std::size_t WideToUtf8Count(const wchar_t* src, std::size_t n);
+std::size_t WideToUtf8Convert(const wchar_t* src, std::size_t n, char* dst);
+
+}  // namespace brim::detail

@@ -1,0 +1,189 @@
+// CFile: flags, sharing between openers (in this process and in another),
+// and the framework's cause numbers.
+#include <brim/brim.h>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using brimtest::ReadBytes;
+using brimtest::TempDir;
+using brimtest::WriteBytes;
+
+constexpr UINT kReadShared = CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary;   // 0x8040
+constexpr UINT kReadWriteExclusive = CFile::modeReadWrite;                                 // 0x0002
+constexpr UINT kAppendShared = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite | CFile::shareDenyNone;   // 0x3042
+
+std::string Hex(UINT flags) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%x", flags);
+    return buf;
+}
+
+
+TEST(CFile, MissingFilesAndFoldersGiveTheirCauses) {
+    TempDir dir;
+    CFile file;
+    CFileException error;
+    EXPECT_FALSE(file.Open(dir.File(L"missing.txt"), kReadShared, &error));
+    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+    EXPECT_EQ(error.m_lOsError, 2);
+    EXPECT_FALSE(file.Open(dir.File(L"no-folder/missing.txt"), kReadShared, &error));
+    EXPECT_EQ(error.m_cause, CFileException::badPath);
+    EXPECT_EQ(error.m_lOsError, 3);
+    EXPECT_FALSE(file.Open(L"", kReadShared, &error));
+    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+    EXPECT_FALSE(file.Open(nullptr, kReadShared));   // no exception object: just false
+    EXPECT_FALSE(file.Open(CStringW(dir.Path().wstring().c_str()), kReadShared, &error));
+    EXPECT_EQ(error.m_cause, CFileException::accessDenied);   // a folder is not a file
+}
+
+TEST(CFile, CreateTruncatesUnlessToldNotTo) {
+    TempDir dir;
+    WriteBytes(dir.Path() / "f.bin", "old content");
+    {
+        CFile keep(dir.File(L"f.bin"), kAppendShared);
+        EXPECT_EQ(keep.GetLength(), 11u);
+    }
+    {
+        CFile trunc(dir.File(L"f.bin"), CFile::modeCreate | CFile::modeWrite);
+        EXPECT_EQ(trunc.GetLength(), 0u);
+    }
+    EXPECT_EQ(ReadBytes(dir.Path() / "f.bin"), "");
+}
+
+TEST(CFile, AppendAtEndAndReadBack) {
+    TempDir dir;
+    const CStringW name = dir.File(L"log.txt");
+    for (const char* piece : {"one,", "two,", "three"}) {
+        CFile file;
+        ASSERT_TRUE(file.Open(name, kAppendShared));
+        file.SeekToEnd();
+        file.Write(piece, static_cast<UINT>(std::strlen(piece)));
+    }
+    CFile file(name, kReadShared);
+    char buffer[64] = {};
+    EXPECT_EQ(file.Read(buffer, sizeof buffer), 13u);   // a short read at the end is not a failure
+    EXPECT_STREQ(buffer, "one,two,three");
+    EXPECT_EQ(file.Seek(-5, CFile::end), 8u);
+    EXPECT_EQ(file.Read(buffer, 2), 2u);
+    EXPECT_EQ(file.GetPosition(), 10u);
+    file.SeekToBegin();
+    EXPECT_EQ(file.GetPosition(), 0u);
+}
+
+TEST(CFile, FailuresThrowFileExceptions) {
+    TempDir dir;
+    WriteBytes(dir.Path() / "ro.txt", "data");
+    CFile reader(dir.File(L"ro.txt"), kReadShared);
+    try {
+        reader.Write("x", 1);
+        ADD_FAILURE() << "writing a read-only handle must fail";
+    } catch (CFileException* e) {
+        EXPECT_EQ(e->m_cause, CFileException::accessDenied);
+        e->Delete();
+    }
+    try {
+        reader.Seek(-10, CFile::begin);
+        ADD_FAILURE() << "seeking before the start must fail";
+    } catch (CFileException* e) {
+        EXPECT_EQ(e->m_cause, CFileException::badSeek);
+        e->Delete();
+    }
+    try {
+        CFile missing(dir.File(L"none.txt"), kReadShared);
+        ADD_FAILURE() << "the constructor must throw";
+    } catch (CFileException* e) {
+        EXPECT_EQ(e->m_cause, CFileException::fileNotFound);
+        EXPECT_EQ(e->m_strFileName, dir.File(L"none.txt"));
+        e->Delete();
+    }
+}
+
+TEST(CFile, ExclusiveOpenMeetsAnotherOpenerInThisProcess) {
+    TempDir dir;
+    const CStringW name = dir.File(L"x.txt");
+    WriteBytes(dir.Path() / "x.txt", "abc");
+    CFileException error;
+    {
+        CFile first(name, kReadWriteExclusive);
+        CFile second;
+        EXPECT_FALSE(second.Open(name, kReadShared, &error));
+        EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
+        EXPECT_EQ(error.m_lOsError, 32);
+        // A refused create must not truncate the held file.
+        EXPECT_FALSE(second.Open(name, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone, &error));
+    }
+    EXPECT_EQ(ReadBytes(dir.Path() / "x.txt"), "abc");
+    {
+        CFile shared(name, kReadShared);
+        CFile exclusive;
+        EXPECT_FALSE(exclusive.Open(name, kReadWriteExclusive, &error));   // a reader is there
+        CFile anotherReader;
+        EXPECT_TRUE(anotherReader.Open(name, kAppendShared));               // sharing readers and writers
+    }
+    CFile afterClose;
+    EXPECT_TRUE(afterClose.Open(name, kReadWriteExclusive));   // the destructors closed every handle
+}
+
+TEST(CFile, DenyWriteLetsReadersIn) {
+    TempDir dir;
+    const CStringW name = dir.File(L"d.txt");
+    WriteBytes(dir.Path() / "d.txt", "abc");
+    CFile holder(name, CFile::modeRead | CFile::shareDenyWrite);
+    CFile reader, writer;
+    EXPECT_TRUE(reader.Open(name, CFile::modeRead | CFile::shareDenyWrite));
+    EXPECT_FALSE(writer.Open(name, CFile::modeWrite | CFile::shareDenyNone));
+}
+
+TEST(CFile, ExclusiveOpenMeetsAnotherProcess) {
+    TempDir dir;
+    const CStringW name = dir.File(L"p.txt");
+    WriteBytes(dir.Path() / "p.txt", "abc");
+    const std::string path = (dir.Path() / "p.txt").string();
+    auto child = brimtest::ChildProcess::Start({"open-file", path, Hex(kReadWriteExclusive)});
+    ASSERT_EQ(child->ReadLine(), "open");
+    CFile mine;
+    CFileException error;
+    EXPECT_FALSE(mine.Open(name, kReadShared, &error));
+    EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
+    child->WriteLine("close");
+    EXPECT_EQ(child->Wait(), 0);
+    EXPECT_TRUE(mine.Open(name, kReadWriteExclusive));
+    // And the other way round: this process holds it, the child is refused.
+    auto second = brimtest::ChildProcess::Start({"open-file", path, Hex(kReadShared)});
+    EXPECT_EQ(second->ReadLine(), "fail 11");
+    EXPECT_EQ(second->Wait(), 0);
+}
+
+TEST(CFile, RemoveAndRename) {
+    TempDir dir;
+    WriteBytes(dir.Path() / "a.txt", "a");
+    WriteBytes(dir.Path() / "b.txt", "b");
+    try {
+        CFile::Rename(dir.File(L"a.txt"), dir.File(L"b.txt"));
+        ADD_FAILURE() << "renaming onto an existing file must fail";
+    } catch (CFileException* e) {
+        EXPECT_EQ(e->m_lOsError, 183);
+        e->Delete();
+    }
+    EXPECT_EQ(ReadBytes(dir.Path() / "b.txt"), "b");
+    CFile::Rename(dir.File(L"a.txt"), dir.File(L"c.txt"));
+    CFile::Remove(dir.File(L"c.txt"));
+    try {
+        CFile::Remove(dir.File(L"c.txt"));
+        ADD_FAILURE() << "removing a missing file must fail";
+    } catch (CFileException* e) {
+        EXPECT_EQ(e->m_cause, CFileException::fileNotFound);
+        e->Delete();
+    }
+}
+
+}  // namespace

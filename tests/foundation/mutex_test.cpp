@@ -1,0 +1,137 @@
+// CMutex: recursion on one thread, exclusion between threads and processes,
+// and a holder that dies handing the mutex on.
+#include <brim/brim.h>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }   // names are ASCII
+
+// Lock(0) from another thread: can someone else take it right now?
+bool FreeForOtherThreads(const std::wstring& name) {
+    bool taken = false;
+    std::thread([&] {
+        CMutex other(FALSE, name.c_str());
+        taken = other.Lock(0) != FALSE;
+        if (taken) other.Unlock();
+    }).join();
+    return taken;
+}
+
+TEST(CMutex, RecursiveForItsOwner) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestRecursive");
+    CMutex mutex(FALSE, name.c_str());
+    ASSERT_TRUE(mutex.Lock());
+    ASSERT_TRUE(mutex.Lock());
+    EXPECT_FALSE(FreeForOtherThreads(name));
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_FALSE(FreeForOtherThreads(name));   // one level is still held
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_TRUE(FreeForOtherThreads(name));
+}
+
+TEST(CMutex, TwoObjectsOfOneNameAreOneMutex) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestSameName");
+    CMutex a(FALSE, name.c_str());
+    CMutex b(FALSE, name.c_str());
+    ASSERT_TRUE(a.Lock());
+    EXPECT_TRUE(b.Lock(0));   // same thread, same mutex: recursion
+    EXPECT_TRUE(b.Unlock());
+    EXPECT_TRUE(a.Unlock());
+}
+
+TEST(CMutex, UnlockWithoutOwningFails) {
+    CMutex mutex(FALSE, brimtest::UniqueName(L"BrimTestNotOwner").c_str());
+    SetLastError(0);
+    EXPECT_FALSE(mutex.Unlock());
+    EXPECT_EQ(GetLastError(), 288u);
+}
+
+TEST(CMutex, ThreadsWaitTheirTurn) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestThreads");
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    long long counter = 0;   // guarded by the mutex only
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            CMutex mutex(FALSE, name.c_str());
+            for (int i = 0; i < 300; ++i) {
+                ASSERT_TRUE(mutex.Lock());
+                if (inside.fetch_add(1) != 0) overlaps.fetch_add(1);
+                ++counter;
+                inside.fetch_sub(1);
+                mutex.Unlock();
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(counter, 1200);
+}
+
+TEST(CMutex, AThreadEndingWhileHoldingItAbandonsIt) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestAbandon");
+    std::thread([&] {
+        CMutex mutex(FALSE, name.c_str());
+        ASSERT_TRUE(mutex.Lock());
+        // ends without Unlock
+    }).join();
+    CMutex mutex(FALSE, name.c_str());
+    EXPECT_TRUE(mutex.Lock(5000));
+    mutex.Unlock();
+}
+
+TEST(CMutex, AnotherProcessWaitsWhileItIsHeld) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestProcess");
+    CMutex mutex(FALSE, name.c_str());
+    ASSERT_TRUE(mutex.Lock());
+
+    auto busy = brimtest::ChildProcess::Start({"try-mutex", Narrow(name)});
+    EXPECT_EQ(busy->ReadLine(), "busy");
+    EXPECT_EQ(busy->Wait(), 0);
+
+    auto waiter = brimtest::ChildProcess::Start({"wait-mutex", Narrow(name)});
+    ASSERT_EQ(waiter->ReadLine(), "waiting");
+    // The child cannot get further until this process lets go.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    mutex.Unlock();
+    EXPECT_EQ(waiter->ReadLine(), "acquired");
+    EXPECT_EQ(waiter->Wait(), 0);
+}
+
+TEST(CMutex, AKilledHolderHandsItToTheWaiter) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestKilled");
+    auto holder = brimtest::ChildProcess::Start({"hold-mutex", Narrow(name)});
+    ASSERT_EQ(holder->ReadLine(), "locked");
+    CMutex mutex(FALSE, name.c_str());
+    EXPECT_FALSE(mutex.Lock(0));
+    holder->Kill();
+    holder->Wait();
+    EXPECT_TRUE(mutex.Lock());   // no time-out: the dead holder's lock is gone
+    EXPECT_TRUE(mutex.Unlock());
+}
+
+TEST(CMutex, UnnamedMutexesArePrivate) {
+    CMutex a;
+    CMutex b;
+    ASSERT_TRUE(a.Lock());
+    bool otherTook = false;
+    std::thread([&] {
+        otherTook = b.Lock(0) != FALSE;
+        if (otherTook) b.Unlock();
+    }).join();
+    EXPECT_TRUE(otherTook);
+    a.Unlock();
+}
+
+}  // namespace

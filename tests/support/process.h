@@ -1,0 +1,28 @@
+// Real child processes for multi-process tests: the test child program
+// (brim_test_child, next to the test executable) with pipes on its standard
+// input and output.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brimtest {
+
+class ChildProcess {
+public:
+    virtual ~ChildProcess() = default;
+
+    // Starts brim_test_child with these arguments (UTF-8).
+    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args);
+
+    // One line of the child's output without its line break; "" at the end.
+    virtual std::string ReadLine() = 0;
+    virtual void WriteLine(const std::string& line) = 0;
+    // Ends the child at once (SIGKILL, TerminateProcess).
+    virtual void Kill() = 0;
+    // Waits for the child to end and returns its exit code (-1 if killed).
+    virtual int Wait() = 0;
+};
+
+}  // namespace brimtest
