@@ -11,6 +11,8 @@ function(brim_library_sources)
       continue()
     endif()
     target_sources(brimcommon PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+    # Fuzz targets compile the library's sources into themselves.
+    set_property(GLOBAL APPEND PROPERTY BRIM_LIBRARY_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${file})
   endforeach()
 endfunction()
 

@@ -52,7 +52,8 @@ StringData* Allocate(int capacity) {
 }
 
 void Release(StringData* data) {
-    if (data->refs.load(std::memory_order_relaxed) < 0) return;
+    // The empty block is recognised by its address, so the compiler can see it is never freed.
+    if (data == &g_empty.header) return;
     if (data->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         data->~StringData();
         std::free(data);
@@ -60,7 +61,7 @@ void Release(StringData* data) {
 }
 
 StringData* AddRef(StringData* data) {
-    if (data->refs.load(std::memory_order_relaxed) >= 0) data->refs.fetch_add(1, std::memory_order_relaxed);
+    if (data != &g_empty.header) data->refs.fetch_add(1, std::memory_order_relaxed);
     return data;
 }
 

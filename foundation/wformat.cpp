@@ -4,6 +4,7 @@
 
 #include <brim/framework.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -367,31 +368,25 @@ private:
     CStringW& m_out;
 };
 
-class BoundedSink final : public WideSink {
-public:
-    BoundedSink(wchar_t* buffer, std::size_t capacity) : m_buffer(buffer), m_room(capacity - 1) {}
-    void Append(const wchar_t* text, std::size_t n) override {
-        if (n > m_room - m_used) n = m_room - m_used;
-        std::memcpy(m_buffer + m_used, text, n * sizeof(wchar_t));
-        m_used += n;
-    }
-    void Fill(wchar_t ch, std::size_t n) override {
-        if (n > m_room - m_used) n = m_room - m_used;
-        for (std::size_t k = 0; k < n; ++k) m_buffer[m_used++] = ch;
-    }
-    bool Full() const override { return m_used == m_room; }
-    std::size_t Finish() {
-        m_buffer[m_used] = 0;
-        return m_used;
-    }
-
-private:
-    wchar_t* m_buffer;
-    std::size_t m_room;
-    std::size_t m_used = 0;
-};
-
 }  // namespace
+
+BoundedSink::BoundedSink(wchar_t* buffer, std::size_t capacity) : m_buffer(buffer), m_room(capacity - 1) {}
+
+void BoundedSink::Append(const wchar_t* text, std::size_t n) {
+    n = std::min(n, m_room - m_used);
+    std::memcpy(m_buffer + m_used, text, n * sizeof(wchar_t));
+    m_used += n;
+}
+
+void BoundedSink::Fill(wchar_t ch, std::size_t n) {
+    n = std::min(n, m_room - m_used);
+    for (std::size_t k = 0; k < n; ++k) m_buffer[m_used++] = ch;
+}
+
+std::size_t BoundedSink::Finish() {
+    m_buffer[m_used] = 0;
+    return m_used;
+}
 
 void FormatTo(WideSink& sink, const wchar_t* format, FormatArgs& args) {
     if (format == nullptr) return;

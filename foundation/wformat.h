@@ -47,6 +47,22 @@ public:
     virtual bool Full() const { return false; }
 };
 
+// A caller's buffer of capacity units (capacity > 0): keeps at most
+// capacity-1 characters; Finish() writes the terminator.
+class BoundedSink final : public WideSink {
+public:
+    BoundedSink(wchar_t* buffer, std::size_t capacity);
+    void Append(const wchar_t* text, std::size_t n) override;
+    void Fill(wchar_t ch, std::size_t n) override;
+    bool Full() const override { return m_used == m_room; }
+    std::size_t Finish();
+
+private:
+    wchar_t* m_buffer;
+    std::size_t m_room;
+    std::size_t m_used = 0;
+};
+
 void FormatTo(WideSink& sink, const wchar_t* format, FormatArgs& args);
 
 // Appends the expansion to out.

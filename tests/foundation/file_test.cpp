@@ -5,6 +5,8 @@
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
+#include "tests/support/printers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,6 +1,8 @@
 // The Windows wide printf rules, the same on every platform.
 #include <brim/brim.h>
 
+#include "tests/support/printers.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -1,5 +1,7 @@
 #include <brim/brim.h>
 
+#include "tests/support/printers.h"
+
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,8 @@
 // CStringW as a host of the framework expects it to behave.
 #include <brim/brim.h>
 
+#include "tests/support/printers.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
