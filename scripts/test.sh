@@ -1,0 +1,55 @@
+#!/bin/sh
+# Builds everything and runs every test. Any failure fails the run.
+#
+#   native   AddressSanitizer + UndefinedBehaviorSanitizer, all suites,
+#            the install test and the export check
+#   tsan     ThreadSanitizer, the concurrency suites
+#   mingw64  Windows x86_64, all suites under Wine in a fresh prefix
+#   mingw32  Windows i686, compiled and linked (no 32-bit Wine in Debian's
+#            packages for this release, so its tests cannot run here)
+#   fuzz     every libFuzzer target for a short while
+set -eu
+cd "$(dirname "$0")/.."
+FUZZ_SECONDS="${FUZZ_SECONDS:-30}"
+
+step() { printf '\n==== %s ====\n' "$*"; }
+
+step "dependencies"
+./scripts/install-deps.sh
+
+step "native (ASan + UBSan)"
+cmake --preset native
+cmake --build --preset native
+ctest --preset native
+
+step "ThreadSanitizer (concurrency suites)"
+cmake --preset tsan
+cmake --build --preset tsan
+ctest --preset tsan
+
+step "Windows x86_64 under Wine"
+cmake --preset mingw64
+cmake --build --preset mingw64
+scratch="$(mktemp -d)"
+trap 'WINEPREFIX="$scratch/wine" wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
+WINEPREFIX="$scratch/wine" ctest --preset mingw64
+
+step "Windows i686 (compile and link)"
+cmake --preset mingw32
+cmake --build --preset mingw32
+
+step "fuzz targets (${FUZZ_SECONDS} s each)"
+cmake --preset fuzz
+cmake --build --preset fuzz
+for fuzzer in build/fuzz/bin/*_fuzz; do
+  corpus="$scratch/corpus-$(basename "$fuzzer")"
+  mkdir -p "$corpus"
+  if ! "$fuzzer" -max_total_time="$FUZZ_SECONDS" -max_len=1024 "$corpus" >"$corpus.log" 2>&1; then
+    tail -n 40 "$corpus.log"
+    echo "fuzz target $(basename "$fuzzer") failed" >&2
+    exit 1
+  fi
+  tail -n 1 "$corpus.log"
+done
+
+step "all tests passed"
