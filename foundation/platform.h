@@ -67,3 +67,8 @@ void LoadInternetLayer();
 bool LoadStringResource(UINT id, std::wstring& text);
 
 }  // namespace brim::platform
+
+namespace brim::platform {
+// The default message box of the platform (no host handler installed).
+int ShowMessageBox(const wchar_t* text, UINT type);
+}  // namespace brim::platform

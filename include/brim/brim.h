@@ -4,3 +4,9 @@
 #include <brim/config.h>
 #include <brim/framework.h>
 #include <brim/foundation.h>
+#include <brim/text.h>
+#include <brim/net.h>
+#include <brim/fs.h>
+#include <brim/tree.h>
+#include <brim/env.h>
+#include <brim/sysinfo.h>

@@ -53,6 +53,20 @@ typedef wchar_t OLECHAR;
 #  define FALSE 0
 #  define INFINITE 0xFFFFFFFFu
 #  define MAX_PATH 260
+
+// Message box types and answers, with their Windows values.
+#  define MB_OK 0x00000000u
+#  define MB_OKCANCEL 0x00000001u
+#  define MB_YESNOCANCEL 0x00000003u
+#  define MB_YESNO 0x00000004u
+#  define MB_ICONERROR 0x00000010u
+#  define MB_ICONQUESTION 0x00000020u
+#  define MB_ICONWARNING 0x00000030u
+#  define MB_ICONINFORMATION 0x00000040u
+#  define IDOK 1
+#  define IDCANCEL 2
+#  define IDYES 6
+#  define IDNO 7
 #  define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
 // Opaque handle types, distinct as on Windows.

@@ -26,10 +26,6 @@ public:
     CStringW m_strMessage;
 };
 
-class BRIM_API CBrimUtil {
-public:
-    // The system's text for a Windows error code, exactly as its message
-    // table holds it (trailing CR LF included); "" for 0; and
-    // "ERRORNUMBER ( <code as signed 32-bit> )\n" when no table has it.
-    static CStringW MessageError(const unsigned long& errorCode);
-};
+#include <brim/util.h>
+#include <brim/log.h>
+#include <brim/host_tools.h>

@@ -366,3 +366,19 @@ private:
     struct Impl;
     Impl* m_pImpl;
 };
+
+// ---------------------------------------------------------------------------
+// Message boxes. AfxMessageBox shows text with the buttons and icon of type
+// (MB_...) and returns the button chosen (ID...). A host may install its own
+// handler (tests do); null restores the default: on Windows MessageBoxW, on
+// POSIX a dialog through zenity or kdialog when a display is present, and
+// otherwise the answer of a dismissed box (IDOK, or IDCANCEL/IDNO where the
+// box offers them) without showing anything. Returns the previous handler.
+typedef int (*BrimMessageBoxHandler)(const wchar_t* text, UINT type);
+BRIM_API BrimMessageBoxHandler BrimSetMessageBoxHandler(BrimMessageBoxHandler handler);
+BRIM_API int AfxMessageBox(const wchar_t* text, UINT type = MB_OK, UINT helpId = 0);
+
+// The framework classes of the other subsystems.
+#include <brim/framework_find.h>
+#include <brim/framework_app.h>
+#include <brim/framework_inet.h>

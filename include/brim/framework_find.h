@@ -1,0 +1,2 @@
+#pragma once
+// File finding (CFileFind): filled as the file-system subsystem lands.

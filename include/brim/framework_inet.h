@@ -1,0 +1,2 @@
+#pragma once
+// The internet classes (CInternetSession, ...): filled as the network subsystem lands.

@@ -1,0 +1,3 @@
+#pragma once
+// The daily log (CBrimLog, _brimLog): filled as the log lands.
+#include <brim/framework.h>

@@ -1,0 +1,3 @@
+#pragma once
+// The net subsystem: filled as it lands.
+#include <brim/foundation.h>

@@ -1,0 +1,31 @@
+#include <brim/brim.h>
+
+#include "tests/support/printers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring g_seenText;
+UINT g_seenType = 0;
+
+int Recording(const wchar_t* text, UINT type) {
+    g_seenText = text;
+    g_seenType = type;
+    return IDYES;
+}
+
+TEST(AfxMessageBox, AnInstalledHandlerAnswersInsteadOfTheDesktop) {
+    const BrimMessageBoxHandler before = BrimSetMessageBoxHandler(Recording);
+    EXPECT_EQ(AfxMessageBox(L"Content-Type: text/html\r\n", MB_YESNO | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(g_seenText, L"Content-Type: text/html\r\n");
+    EXPECT_EQ(g_seenType, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(AfxMessageBox(nullptr), IDYES);   // null text is shown as empty
+    EXPECT_EQ(g_seenText, L"");
+    EXPECT_EQ(g_seenType, MB_OK);
+    EXPECT_EQ(BrimSetMessageBoxHandler(before), Recording);
+}
+
+}  // namespace
