@@ -7,6 +7,7 @@
 #include <brim/config.h>
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 namespace brim::platform {
@@ -71,4 +72,9 @@ bool LoadStringResource(UINT id, std::wstring& text);
 namespace brim::platform {
 // The default message box of the platform (no host handler installed).
 int ShowMessageBox(const wchar_t* text, UINT type);
+}  // namespace brim::platform
+
+namespace brim::platform {
+// Seconds since the epoch as local time; false (and zeros) when out of range.
+bool LocalTime(long long seconds, std::tm& out);
 }  // namespace brim::platform

@@ -7,12 +7,17 @@
 //   try-mutex NAME          print "acquired" or "busy" (time-out 0)
 //   open-file PATH FLAGS    CFile::Open with hex flags: print "open" and wait for a line,
 //                           or print "fail CAUSE"
+//   log-write FOLDER THREADS COUNT TAG
+//                           THREADS threads each log COUNT records "TAG t<thread> i<index>"
+//                           through the global log into FOLDER, then print "done"
+//   log-stall FOLDER        start a record (LogPreFix), print "prefixed", wait for a line
 
 #include <brim/brim.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -69,6 +74,29 @@ int Run(const std::vector<CStringW>& args) {
         }
         Say("open");
         AwaitLine();
+        return 0;
+    }
+    if (command == L"log-write" && args.size() == 5) {
+        CBrimLog::Init(0, args[1]);
+        const int threads = static_cast<int>(std::wcstol(args[2], nullptr, 10));
+        const int count = static_cast<int>(std::wcstol(args[3], nullptr, 10));
+        const CStringW tag = args[4];
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                for (int i = 0; i < count; ++i) BRIM_LOG(1, L"%s t%d i%d", tag.GetString(), t, i);
+            });
+        }
+        for (auto& w : workers) w.join();
+        Say("done");
+        return 0;
+    }
+    if (command == L"log-stall") {
+        CBrimLog::Init(0, args[1]);
+        _brimLog.LogPreFix(__FILE__, __LINE__, "stall");
+        Say("prefixed");
+        AwaitLine();
+        _brimLog.Log(1, L"%s", L"stall finished");
         return 0;
     }
     return 2;
