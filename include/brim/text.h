@@ -86,7 +86,8 @@ public:
     // The identifier's name; "" for an identifier outside 0..17.
     static CStringW GetEncodingName(int id);
 
-protected:
+    // The detection tables and the probers' step functions (implementation
+    // members, readable for inspection).
     struct BomEntry {
         int nLength;
         const unsigned char* pBom;
