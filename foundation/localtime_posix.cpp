@@ -1,6 +1,5 @@
 #include "foundation/platform.h"
 
-
 namespace brim::platform {
 
 bool LocalTime(long long seconds, std::tm& out) {
