@@ -75,15 +75,12 @@ int ShowMessageBox(const wchar_t* text, UINT type);
 }  // namespace brim::platform
 
 namespace brim::platform {
-<<<<<<< HEAD
-// Seconds since the epoch as local time; false (and zeros) when out of range.
-bool LocalTime(long long seconds, std::tm& out);
-=======
 // ---- Clock and folders ------------------------------------------------------
 // Milliseconds since an arbitrary start, wrapping at 2^32 (GetTickCount).
 DWORD TickCount();
 // One folder with default security (CreateDirectoryW); its parent must exist.
 // False with the last error set on failure.
 bool FolderCreate(const wchar_t* name);
->>>>>>> main
+// Seconds since the epoch as local time; false (and zeros) when out of range.
+bool LocalTime(long long seconds, std::tm& out);
 }  // namespace brim::platform
