@@ -13,6 +13,7 @@
 //   log-stall FOLDER        start a record (LogPreFix), print "prefixed", wait for a line
 //   ansi HEX                the UTF-8 text HEX through the ANSI code page: print
 //                           "mbcs HEX" (Unicode2MBCS) and "back HEX" (MBCS2Unicode, as UTF-8)
+//   read-file PATH          CBrimFile::ReadTextFile: print "text HEX" (the text as UTF-8)
 
 #include <brim/brim.h>
 
@@ -146,6 +147,13 @@ int Run(const std::vector<CStringW>& args) {
         return 0;
     }
     if (command == L"ansi") return Ansi(args[1]);
+    if (command == L"read-file") {
+        CBrimFile file;
+        file.SetFilename(args[1]);
+        const std::string text = ToUtf8(file.ReadTextFile());
+        SayHex("text", text.data(), text.size());
+        return 0;
+    }
     return 2;
 }
 

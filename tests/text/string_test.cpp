@@ -4,6 +4,7 @@
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
+#include "tests/text/text_helpers.h"
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
@@ -14,23 +15,11 @@
 
 namespace {
 
+using brimtest::CodeText;
+using brimtest::Smiley;
+using brimtest::Thrown;
+
 // The message of the exception fn throws ("" if it throws none).
-CStringW Thrown(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (CBrimException* e) {
-        CStringW message = e->GetMessageW();
-        e->Delete();
-        return message;
-    }
-    return CStringW();
-}
-
-CStringW CodeText(unsigned long code) {
-    CBrimException e(code);
-    return e.GetMessageW();
-}
-
 std::string ToUtf8(const std::wstring& text) {
     std::vector<char> buffer(32767, '#');
     const int n = CBrimString::Unicode2UTF8(buffer.data(), text.c_str());
@@ -47,9 +36,6 @@ std::wstring FromUtf8(const std::string& bytes) {
     EXPECT_EQ(buffer[static_cast<std::size_t>(n)], L'#') << "written past the count";
     return std::wstring(buffer.data(), static_cast<std::size_t>(n - 1));
 }
-
-// U+1F600 as the platform holds it: a surrogate pair where wchar_t has 16 bits.
-std::wstring Smiley() { return sizeof(wchar_t) == 2 ? std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)} : std::wstring(1, wchar_t(0x1F600)); }
 
 #if defined(_WIN32)
 bool RunningUnderWine() {
