@@ -48,11 +48,14 @@ protected:
     TempDir dir;
 };
 
-bool LogMutexIsFree() {
+// Whether another thread can take the log's mutex within the time-out. The
+// mutex is shared with every process of the user (other test programs
+// included), so a free mutex may need a moment; a held one never comes free.
+bool LogMutexComesFree(DWORD timeoutMs) {
     bool free = false;
     std::thread([&] {
         CMutex probe(FALSE, L"MutexBrimLog");
-        free = probe.Lock(0) != FALSE;
+        free = probe.Lock(timeoutMs) != FALSE;
         if (free) probe.Unlock();
     }).join();
     return free;
@@ -82,7 +85,7 @@ TEST_F(LogTest, ThresholdsDropRecordsAndTheLocation) {
     Use(1);
     _brimLog.LogPreFix("a.cpp", 1, "f");
     _brimLog.Log(0, L"dropped");
-    EXPECT_TRUE(LogMutexIsFree()) << "a dropped record must release the mutex";
+    EXPECT_TRUE(LogMutexComesFree(30000)) << "a dropped record must release the mutex";
     _brimLog.LogPreFix("a.cpp", 1, "f");
     _brimLog.Log(2, L"kept");
     Use(-3);
@@ -156,7 +159,7 @@ TEST_F(LogTest, ADayFileThatCannotBeCreatedDropsTheRecordSilently) {
     CBrimLog::Init(0, missing);
     _brimLog.LogPreFix("a.cpp", 1, "f");
     EXPECT_NO_THROW(_brimLog.Log(1, L"lost"));
-    EXPECT_TRUE(LogMutexIsFree());
+    EXPECT_TRUE(LogMutexComesFree(30000));
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no"));   // only one level is ever created
 }
 
@@ -181,9 +184,9 @@ TEST_F(LogTest, NestedPrefixOnOneThreadOverwritesTheFirstRecord) {
     _brimLog.LogPreFix("a.cpp", 1, "outer");
     _brimLog.LogPreFix("b.cpp", 2, "inner");   // the mutex is recursive for its owner
     _brimLog.Log(1, L"one");
-    EXPECT_FALSE(LogMutexIsFree()) << "one level is still held";
+    EXPECT_FALSE(LogMutexComesFree(300)) << "one level is still held";
     _brimLog.Log(1, L"two");   // completes the overwritten record again
-    EXPECT_TRUE(LogMutexIsFree());
+    EXPECT_TRUE(LogMutexComesFree(30000));
 }
 
 #if !defined(_WIN32)
@@ -206,7 +209,7 @@ TEST_F(LogTest, AWriteFailureIsWrappedAndTheMutexIsFree) {
         e->Delete();
         EXPECT_EQ(message.Left(32), L"BrimException : BrimException : ");
     }
-    EXPECT_TRUE(LogMutexIsFree());
+    EXPECT_TRUE(LogMutexComesFree(30000));
 }
 #endif
 
