@@ -7,6 +7,10 @@
 //   try-mutex NAME          print "acquired" or "busy" (time-out 0)
 //   open-file PATH FLAGS    CFile::Open with hex flags: print "open" and wait for a line,
 //                           or print "fail CAUSE"
+//   reg-hammer KEY ID COUNT registry writes and reads under HKEY_CURRENT_USER\KEY beside
+//                           other writers: print "done", or "bad WHAT" at the first surprise
+//   reg-write-forever KEY   through an application object in registry mode under KEY:
+//                           a large string and a counter, "committed N" after each round
 
 #include <brim/brim.h>
 
@@ -25,6 +29,47 @@ void Say(const char* line) {
 void AwaitLine() {
     int c;
     while ((c = std::getchar()) != EOF && c != '\n') {
+    }
+}
+
+int Bad(const char* what) {
+    std::printf("bad %s\n", what);
+    std::fflush(stdout);
+    return 1;
+}
+
+int RegistryHammer(const CStringW& key, const CStringW& id, int count) {
+    const CStringW shared = key + L"\\shared";
+    const CStringW mine = L"n" + id;
+    const CStringW tree = key + L"\\tree-" + id;
+    for (int i = 0; i < count; ++i) {
+        if (!CBrimRegistry::LocalWriteInt(HKEY_CURRENT_USER, shared, mine, static_cast<unsigned long>(i))) {
+            return Bad("write-int");
+        }
+        if (CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, shared, mine) != i) return Bad("read-int");
+        CStringW text;
+        text.Format(L"writer %s step %d", id.GetString(), i);
+        if (!CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, shared, L"last", text)) return Bad("write-string");
+        const CStringW last = CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, shared, L"last");
+        if (last.Find(L"writer ") != 0 || last.Find(L" step ") < 0) return Bad("torn-string");
+        if (!CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, tree + L"\\a\\b", L"v", L"x")) return Bad("write-tree");
+        CStringW path = tree;
+        if (CBrimRegistry::LocalDeleteSubKey(HKEY_CURRENT_USER, path.GetBuffer()) != 1) return Bad("delete-tree");
+    }
+    Say("done");
+    return 0;
+}
+
+int RegistryWriteForever(const CStringW& company) {
+    CWinApp app(L"killed");
+    app.SetRegistryKey(company);
+    const int size = 1 << 20;
+    for (int round = 1;; ++round) {
+        const CStringW big(static_cast<wchar_t>(L'A' + round % 26), size);
+        if (!app.WriteProfileString(L"data", L"big", big)) return Bad("write-big");
+        if (!app.WriteProfileInt(L"data", L"round", round)) return Bad("write-round");
+        std::printf("committed %d\n", round);
+        std::fflush(stdout);
     }
 }
 
@@ -71,6 +116,8 @@ int Run(const std::vector<CStringW>& args) {
         AwaitLine();
         return 0;
     }
+    if (command == L"reg-hammer" && args.size() == 4) return RegistryHammer(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
+    if (command == L"reg-write-forever") return RegistryWriteForever(args[1]);
     return 2;
 }
 
