@@ -9,7 +9,9 @@
 #  include <sqlite3.h>
 #endif
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,35 @@ TEST_F(RegistryProcesses, FourProcessesWriteAndReadTheSameKeysAtOnce) {
     const CStringW last = CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, Key(L"shared"), L"last");
     EXPECT_EQ(last.Find(L"writer "), 0) << last.GetString();
     EXPECT_NE(last.Find(L" step 149"), -1) << last.GetString();
+}
+
+TEST_F(RegistryProcesses, ThreadsOfOneProcessShareTheStore) {
+    constexpr int kThreads = 4, kRounds = 100;
+    std::vector<std::thread> threads;
+    std::atomic<int> surprises{0};
+    for (int id = 0; id < kThreads; ++id) {
+        threads.emplace_back([&, id] {
+            const std::wstring name = L"t" + std::to_wstring(id);
+            const CStringW key = Key(L"threads");
+            for (int i = 0; i < kRounds; ++i) {
+                if (!CBrimRegistry::LocalWriteInt(HKEY_CURRENT_USER, key, name.c_str(), static_cast<unsigned long>(i)) ||
+                    CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, key, name.c_str()) != i) {
+                    ++surprises;
+                }
+                CStringW own = Key((L"threads\\own-" + name).c_str());
+                if (!CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, own + L"\\leaf", L"v", L"x") ||
+                    CBrimRegistry::LocalDeleteSubKey(HKEY_CURRENT_USER, own.GetBuffer()) != 1) {
+                    ++surprises;
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(surprises.load(), 0);
+    for (int id = 0; id < kThreads; ++id) {
+        const std::wstring name = L"t" + std::to_wstring(id);
+        EXPECT_EQ(CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, Key(L"threads"), name.c_str()), kRounds - 1);
+    }
 }
 
 TEST_F(RegistryProcesses, AWriterKilledMidChangeLeavesTheLastCommittedState) {
