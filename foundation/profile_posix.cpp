@@ -1,6 +1,6 @@
-// Profile files on POSIX: UTF-8 INI files, read under a shared and rewritten
-// in place under an exclusive OFD lock, so processes sharing a file see
-// whole updates. Relative names live in the user's configuration folder.
+// Profile files on POSIX: UTF-8 INI files, read under a shared and replaced
+// under an exclusive OFD lock, so processes sharing a file see whole updates
+// and lose none. Relative names live in the user's configuration folder.
 
 #include "foundation/profile.h"
 
@@ -10,6 +10,7 @@
 #include "foundation/text_codec.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,19 +29,32 @@ std::string FilePath(const wchar_t* file, bool makeFolder) {
     return folder + "/" + path;
 }
 
-// An open file with an OFD lock on the whole of it.
+// An open profile file with an OFD lock on the whole of it. A change is
+// written to a new file that then replaces the old one, so a writer killed
+// midway leaves the old file whole. Whoever waited on the replaced file finds
+// it is no longer the one at the path, and opens and locks the new one.
 class LockedFile {
 public:
-    LockedFile(const std::string& path, bool write) {
-        m_fd = open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0600);
-        if (m_fd < 0) return;
-        struct flock lock {};
-        lock.l_type = write ? F_WRLCK : F_RDLCK;
-        lock.l_whence = SEEK_SET;
-        while (fcntl(m_fd, F_OFD_SETLKW, &lock) != 0) {
-            if (errno != EINTR) {
-                close(m_fd);
-                m_fd = -1;
+    LockedFile(const std::string& path, bool write) : m_path(path) {
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            const int fd = open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0600);
+            if (fd < 0) return;
+            struct flock lock {};
+            lock.l_type = write ? F_WRLCK : F_RDLCK;
+            lock.l_whence = SEEK_SET;
+            int rc;
+            while ((rc = fcntl(fd, F_OFD_SETLKW, &lock)) != 0 && errno == EINTR) {
+            }
+            struct stat held {}, current {};
+            if (rc == 0 && fstat(fd, &held) == 0 && stat(path.c_str(), &current) == 0 && held.st_dev == current.st_dev &&
+                held.st_ino == current.st_ino) {
+                m_fd = fd;
+                return;
+            }
+            const int error = errno;
+            close(fd);
+            if (rc != 0) {
+                errno = error;
                 return;
             }
         }
@@ -67,18 +81,30 @@ public:
     }
 
     bool Replace(const std::string& text) const {
-        if (ftruncate(m_fd, 0) != 0) return false;
+        const std::string temporary = m_path + ".new-" + std::to_string(getpid());
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
         std::size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = pwrite(m_fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        bool ok = true;
+        while (ok && done < text.size()) {
+            const ssize_t n = write(fd, text.data() + done, text.size() - done);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            done += static_cast<std::size_t>(n);
+            ok = n > 0;
+            if (ok) done += static_cast<std::size_t>(n);
         }
-        return true;
+        struct stat old {};
+        if (ok && fstat(m_fd, &old) == 0) fchmod(fd, old.st_mode & 07777);
+        ok = ok && fsync(fd) == 0;
+        close(fd);
+        if (ok && rename(temporary.c_str(), m_path.c_str()) == 0) return true;
+        const int error = errno;
+        unlink(temporary.c_str());
+        errno = error;
+        return false;
     }
 
 private:
+    std::string m_path;
     int m_fd = -1;
 };
 

@@ -10,6 +10,7 @@
 #endif
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <string>
@@ -114,6 +115,37 @@ TEST_F(RegistryProcesses, AWriterKilledMidChangeLeavesTheLastCommittedState) {
     sqlite3_close(handle);
 #endif
 }
+
+#if !defined(_WIN32)
+// POSIX only: Windows' profile functions promise nothing to writers in
+// several processes (Wine keeps a cached copy per process).
+TEST_F(RegistryProcesses, ProfileFileWritersInSeveralProcessesLoseNothing) {
+    TempDir dir;
+    const CStringW file = dir.File(L"shared.ini");
+    constexpr int kWriters = 4, kEntries = 40;
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (int id = 0; id < kWriters; ++id) {
+        children.push_back(ChildProcess::Start({"ini-write", (dir.Path() / "shared.ini").string(),
+                                                "w" + std::to_string(id), std::to_string(kEntries)}));
+    }
+    for (auto& child : children) {
+        EXPECT_EQ(child->ReadLine(), "done");
+        EXPECT_EQ(child->Wait(), 0);
+    }
+    CWinApp app(L"reader");
+    app.SetProfileName(file);
+    for (int id = 0; id < kWriters; ++id) {
+        for (int i = 0; i < kEntries; ++i) {
+            const std::wstring entry = L"w" + std::to_wstring(id) + L"-" + std::to_wstring(i);
+            EXPECT_EQ(static_cast<int>(app.GetProfileInt(L"shared", entry.c_str(), -1)), i) << entry;
+        }
+    }
+    // Only the profile file is left in the folder: no temporary files.
+    int files = 0;
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 1);
+}
+#endif
 
 }  // namespace
 }  // namespace brimtest

@@ -11,6 +11,8 @@
 //                           other writers: print "done", or "bad WHAT" at the first surprise
 //   reg-write-forever KEY   through an application object in registry mode under KEY:
 //                           a large string and a counter, "committed N" after each round
+//   ini-write FILE ID COUNT entries ID-0 .. ID-(COUNT-1) of section "shared" in the profile
+//                           file FILE, one write each; print "done" or "bad WHAT"
 
 #include <brim/brim.h>
 
@@ -73,6 +75,18 @@ int RegistryWriteForever(const CStringW& company) {
     }
 }
 
+int ProfileWrites(const CStringW& file, const CStringW& id, int count) {
+    CWinApp app(L"ini-writer");
+    app.SetProfileName(file);
+    for (int i = 0; i < count; ++i) {
+        CStringW entry;
+        entry.Format(L"%s-%d", id.GetString(), i);
+        if (!app.WriteProfileInt(L"shared", entry, i)) return Bad("write");
+    }
+    Say("done");
+    return 0;
+}
+
 int Run(const std::vector<CStringW>& args) {
     if (args.size() < 2) return 2;
     const CStringW& command = args[0];
@@ -118,6 +132,9 @@ int Run(const std::vector<CStringW>& args) {
     }
     if (command == L"reg-hammer" && args.size() == 4) return RegistryHammer(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
     if (command == L"reg-write-forever") return RegistryWriteForever(args[1]);
+    if (command == L"ini-write" && args.size() == 4) {
+        return ProfileWrites(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
+    }
     return 2;
 }
 
