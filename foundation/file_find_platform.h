@@ -4,14 +4,13 @@
 
 #include <brim/config.h>
 
+#include "foundation/path_split.h"   // PathSeparator
+
 #include <string>
 
 namespace brim::platform {
 
 struct FindHandle;
-
-// The separator between a folder and a name: '\' on Windows, '/' elsewhere.
-wchar_t PathSeparator();
 
 // Starts enumerating the entries that match pattern (a folder, a separator,
 // a wildcard) and sets root to the folder made absolute. Null with the last

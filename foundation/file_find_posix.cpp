@@ -28,8 +28,6 @@ struct FindHandle {
     bool matchAll;
 };
 
-wchar_t PathSeparator() { return L'/'; }
-
 namespace {
 
 // * matches any run of characters, ? any one character; case-sensitive.

@@ -10,8 +10,6 @@ struct FindHandle {
     bool pending;   // data holds an entry not yet handed out
 };
 
-wchar_t PathSeparator() { return L'\\'; }
-
 FindHandle* FindOpen(const wchar_t* pattern, std::wstring& root) {
     auto* handle = new FindHandle{};
     handle->find = FindFirstFileExW(pattern, FindExInfoBasic, &handle->data, FindExSearchNameMatch, nullptr,

@@ -83,6 +83,9 @@ int Ansi(const CStringW& hex) {
     CBrimString::MBCS2Unicode(back.data(), mbcs.data());
     const std::string again = ToUtf8(back.data());
     SayHex("back", again.data(), again.size());
+    return 0;
+}
+
 int Bad(const char* what) {
     std::printf("bad %s\n", what);
     std::fflush(stdout);
@@ -209,6 +212,7 @@ int Run(const std::vector<CStringW>& args) {
         const std::string text = ToUtf8(file.ReadTextFile());
         SayHex("text", text.data(), text.size());
         return 0;
+    }
     if (command == L"reg-hammer" && args.size() == 4) return RegistryHammer(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
     if (command == L"reg-write-forever") return RegistryWriteForever(args[1]);
     if (command == L"ini-write" && args.size() == 4) {
