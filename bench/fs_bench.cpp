@@ -1,8 +1,8 @@
 // The folder walk against find(1) and std::filesystem, folder deletion
-// against rm -rf (each deletion on a freshly generated tree, so that part is
-// slow to run), and releasing a tree of a million nodes with its peak memory. Each family runs
-// in the same process on the same generated tree; the closing lines give the
-// ratios of the medians.
+// against rm -rf (each deletion gets a freshly generated tree, so that part
+// is slow to run), and releasing a tree of a million nodes with its peak
+// memory. Peers run in the same process on the same kind of tree; the
+// closing lines give the ratios of the medians.
 #include <brim/brim.h>
 
 #include <benchmark/benchmark.h>
