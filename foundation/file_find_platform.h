@@ -2,7 +2,7 @@
 // (file_find_posix.cpp, file_find_win32.cpp).
 #pragma once
 
-#include <brim/config.h>
+#include <brim/framework.h>
 
 #include "foundation/path_split.h"   // PathSeparator
 
@@ -17,7 +17,7 @@ struct FindHandle;
 // error set when the folder cannot be read or nothing matches.
 FindHandle* FindOpen(const wchar_t* pattern, std::wstring& root);
 // The next matching entry; false at the end (last error 18) or on failure.
-bool FindNextEntry(FindHandle* handle, std::wstring& name, DWORD& attributes);
+bool FindNextEntry(FindHandle* handle, CStringW& name, DWORD& attributes);
 void FindClose(FindHandle* handle);
 
 }  // namespace brim::platform

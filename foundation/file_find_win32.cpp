@@ -31,7 +31,7 @@ FindHandle* FindOpen(const wchar_t* pattern, std::wstring& root) {
     return handle;
 }
 
-bool FindNextEntry(FindHandle* handle, std::wstring& name, DWORD& attributes) {
+bool FindNextEntry(FindHandle* handle, CStringW& name, DWORD& attributes) {
     if (!handle->pending && !FindNextFileW(handle->find, &handle->data)) return false;
     handle->pending = false;
     name = handle->data.cFileName;
