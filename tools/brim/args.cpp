@@ -15,7 +15,8 @@ bool Args::Parse(const std::vector<CStringW>& args, std::initializer_list<const 
     bool onlyOperands = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const CStringW& a = args[i];
-        if (onlyOperands || a.GetLength() < 2 || a[0] != L'-') {
+        // "-5" is a number, not an option.
+        if (onlyOperands || a.GetLength() < 2 || a[0] != L'-' || (a[1] >= L'0' && a[1] <= L'9')) {
             m_operands.push_back(a);
         } else if (a == L"--") {
             onlyOperands = true;

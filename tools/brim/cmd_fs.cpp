@@ -25,7 +25,7 @@ int CommandFind(const Arguments& args) {
     folder.TrimRight(L"/\\");
     if (folder.IsEmpty()) folder = a.Operands()[0];   // the root itself
     Lister lister;
-    lister.FindFoldersFiles(folder, a.Value(L"--ext", L"*"), a.Flag(L"--recursive") ? 1 : 0, a.Flag(L"--hidden") ? 1 : 0);
+    lister.FindFoldersFiles(folder, a.Value(L"--ext"), a.Flag(L"--recursive") ? 1 : 0, a.Flag(L"--hidden") ? 1 : 0);
     return kExitOk;
 }
 
@@ -62,8 +62,6 @@ int CommandLog(const Arguments& args) {
     if (folder.Right(1) != L"/" && folder.Right(1) != L"\\") folder += L"/";
     CBrimLog::Init(0, folder);
     BRIM_LOG(static_cast<int>(level), L"%s", a.Operands()[0].GetString());
-    CBrimTime clock;   // only for today's date in the printed name
-    (void)clock;
     Out(L"logged to " + folder + L"\n");
     return kExitOk;
 }

@@ -24,8 +24,9 @@ const Command kCommands[] = {
      L"usage: brim log [--level N] [--folder DIR] TEXT\n\nWrites TEXT as one record of level N (0 DEBUG, 1 INFO, 2 ERROR; default 1) into the\n"
      L"day file of DIR (default ./Log/), and prints the file's name.\n"},
     {L"find", CommandFind, L"walk a folder with an extension filter",
-     L"usage: brim find DIR [--ext LIST] [--recursive] [--hidden]\n\nLists the folders (D) and the files (F) of DIR whose names end in one of LIST's\n"
-     L"comma-separated extensions (default: every file); --recursive enters subfolders,\n--hidden includes hidden entries.\n"},
+     L"usage: brim find DIR [--ext LIST] [--recursive] [--hidden]\n\nLists the folders (D) of DIR and the files (F) whose names end in one of LIST's\n"
+     L"comma-separated endings (a plain, case-sensitive suffix test: \"txt,log\"; without\n"
+     L"--ext no file matches); --recursive enters subfolders, --hidden includes hidden entries.\n"},
     {L"rmdir", CommandRmdir, L"delete a folder with everything in it",
      L"usage: brim rmdir DIR\n\nDeletes DIR and everything in it. Links are removed, never followed.\n"},
     {L"rename", CommandRename, L"rename, with a fresh name if the new one is taken",
