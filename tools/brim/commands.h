@@ -39,6 +39,9 @@ int CommandRmdir(const Arguments& args);
 int CommandRename(const Arguments& args);
 int CommandRandname(const Arguments& args);
 int CommandSort(const Arguments& args);
+int CommandReg(const Arguments& args);
+int CommandSysinfo(const Arguments& args);
+int CommandVersionInfo(const Arguments& args);
 
 // Whole files as bytes through CFile; false with the system's text in error.
 bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStringW& error);

@@ -26,8 +26,11 @@ void Err(const CStringW& text) { Write(stderr, text); }
 
 int main(int argc, char** argv) {
     std::vector<CStringW> args;
-    // Arguments arrive as the locale's bytes; the library converts them from
-    // the ANSI code page, which it derives from the same locale.
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    // Terminals and shells hand over UTF-8 here, whatever the ANSI code page.
+    for (int i = 1; i < argc; ++i) {
+        std::vector<wchar_t> wide(static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(argv[i])));
+        CBrimString::UTF82Unicode(wide.data(), argv[i]);
+        args.emplace_back(wide.data());
+    }
     return brimtool::Run(args);
 }

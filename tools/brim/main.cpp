@@ -31,6 +31,19 @@ const Command kCommands[] = {
      L"usage: brim rmdir DIR\n\nDeletes DIR and everything in it. Links are removed, never followed.\n"},
     {L"rename", CommandRename, L"rename, with a fresh name if the new one is taken",
      L"usage: brim rename OLD NEW\n\nRenames OLD to NEW; when NEW is taken the item gets a fresh name instead.\n"},
+    {L"reg", CommandReg, L"read, write or delete registry values and keys",
+     L"usage: brim reg get|set|delete ROOT\\KEY [VALUE] [DATA] [--int]\n\n"
+     L"  get ROOT\\KEY VALUE          prints the value (a string; with --int a number)\n"
+     L"  set ROOT\\KEY VALUE DATA     writes it, creating the keys (with --int a number)\n"
+     L"  delete ROOT\\KEY             deletes the key with every key below it\n"
+     L"ROOT is HKCU, HKLM, HKCR, HKU or HKCC (or their long names). On POSIX the registry is\n"
+     L"the library's per-user store.\n"},
+    {L"sysinfo", CommandSysinfo, L"drives, folders, volume serial and memory",
+     L"usage: brim sysinfo\n\nPrints the drives, the system drive, the temporary folder, the system volume's serial,\n"
+     L"the executable's folder and this process's memory figures.\n"},
+    {L"version-info", CommandVersionInfo, L"a string of a file's version resource",
+     L"usage: brim version-info FILE KEY\n\nPrints KEY (e.g. FileVersion) of FILE's version resource: a Windows program or\n"
+     L"library, or on POSIX a shared library that embeds one (it is loaded to read it).\n"},
     {L"randname", CommandRandname, L"a random lower-case name",
      L"usage: brim randname N\n\nPrints N random letters a to z.\n"},
     {L"sort", CommandSort, L"sort the lines of standard input",
