@@ -37,3 +37,19 @@ string(STRIP "${LAST_OUTPUT}" pc_flags)
 separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
 run(c++ -std=c++20 ${flags} ${HOST_SOURCE}/host.cpp ${pc_flags} -Wl,-rpath,${PREFIX}/lib -o ${WORK_DIR}/host-pc)
 run(${WORK_DIR}/host-pc)
+
+# The examples build against the installed package too.
+file(GLOB examples LIST_DIRECTORIES true ${EXAMPLES}/*)
+foreach(example IN LISTS examples)
+  if(IS_DIRECTORY ${example})
+    get_filename_component(name ${example} NAME)
+    run(${CMAKE_COMMAND} -S ${example} -B ${WORK_DIR}/example-${name} -G Ninja
+        -DCMAKE_PREFIX_PATH=${PREFIX} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}"
+        "-DCMAKE_BUILD_RPATH=${PREFIX}/lib")
+    run(${CMAKE_COMMAND} --build ${WORK_DIR}/example-${name})
+  endif()
+endforeach()
+run(${WORK_DIR}/example-walk/walk ${EXAMPLES})
+if(NOT LAST_OUTPUT MATCHES "folders, [0-9]+ files")
+  message(FATAL_ERROR "unexpected walk output: ${LAST_OUTPUT}")
+endif()
