@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -162,12 +163,12 @@ bool EncodeWide(unsigned codePage, const wchar_t* src, std::size_t n, std::strin
     return true;
 }
 
-template <typename Unit>
-std::size_t SourceLength(const Unit* src, int srcLength) {
-    if (srcLength >= 0) return static_cast<std::size_t>(srcLength);
-    std::size_t n = 0;
-    while (src[n] != 0) ++n;
-    return n + 1;   // the terminator is converted too
+// The terminator is converted too.
+std::size_t SourceLength(const char* src, int srcLength) {
+    return srcLength >= 0 ? static_cast<std::size_t>(srcLength) : std::strlen(src) + 1;
+}
+std::size_t SourceLength(const wchar_t* src, int srcLength) {
+    return srcLength >= 0 ? static_cast<std::size_t>(srcLength) : std::wcslen(src) + 1;
 }
 
 // The Windows contract for a result of need units: a capacity of 0 asks for
@@ -182,6 +183,11 @@ int SizeOrFailure(std::size_t need, int dstCapacity) {
         return 0;
     }
     if (dstCapacity == 0) return static_cast<int>(need);
+    SetLastError(err::kInsufficientBuffer);
+    return 0;
+}
+
+int TooSmall() {
     SetLastError(err::kInsufficientBuffer);
     return 0;
 }
@@ -213,9 +219,9 @@ int MultiByteToWide(unsigned codePage, const char* src, int srcLength, wchar_t* 
     const std::size_t n = SourceLength(src, srcLength);
     const unsigned cp = Resolve(codePage);
     if (cp == kCodePageUtf8) {
-        const std::size_t need = detail::Utf8ToWideCount(src, n);
-        if (!Fits(need, dstCapacity)) return SizeOrFailure(need, dstCapacity);
-        return static_cast<int>(detail::Utf8ToWideConvert(src, n, dst));
+        if (dstCapacity == 0) return SizeOrFailure(detail::Utf8ToWideCount(src, n), 0);
+        const std::size_t done = detail::Utf8ToWideConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));
+        return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
     }
     std::wstring result;
     if (!DecodeBytes(cp, src, n, result)) {
@@ -233,9 +239,9 @@ int WideToMultiByte(unsigned codePage, const wchar_t* src, int srcLength, char* 
     const std::size_t n = SourceLength(src, srcLength);
     const unsigned cp = Resolve(codePage);
     if (cp == kCodePageUtf8) {
-        const std::size_t need = detail::WideToUtf8Count(src, n);
-        if (!Fits(need, dstCapacity)) return SizeOrFailure(need, dstCapacity);
-        return static_cast<int>(detail::WideToUtf8Convert(src, n, dst));
+        if (dstCapacity == 0) return SizeOrFailure(detail::WideToUtf8Count(src, n), 0);
+        const std::size_t done = detail::WideToUtf8ConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));
+        return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
     }
     std::string result;
     if (!EncodeWide(cp, src, n, result)) {

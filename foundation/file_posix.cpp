@@ -254,3 +254,19 @@ bool FileRename(const wchar_t* oldName, const wchar_t* newName) {
 }
 
 }  // namespace brim::platform
+
+namespace brim::platform {
+
+bool FolderCreate(const wchar_t* name) {
+    if (name == nullptr) { SetLastError(err::kInvalidParameter); return false; }
+    if (*name == 0) { SetLastError(err::kPathNotFound); return false; }
+    const std::string path = NativePath(name);
+    if (mkdir(path.c_str(), 0777) != 0) {
+        const int e = errno;
+        SetLastError(e == EEXIST ? err::kAlreadyExists : e == ENOENT ? err::kPathNotFound : ErrnoToWin32(e));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace brim::platform

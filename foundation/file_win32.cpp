@@ -77,3 +77,9 @@ bool FileRemove(const wchar_t* name) { return ::DeleteFileW(name) != FALSE; }
 bool FileRename(const wchar_t* oldName, const wchar_t* newName) { return ::MoveFileW(oldName, newName) != FALSE; }
 
 }  // namespace brim::platform
+
+namespace brim::platform {
+
+bool FolderCreate(const wchar_t* name) { return ::CreateDirectoryW(name, nullptr) != FALSE; }
+
+}  // namespace brim::platform

@@ -72,3 +72,12 @@ namespace brim::platform {
 // The default message box of the platform (no host handler installed).
 int ShowMessageBox(const wchar_t* text, UINT type);
 }  // namespace brim::platform
+
+namespace brim::platform {
+// ---- Clock and folders ------------------------------------------------------
+// Milliseconds since an arbitrary start, wrapping at 2^32 (GetTickCount).
+DWORD TickCount();
+// One folder with default security (CreateDirectoryW); its parent must exist.
+// False with the last error set on failure.
+bool FolderCreate(const wchar_t* name);
+}  // namespace brim::platform

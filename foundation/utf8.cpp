@@ -1,6 +1,7 @@
 #include "foundation/utf8.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace brim::detail {
 namespace {
@@ -39,14 +40,42 @@ char32_t DecodeOne(const unsigned char* s, std::size_t n, std::size_t& i) {
     return cp;
 }
 
+// The common well-formed sequences (ASCII words, two-byte and three-byte
+// characters) are decoded inline; everything else goes through DecodeOne.
 template <typename Emit>
 void DecodeAll(const char* src, std::size_t n, Emit emit) {
     const auto* s = reinterpret_cast<const unsigned char*>(src);
     std::size_t i = 0;
     while (i < n) {
-        // ASCII runs are the common case: copy them without the decoder.
-        while (i < n && s[i] < 0x80) emit(static_cast<char32_t>(s[i++]));
-        if (i < n) emit(DecodeOne(s, n, i));
+        if (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, s + i, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                for (int k = 0; k < 8; ++k) emit(static_cast<char32_t>(s[i + k]));
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char b0 = s[i];
+        if (b0 < 0x80) {
+            emit(static_cast<char32_t>(b0));
+            ++i;
+            continue;
+        }
+        if ((b0 & 0xF0) == 0xE0 && i + 2 < n) {
+            const unsigned char b1 = s[i + 1], b2 = s[i + 2];
+            const unsigned char lo = b0 == 0xE0 ? 0xA0 : 0x80, hi = b0 == 0xED ? 0x9F : 0xBF;
+            if (b1 >= lo && b1 <= hi && (b2 & 0xC0) == 0x80) {
+                emit((static_cast<char32_t>(b0 & 0x0F) << 12) | (static_cast<char32_t>(b1 & 0x3F) << 6) | (b2 & 0x3F));
+                i += 3;
+                continue;
+            }
+        } else if (b0 >= 0xC2 && b0 <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            emit((static_cast<char32_t>(b0 & 0x1F) << 6) | (s[i + 1] & 0x3F));
+            i += 2;
+            continue;
+        }
+        emit(DecodeOne(s, n, i));
     }
 }
 
@@ -74,6 +103,25 @@ inline std::size_t WideUnits(char32_t c) { return (sizeof(wchar_t) == 2 && c >= 
 
 inline std::size_t Utf8Units(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
+char* PutUtf8(char* out, char32_t c) {
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
 }  // namespace
 
 std::size_t Utf8ToWideCount(const char* src, std::size_t n) {
@@ -96,6 +144,28 @@ std::size_t Utf8ToWideConvert(const char* src, std::size_t n, wchar_t* dst) {
     return static_cast<std::size_t>(out - dst);
 }
 
+std::size_t Utf8ToWideConvertBounded(const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
+    // Each byte gives at most one unit: a capacity of n needs no checks.
+    if (capacity >= n) return Utf8ToWideConvert(src, n, dst);
+    wchar_t* out = dst;
+    wchar_t* const end = dst + capacity;
+    bool overflow = false;
+    DecodeAll(src, n, [&](char32_t c) {
+        if (overflow || static_cast<std::size_t>(end - out) < WideUnits(c)) {
+            overflow = true;
+            return;
+        }
+        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+            c -= 0x10000;
+            *out++ = static_cast<wchar_t>(0xD800 + (c >> 10));
+            *out++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            *out++ = static_cast<wchar_t>(c);
+        }
+    });
+    return overflow ? kOverflow : static_cast<std::size_t>(out - dst);
+}
+
 std::size_t WideToUtf8Count(const wchar_t* src, std::size_t n) {
     std::size_t count = 0;
     ReadWide(src, n, [&](char32_t c) { count += Utf8Units(c); });
@@ -104,24 +174,24 @@ std::size_t WideToUtf8Count(const wchar_t* src, std::size_t n) {
 
 std::size_t WideToUtf8Convert(const wchar_t* src, std::size_t n, char* dst) {
     char* out = dst;
-    ReadWide(src, n, [&](char32_t c) {
-        if (c < 0x80) {
-            *out++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *out++ = static_cast<char>(0xC0 | (c >> 6));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *out++ = static_cast<char>(0xE0 | (c >> 12));
-            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *out++ = static_cast<char>(0xF0 | (c >> 18));
-            *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    });
+    ReadWide(src, n, [&](char32_t c) { out = PutUtf8(out, c); });
     return static_cast<std::size_t>(out - dst);
+}
+
+std::size_t WideToUtf8ConvertBounded(const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
+    // Each unit gives at most four bytes (three where wchar_t has 16 bits).
+    if (capacity / 4 >= n) return WideToUtf8Convert(src, n, dst);
+    char* out = dst;
+    char* const end = dst + capacity;
+    bool overflow = false;
+    ReadWide(src, n, [&](char32_t c) {
+        if (overflow || static_cast<std::size_t>(end - out) < Utf8Units(c)) {
+            overflow = true;
+            return;
+        }
+        out = PutUtf8(out, c);
+    });
+    return overflow ? kOverflow : static_cast<std::size_t>(out - dst);
 }
 
 }  // namespace brim::detail

@@ -17,4 +17,10 @@ std::size_t Utf8ToWideConvert(const char* src, std::size_t n, wchar_t* dst);
 std::size_t WideToUtf8Count(const wchar_t* src, std::size_t n);
 std::size_t WideToUtf8Convert(const wchar_t* src, std::size_t n, char* dst);
 
+// The same conversions into capacity units at most, in one pass: kOverflow
+// (and part of the output written) when the result does not fit.
+constexpr std::size_t kOverflow = static_cast<std::size_t>(-1);
+std::size_t Utf8ToWideConvertBounded(const char* src, std::size_t n, wchar_t* dst, std::size_t capacity);
+std::size_t WideToUtf8ConvertBounded(const wchar_t* src, std::size_t n, char* dst, std::size_t capacity);
+
 }  // namespace brim::detail

@@ -7,6 +7,9 @@
 //   try-mutex NAME          print "acquired" or "busy" (time-out 0)
 //   open-file PATH FLAGS    CFile::Open with hex flags: print "open" and wait for a line,
 //                           or print "fail CAUSE"
+//   ansi HEX                the UTF-8 text HEX through the ANSI code page: print
+//                           "mbcs HEX" (Unicode2MBCS) and "back HEX" (MBCS2Unicode, as UTF-8)
+//   read-file PATH          CBrimFile::ReadTextFile: print "text HEX" (the text as UTF-8)
 
 #include <brim/brim.h>
 
@@ -26,6 +29,50 @@ void AwaitLine() {
     int c;
     while ((c = std::getchar()) != EOF && c != '\n') {
     }
+}
+
+std::string Hex(const char* bytes, std::size_t n) {
+    std::string out;
+    char item[3];
+    for (std::size_t i = 0; i < n; ++i) {
+        std::snprintf(item, sizeof item, "%02x", static_cast<unsigned char>(bytes[i]));
+        out += item;
+    }
+    return out;
+}
+
+std::string Unhex(const CStringW& hex) {
+    std::string out;
+    for (int i = 0; i + 1 < hex.GetLength(); i += 2) {
+        const wchar_t pair[3] = {hex[i], hex[i + 1], 0};
+        out += static_cast<char>(std::wcstoul(pair, nullptr, 16));
+    }
+    return out;
+}
+
+void SayHex(const char* label, const char* bytes, std::size_t n) {
+    std::printf("%s %s\n", label, Hex(bytes, n).c_str());
+    std::fflush(stdout);
+}
+
+std::string ToUtf8(const wchar_t* text) {
+    std::vector<char> utf8(32767);
+    const int n = CBrimString::Unicode2UTF8(utf8.data(), text);
+    return std::string(utf8.data(), static_cast<std::size_t>(n - 1));
+}
+
+int Ansi(const CStringW& hex) {
+    const std::string utf8 = Unhex(hex);
+    std::vector<wchar_t> wide(static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(utf8.c_str())));
+    CBrimString::UTF82Unicode(wide.data(), utf8.c_str());
+    std::vector<char> mbcs(static_cast<std::size_t>(CBrimString::Unicode2MBCSCount(wide.data())));
+    CBrimString::Unicode2MBCS(mbcs.data(), wide.data());
+    SayHex("mbcs", mbcs.data(), mbcs.size() - 1);
+    std::vector<wchar_t> back(static_cast<std::size_t>(CBrimString::MBCS2UnicodeCount(mbcs.data())));
+    CBrimString::MBCS2Unicode(back.data(), mbcs.data());
+    const std::string again = ToUtf8(back.data());
+    SayHex("back", again.data(), again.size());
+    return 0;
 }
 
 int Run(const std::vector<CStringW>& args) {
@@ -69,6 +116,14 @@ int Run(const std::vector<CStringW>& args) {
         }
         Say("open");
         AwaitLine();
+        return 0;
+    }
+    if (command == L"ansi") return Ansi(args[1]);
+    if (command == L"read-file") {
+        CBrimFile file;
+        file.SetFilename(args[1]);
+        const std::string text = ToUtf8(file.ReadTextFile());
+        SayHex("text", text.data(), text.size());
         return 0;
     }
     return 2;

@@ -15,6 +15,10 @@ public:
 
     // Starts brim_test_child with these arguments (UTF-8).
     static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args);
+    // The same, with "NAME=value" entries added to (or replacing those of)
+    // the parent's environment.
+    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args,
+                                               const std::vector<std::string>& environment);
 
     // One line of the child's output without its line break; "" at the end.
     virtual std::string ReadLine() = 0;

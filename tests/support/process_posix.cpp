@@ -71,7 +71,24 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args) {
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args) { return Start(args, {}); }
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args,
+                                                  const std::vector<std::string>& environment) {
+    // The parent's variables, less those that environment names, then environment.
+    std::vector<std::string> merged;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& extra : environment) replaced = replaced || extra.compare(0, name.size(), name) == 0;
+        if (!replaced) merged.push_back(entry);
+    }
+    merged.insert(merged.end(), environment.begin(), environment.end());
+    std::vector<char*> envp;
+    for (std::string& entry : merged) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
     const std::string path = ChildPath();
     int toChild[2], fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -84,7 +101,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(toChild[0]);
     close(fromChild[1]);

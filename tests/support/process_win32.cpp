@@ -2,6 +2,7 @@
 
 #include <brim/config.h>
 
+#include <cwchar>
 #include <stdexcept>
 #include <string>
 
@@ -84,7 +85,29 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args) {
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args) { return Start(args, {}); }
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args,
+                                                  const std::vector<std::string>& environment) {
+    // The parent's block, less the variables that environment names, then
+    // environment; names compare without case as Windows does.
+    std::wstring block;
+    if (wchar_t* own = ::GetEnvironmentStringsW()) {
+        for (const wchar_t* e = own; *e != 0; e += wcslen(e) + 1) {
+            const std::wstring entry = e;
+            const std::wstring name = entry.substr(0, entry.find(L'=', 1) + 1);
+            bool replaced = false;
+            for (const std::string& extra : environment) {
+                const std::wstring wide = Widen(extra);
+                replaced = replaced || _wcsnicmp(wide.c_str(), name.c_str(), name.size()) == 0;
+            }
+            if (!replaced) block += entry + L'\0';
+        }
+        ::FreeEnvironmentStringsW(own);
+    }
+    for (const std::string& extra : environment) block += Widen(extra) + L'\0';
+    block += L'\0';
+
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE childIn = nullptr, toChild = nullptr, fromChild = nullptr, childOut = nullptr;
     if (!::CreatePipe(&childIn, &toChild, &sa, 0) || !::CreatePipe(&fromChild, &childOut, &sa, 0)) {
@@ -104,7 +127,8 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     si.hStdOutput = childOut;
     si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi = {};
-    const BOOL ok = ::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    const BOOL ok = ::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                   block.data(), nullptr, &si, &pi);
     ::CloseHandle(childIn);
     ::CloseHandle(childOut);
     if (!ok) {

@@ -1,0 +1,71 @@
+#include <brim/framework.h>
+
+#include "foundation/file_find_platform.h"
+
+#include <string>
+
+CFileFind::CFileFind() : m_pHandle(nullptr), m_dwAttributes(0), m_dwNextAttributes(0), m_bHaveNext(false) {}
+
+CFileFind::~CFileFind() { Close(); }
+
+void CFileFind::Close() {
+    if (m_pHandle != nullptr) brim::platform::FindClose(m_pHandle);
+    m_pHandle = nullptr;
+    m_strRoot.Empty();
+    m_strName.Empty();
+    m_strNextName.Empty();
+    m_dwAttributes = m_dwNextAttributes = 0;
+    m_bHaveNext = false;
+}
+
+BOOL CFileFind::FindFile(const wchar_t* name, DWORD) {
+    Close();
+    std::wstring root;
+    const std::wstring pattern = name != nullptr ? std::wstring(name) : std::wstring(L"*.*");
+    m_pHandle = brim::platform::FindOpen(pattern.c_str(), root);
+    if (m_pHandle == nullptr) return FALSE;
+    m_strRoot = CStringW(root.c_str(), static_cast<int>(root.size()));
+    std::wstring first;
+    if (!brim::platform::FindNextEntry(m_pHandle, first, m_dwNextAttributes)) {
+        const DWORD error = GetLastError();
+        Close();
+        SetLastError(error == 18 ? 2 : error);   // nothing matched: "file not found"
+        return FALSE;
+    }
+    m_strNextName = CStringW(first.c_str(), static_cast<int>(first.size()));
+    m_bHaveNext = true;
+    return TRUE;
+}
+
+BOOL CFileFind::FindNextFile() {
+    if (m_pHandle == nullptr || !m_bHaveNext) return FALSE;
+    m_strName = m_strNextName;
+    m_dwAttributes = m_dwNextAttributes;
+    std::wstring next;
+    m_bHaveNext = brim::platform::FindNextEntry(m_pHandle, next, m_dwNextAttributes);
+    if (!m_bHaveNext) return FALSE;
+    m_strNextName = CStringW(next.c_str(), static_cast<int>(next.size()));
+    return TRUE;
+}
+
+CStringW CFileFind::GetFileName() const { return m_strName; }
+
+CStringW CFileFind::GetFilePath() const {
+    if (m_strName.IsEmpty()) return CStringW();
+    CStringW path = m_strRoot;
+    const wchar_t separator = brim::platform::PathSeparator();
+    if (path.IsEmpty() || path.GetAt(path.GetLength() - 1) != separator) path += separator;
+    path += m_strName;
+    return path;
+}
+
+CStringW CFileFind::GetFileTitle() const {
+    const int dot = m_strName.ReverseFind(L'.');
+    return dot < 0 ? m_strName : m_strName.Left(dot);
+}
+
+CStringW CFileFind::GetRoot() const { return m_strRoot; }
+
+BOOL CFileFind::MatchesMask(DWORD mask) const { return (m_dwAttributes & mask) != 0 ? TRUE : FALSE; }
+
+BOOL CFileFind::IsDots() const { return m_strName == L"." || m_strName == L".." ? TRUE : FALSE; }

@@ -1,0 +1,225 @@
+// CBrimMemPool (the printed figures, sizes, a single release), CBrimTime (the
+// file-time arithmetic) and CBrimObject.
+#include <brim/brim.h>
+
+#include "tests/support/printers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0, end;
+    while ((end = text.find('\n', start)) != std::string::npos) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// "<label>\tWorking %7ld Kbytes, PageFileUsage %10ld Kbytes": the label, then
+// each figure right-aligned in its columns.
+void ExpectFigures(const std::string& line, const std::string& label) {
+    SCOPED_TRACE(line);
+    ASSERT_EQ(line.compare(0, label.size(), label), 0);
+    const std::string rest = line.substr(label.size());
+    const std::string head = "\tWorking ";
+    ASSERT_EQ(rest.compare(0, head.size(), head), 0);
+    const std::string working = rest.substr(head.size(), 7);
+    const std::string middle = " Kbytes, PageFileUsage ";
+    const std::size_t at = rest.find(middle);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GE(at - head.size(), 7u);
+    const std::string pageFile = rest.substr(at + middle.size());
+    ASSERT_GE(pageFile.size(), 10u + 7u);
+    EXPECT_EQ(pageFile.substr(pageFile.size() - 7), " Kbytes");
+    EXPECT_GE(pageFile.size() - 7, 10u);
+    long w = -1, p = -1;
+    EXPECT_EQ(std::sscanf(working.c_str(), "%ld", &w), 1);
+    EXPECT_EQ(std::sscanf(pageFile.c_str(), "%ld", &p), 1);
+    EXPECT_GT(w, 0);   // a running process has a working set
+    EXPECT_GT(p, 0);
+}
+
+class Pool : public CBrimMemPool {
+public:
+    explicit Pool(long pages) : CBrimMemPool(pages) {}
+    void* Base() const { return m_pBase; }
+    bool Create(long pages) { return _Create(pages); }
+};
+
+std::string Flushed() {
+    std::fflush(stdout);
+    return GetCapturedStdout();
+}
+
+TEST(CBrimMemPool, ReservationPrintsTwoLinesAndGivesAWritablePage) {
+    CaptureStdout();
+    Pool pool(1);
+    const std::vector<std::string> lines = Lines(Flushed());
+    ASSERT_EQ(lines.size(), 2u);
+    ExpectFigures(lines[0], "current mem ==> ");
+    ExpectFigures(lines[1], "reserved mem ==> ");
+    ASSERT_NE(pool.Base(), nullptr);
+    auto* bytes = static_cast<unsigned char*>(pool.Base());
+    bytes[0] = 0x5A;
+    EXPECT_EQ(bytes[0], 0x5A);
+
+    CaptureStdout();
+    pool.Destroy();
+    const std::vector<std::string> after = Lines(Flushed());
+    ASSERT_EQ(after.size(), 1u);
+    ExpectFigures(after[0], "current mem ==> ");
+    EXPECT_EQ(pool.Base(), nullptr);
+}
+
+TEST(CBrimMemPool, DefaultReservesAGigabyte) {
+    CaptureStdout();
+    Pool pool(262144);
+    Flushed();
+    // A 64-bit process gets it; the whole range must be usable.
+    ASSERT_NE(pool.Base(), nullptr);
+    static_cast<char*>(pool.Base())[(1u << 30) - 1] = 1;
+    CaptureStdout();
+    pool.Destroy();
+    Flushed();
+}
+
+TEST(CBrimMemPool, RefusedSizesLeaveNullAndStillPrint) {
+    for (long pages : {0L, -1L, 0x7FFFFFFFL, 1L << 20}) {   // 1 << 20 pages of 4 KiB is 4 GiB
+        SCOPED_TRACE(pages);
+        CaptureStdout();
+        SetLastError(0);
+        Pool pool(pages);
+        const DWORD error = GetLastError();
+        const std::vector<std::string> lines = Lines(Flushed());
+        EXPECT_EQ(pool.Base(), nullptr);
+        EXPECT_EQ(error, 87u);
+        ASSERT_EQ(lines.size(), 2u);
+        ExpectFigures(lines[1], "reserved mem ==> ");
+        CaptureStdout();
+        pool.Destroy();   // nothing held: nothing released
+        Flushed();
+    }
+}
+
+TEST(CBrimMemPool, CopiesReleaseTheSharedBlockOnce) {
+    CaptureStdout();
+    Pool* original = new Pool(4);
+    Pool copy(*original);
+    Pool assigned(1);
+    assigned.Destroy();
+    assigned = copy;
+    void* first = original->Base();
+    EXPECT_EQ(copy.Base(), first);
+    EXPECT_EQ(assigned.Base(), first);
+
+    original->Destroy();
+    delete original;
+    // The address may be reused by the next reservation; the stale copies must
+    // not release it.
+    Pool next(4);
+    std::memset(next.Base(), 0x11, 4 * 4096);
+    copy.Destroy();
+    assigned.Destroy();
+    std::memset(next.Base(), 0x22, 4 * 4096);   // still mapped
+    EXPECT_EQ(static_cast<unsigned char*>(next.Base())[4 * 4096 - 1], 0x22);
+
+    // A second _Create releases the block held before.
+    void* old = next.Base();
+    next.Create(1);
+    EXPECT_NE(next.Base(), nullptr);
+    (void)old;
+    next.Destroy();
+    next.Destroy();
+    Flushed();
+}
+
+// ---------------------------------------------------------------------------
+class Stopwatch : public CBrimTime {
+public:
+    void Set(const SYSTEMTIME& before, const SYSTEMTIME& after) {
+        m_tmBefore = before;
+        m_tmAfter = after;
+    }
+};
+
+SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second, WORD ms) {
+    SYSTEMTIME t = {};
+    t.wYear = year;
+    t.wMonth = month;
+    t.wDay = day;
+    t.wHour = hour;
+    t.wMinute = minute;
+    t.wSecond = second;
+    t.wMilliseconds = ms;
+    return t;
+}
+
+TEST(CBrimTime, ElapsedSecondsWithFourDecimals) {
+    Stopwatch w;
+    w.Set(At(2024, 3, 1, 10, 0, 0, 0), At(2024, 3, 1, 10, 3, 35, 0));
+    EXPECT_EQ(w.GetTimeString(), CStringW(L"215.0000"));
+    w.Set(At(2024, 3, 1, 10, 0, 0, 500), At(2024, 3, 1, 10, 0, 1, 734));
+    EXPECT_EQ(w.GetTimeString(), CStringW(L"1.2340"));
+    // Across a month end in a leap year, and across a year end.
+    w.Set(At(2024, 2, 29, 23, 59, 59, 999), At(2024, 3, 1, 0, 0, 0, 1));
+    EXPECT_EQ(w.GetTimeString(), CStringW(L"0.0020"));
+    w.Set(At(1999, 12, 31, 23, 59, 0, 0), At(2000, 1, 1, 0, 1, 0, 0));
+    EXPECT_EQ(w.GetTimeString(), CStringW(L"120.0000"));
+    EXPECT_EQ(w.GetTimeString(), CStringW(L"120.0000"));   // reading changes nothing
+}
+
+TEST(CBrimTime, ClockSetBackGivesANegativeResult) {
+    Stopwatch w;
+    w.Set(At(2024, 3, 1, 10, 0, 5, 250), At(2024, 3, 1, 10, 0, 0, 0));
+    EXPECT_EQ(w.GetTimeString(), CStringW(L"-5.2500"));
+}
+
+TEST(CBrimTime, LongIntervalsShowSinglePrecision) {
+    Stopwatch w;
+    // 5 hours and 1 ms = 18 000 001 ms, not exact in single precision.
+    w.Set(At(2024, 3, 1, 0, 0, 0, 0), At(2024, 3, 1, 5, 0, 0, 1));
+    EXPECT_EQ(w.GetTimeString(), CStringW(L"18000.0000"));
+}
+
+TEST(CBrimTime, MarksFromTheClock) {
+    CBrimTime w;
+    w.Before();
+    w.After();
+    const CStringW text = w.GetTimeString();
+    EXPECT_GE(wcstod(text, nullptr), 0.0);
+    EXPECT_LT(wcstod(text, nullptr), 5.0);
+    EXPECT_EQ(text.Right(5).GetAt(0), L'.');
+}
+
+// ---------------------------------------------------------------------------
+TEST(CBrimObject, CopiesTheDataWord) {
+    struct Job : CBrimObject {
+        int runs = 0;
+        void vExecute() override { ++runs; }
+    };
+    Job a;
+    EXPECT_EQ(a.m_dwData, 0u);
+    a.m_dwData = 0xDEADBEEF;
+    Job b(a);
+    Job c;
+    c = a;
+    EXPECT_EQ(b.m_dwData, 0xDEADBEEFu);
+    EXPECT_EQ(c.m_dwData, 0xDEADBEEFu);
+    CBrimObject& base = c;
+    base.vExecute();
+    EXPECT_EQ(c.runs, 1);
+}
+
+}  // namespace

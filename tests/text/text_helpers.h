@@ -1,0 +1,42 @@
+// Small helpers shared by the text suites.
+#pragma once
+
+#include <brim/brim.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace brimtest {
+
+// The message of the CBrimException that fn throws ("" if it throws none).
+inline CStringW Thrown(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (CBrimException* e) {
+        CStringW message = e->GetMessageW();
+        e->Delete();
+        return message;
+    }
+    return CStringW();
+}
+
+// The message of the exception made from a Windows error code.
+inline CStringW CodeText(unsigned long code) {
+    CBrimException e(code);
+    return e.GetMessageW();
+}
+
+// U+1F600 as the platform holds it: a surrogate pair where wchar_t has 16 bits.
+inline std::wstring Smiley() {
+    return sizeof(wchar_t) == 2 ? std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)} : std::wstring(1, wchar_t(0x1F600));
+}
+
+// Open flags as the child program takes them.
+inline std::string HexFlags(unsigned flags) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", flags);
+    return text;
+}
+
+}  // namespace brimtest

@@ -1,0 +1,167 @@
+#include <brim/text.h>
+
+#include "foundation/platform.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+using brim::platform::kCodePageAnsi;
+using brim::platform::kCodePageUtf8;
+
+// What the converting call of Unicode2UTF8 declares, whatever dst holds.
+constexpr int kUtf8DeclaredCapacity = 32767;
+
+// The texts of one direction: a null source, a failed sizing call.
+struct Direction {
+    const wchar_t* noSource;
+    const wchar_t* cannotSize;
+};
+constexpr Direction kToMbcs = {L"No Unicode Value", L"Can not change Unicode to MBCS"};
+constexpr Direction kToUtf8 = {L"No Unicode Value", L"Can not change Unicode to UTF8"};
+constexpr Direction kFromUtf8 = {L"No UTF-8 Value", L"Can not change UTF8 to Unicode"};
+constexpr Direction kFromMbcs = {L"No MBCS Value", L"Can not change MBCS to Unicode"};
+
+// Fixed texts go through the format constructor as the format itself; none
+// holds a '%'.
+[[noreturn]] void Fail(const wchar_t* text) { throw new CBrimException(text); }
+
+[[noreturn]] void FailWithLastError() {
+    const unsigned long code = GetLastError();
+    throw new CBrimException(code);
+}
+
+int WideSize(unsigned codePage, const wchar_t* src, const Direction& d) {
+    if (src == nullptr) Fail(d.noSource);
+    const int n = brim::platform::WideToMultiByte(codePage, src, -1, nullptr, 0);
+    if (n == 0) Fail(d.cannotSize);
+    return n;
+}
+
+int ByteSize(unsigned codePage, const char* src, const Direction& d) {
+    if (src == nullptr) Fail(d.noSource);
+    const int n = brim::platform::MultiByteToWide(codePage, src, -1, nullptr, 0);
+    if (n == 0) Fail(d.cannotSize);
+    return n;
+}
+
+void WideConvert(unsigned codePage, char* dst, int capacity, const wchar_t* src) {
+    if (brim::platform::WideToMultiByte(codePage, src, -1, dst, capacity) == 0) FailWithLastError();
+}
+
+void ByteConvert(unsigned codePage, wchar_t* dst, int capacity, const char* src) {
+    if (brim::platform::MultiByteToWide(codePage, src, -1, dst, capacity) == 0) FailWithLastError();
+}
+
+// The UTF-16 code units of a wide text one by one (wchar_t is UTF-32 on
+// POSIX), so that strings sort the same on every platform.
+class Utf16Units {
+public:
+    explicit Utf16Units(const wchar_t* text) : m_text(text) {}
+    // The next unit, 0 at the end.
+    std::uint32_t Next() {
+        if (m_low != 0) {
+            const std::uint32_t low = m_low;
+            m_low = 0;
+            return low;
+        }
+        const auto c = static_cast<std::uint32_t>(*m_text);
+        if (c == 0) return 0;
+        ++m_text;
+        if (sizeof(wchar_t) == 2 || c < 0x10000 || c > 0x10FFFF) return c & (sizeof(wchar_t) == 2 ? 0xFFFFu : 0xFFFFFFFFu);
+        m_low = 0xDC00 + ((c - 0x10000) & 0x3FF);
+        return 0xD800 + ((c - 0x10000) >> 10);
+    }
+
+private:
+    const wchar_t* m_text;
+    std::uint32_t m_low = 0;
+};
+
+// Ordinal: unit by unit as unsigned numbers; a prefix sorts first.
+int CompareOrdinal(const wchar_t* a, const wchar_t* b) {
+    Utf16Units x(a), y(b);
+    for (;;) {
+        const std::uint32_t u = x.Next(), v = y.Next();
+        if (u != v) return u < v ? -1 : 1;
+        if (u == 0) return 0;
+    }
+}
+
+}  // namespace
+
+int CBrimString::Unicode2MBCSCount(const wchar_t* src) { return WideSize(kCodePageAnsi, src, kToMbcs); }
+
+void CBrimString::Unicode2MBCS(char* dst, const wchar_t* src) {
+    WideConvert(kCodePageAnsi, dst, WideSize(kCodePageAnsi, src, kToMbcs), src);
+}
+
+int CBrimString::UTF82UnicodeCount(const char* src) { return ByteSize(kCodePageUtf8, src, kFromUtf8); }
+
+void CBrimString::UTF82Unicode(wchar_t* dst, const char* src) {
+    ByteConvert(kCodePageUtf8, dst, ByteSize(kCodePageUtf8, src, kFromUtf8), src);
+}
+
+int CBrimString::MBCS2UnicodeCount(const char* src) { return ByteSize(kCodePageAnsi, src, kFromMbcs); }
+
+void CBrimString::MBCS2Unicode(wchar_t* dst, const char* src) {
+    ByteConvert(kCodePageAnsi, dst, ByteSize(kCodePageAnsi, src, kFromMbcs), src);
+}
+
+int CBrimString::Unicode2UTF8(char* dst, const wchar_t* src) {
+    const int n = WideSize(kCodePageUtf8, src, kToUtf8);
+    WideConvert(kCodePageUtf8, dst, kUtf8DeclaredCapacity, src);
+    return n;
+}
+
+CStringW CBrimString::BYTE2CString(const unsigned char* data, const int& len) {
+    static constexpr wchar_t kHex[] = L"0123456789abcdef";
+    CStringW result;
+    for (int i = 0; i < len; ++i) {
+        const wchar_t item[3] = {kHex[data[i] >> 4], kHex[data[i] & 0xF], L' '};
+        result.Append(item, 3);
+    }
+    return result;
+}
+
+CStringW CBrimString::GetRandomName(const int& len) {
+    std::srand(brim::platform::TickCount());
+    CStringW result;
+    for (int i = 0; i < len; ++i) {
+        const auto r = static_cast<std::uint32_t>(std::rand());
+        const std::uint32_t t = brim::platform::TickCount();
+        result += static_cast<wchar_t>(L'a' + (t * r) % 26u);
+    }
+    return result;
+}
+
+CStringW CBrimString::BSTR2Unicode(wchar_t* bstr) { return CStringW(bstr); }
+
+wchar_t* CBrimString::Unicode2BSTR(const wchar_t* src) { return CStringW(src).AllocSysString(); }
+
+void CBrimString::BubbleSort(CStringList* list) {
+    const INT_PTR count = list->GetCount();
+    if (count < 2) return;
+    POSITION end = list->GetTailPosition();
+    for (INT_PTR pass = 1; pass < count; ++pass) {
+        bool swapped = false;
+        POSITION at = list->GetHeadPosition();
+        while (at != end) {
+            POSITION next = at;
+            list->GetNext(next);
+            CStringW& first = list->GetAt(at);
+            CStringW& second = list->GetAt(next);
+            // Equal strings never move, which keeps the sort stable.
+            if (CompareOrdinal(first, second) > 0) {
+                CStringW held = first;
+                first = second;
+                second = held;
+                swapped = true;
+            }
+            at = next;
+        }
+        if (!swapped) return;
+        list->GetPrev(end);
+    }
+}
