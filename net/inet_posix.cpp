@@ -88,6 +88,7 @@ struct HttpRequest : InetObject {
     std::vector<std::string> headers;   // lines without line breaks, in order
     bd::HttpSettings settings;
     std::unique_ptr<bd::CurlExchange> exchange;
+    bool reload = false;   // asks caches on the way not to answer
 };
 
 template <typename T>
@@ -349,7 +350,7 @@ bool FtpFindNext(InetObject* handle, FtpEntry* entry) {
 
 InetObject* HttpOpenRequest(InetObject* handle, const wchar_t* verb, const wchar_t* object,
                             const wchar_t* /*version*/, const wchar_t* referer, const wchar_t** acceptTypes,
-                            DWORD /*flags*/, DWORD_PTR /*context*/) {
+                            DWORD flags, DWORD_PTR /*context*/) {
     HttpConnection* connection = As<HttpConnection>(handle);
     if (connection == nullptr) return nullptr;
     auto request = std::make_unique<HttpRequest>();
@@ -360,9 +361,9 @@ InetObject* HttpOpenRequest(InetObject* handle, const wchar_t* verb, const wchar
     if (path[0] != '/') path.insert(0, 1, '/');
     request->url = (connection->secure ? "https://" : "http://") + host + ":" + std::to_string(connection->port) + path;
     request->settings = SettingsOf(*connection->session);
-    // The session's agent is the request's first line, as WinINet adds it
-    // when the request is opened; a later "add if new" User-Agent gives way.
-    if (!request->settings.agent.empty()) request->headers.push_back("User-Agent: " + request->settings.agent);
+    // The session's agent is sent only when the request has no User-Agent
+    // line of its own by then (see CurlExchange::Start).
+    request->reload = (flags & INTERNET_FLAG_RELOAD) != 0;
     if (referer != nullptr && *referer != 0) request->headers.push_back("Referer: " + Utf8(referer));
     if (acceptTypes != nullptr) {
         std::string accept;
@@ -419,6 +420,10 @@ bool HttpSend(InetObject* handle, const wchar_t* headers, DWORD headersLength, c
     if (headers != nullptr && headersLength != 0 &&
         !HttpAddHeaders(request, headers, headersLength, HTTP_ADDREQ_FLAG_ADD)) {
         return false;
+    }
+    if (request->reload && !HttpAddHeaders(request, L"Cache-Control: no-cache", static_cast<DWORD>(-1),
+                                           HTTP_ADDREQ_FLAG_ADD_IF_NEW)) {
+        SetLastError(0);   // the request already says how it wants caches treated
     }
     request->exchange = std::make_unique<bd::CurlExchange>();
     if (!request->exchange->Start(request->url, request->verb, request->headers, body, bodyLength,

@@ -29,6 +29,19 @@ std::wstring Widen(const std::string& ascii);
 // The message of a CBrimException made from an error code.
 CStringW CodeMessage(unsigned long code);
 
+// The message of a CBrimException thrown by call, or "<nothing thrown>".
+template <typename F>
+CStringW BrimFailure(F&& call) {
+    try {
+        call();
+    } catch (CBrimException* e) {
+        CStringW message = e->GetMessageW();
+        e->Delete();
+        return message;
+    }
+    return L"<nothing thrown>";
+}
+
 }  // namespace brimtest
 
 // Declares int var = the server's port, or ends the test: a failure in CI,
