@@ -59,6 +59,7 @@ bool FtpClient::Open(const std::string& host, std::uint16_t port, const std::str
     m_timeouts = timeouts;
     m_passive = passive;
     if (!m_control.Connect(host, port, timeouts.connect)) return false;
+    m_control.SetNoDelay();
     FtpReply reply;
     do {
         if (!ReadReply(reply)) return false;

@@ -84,10 +84,6 @@ void Socket::Close() {
     m_fd = -1;
 }
 
-void Socket::ShutdownWrite() {
-    if (m_fd >= 0) ::shutdown(m_fd, SHUT_WR);
-}
-
 bool Socket::Wait(short events, DWORD timeoutMs) {
     pollfd p{m_fd, events, 0};
     for (;;) {
@@ -157,9 +153,12 @@ bool Socket::Connect(const SocketAddress& address, DWORD timeoutMs) {
             return false;
         }
     }
-    const int one = 1;
-    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
     return true;
+}
+
+void Socket::SetNoDelay() {
+    const int one = 1;
+    if (m_fd >= 0) ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
 }
 
 bool Socket::Listen(const SocketAddress& address) {

@@ -45,7 +45,9 @@ public:
 
     bool LocalAddress(SocketAddress& address) const;
     bool PeerAddress(SocketAddress& address) const;
-    void ShutdownWrite();
+    // Short exchanges (commands) go out at once; bulk data is left to Nagle,
+    // which packs 4096-byte writes into full segments.
+    void SetNoDelay();
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 

@@ -25,8 +25,11 @@ _records = {}
 _lock = threading.Lock()
 
 
+_CYCLE = bytes(range(251))
+
+
 def _pattern(n):
-    return bytes(i % 251 for i in range(n))
+    return (_CYCLE * (n // 251 + 1))[:n]
 
 
 class _Handler(socketserver.BaseRequestHandler):
