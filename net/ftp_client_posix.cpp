@@ -193,8 +193,14 @@ bool FtpClient::StartTransfer(char type, const std::string& command, Socket& dat
     return true;
 }
 
+void FtpClient::Abandon() {
+    m_inTransfer = false;
+    m_broken = true;
+}
+
 bool FtpClient::FinishTransfer() {
     m_inTransfer = false;
+    if (m_broken) return Fail(err::kInternetConnectionAborted);
     FtpReply reply;
     if (!ReadReply(reply)) return false;
     return reply.code / 100 == 2 ? true : Fail(err::kInternetExtendedError);

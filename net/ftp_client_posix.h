@@ -39,6 +39,9 @@ public:
     // After the data connection is closed: the transfer's final reply. true
     // when the server reports success.
     bool FinishTransfer();
+    // After a failure on the data connection: the transfer's reply is not
+    // waited for, and the connection takes no more commands.
+    void Abandon();
 
     // The entries of a listing of path (whole answer read at once).
     bool List(const std::string& path, std::vector<FtpListEntry>& entries);
