@@ -46,15 +46,17 @@ struct FtpConnection : InetObject {
     ~FtpConnection() override;
 };
 
-// Writes are gathered into 64 KiB sends: a 4096-byte send per block costs
-// more in system calls than the copy. Closing sends what is left and
-// reports its failure.
-constexpr std::size_t kWriteGather = 64 * 1024;
+// Data moves in 64 KiB system calls whatever the callers' block size: a
+// call per 4096-byte block costs more than the copy. Closing sends what is
+// left of an upload and reports its failure.
+constexpr std::size_t kGather = 64 * 1024;
 
 struct FtpFile : InetObject {
     FtpConnection* connection = nullptr;   // null once the connection is gone
     bd::Socket data;
     std::string pending;                   // written, not yet sent
+    std::vector<char> inbox;               // received, not yet read
+    std::size_t inboxAt = 0;
     bool ended = false;
 
     bool Send() {
@@ -89,8 +91,10 @@ struct FtpFind : InetObject {
     std::size_t next = 0;
 };
 
+// Takes the session's settings when made, as WinINet's handles inherit
+// options from their parent, and so does not depend on the session after.
 struct HttpConnection : InetObject {
-    Session* session = nullptr;
+    bd::HttpSettings settings;
     std::string host;
     INTERNET_PORT port = 0;
     bool secure = false;
@@ -217,7 +221,7 @@ InetObject* InetConnect(InetObject* handle, const wchar_t* server, INTERNET_PORT
     if (service == InetService::Http) {
         // As with WinINet, nothing goes over the network until a request is sent.
         auto* connection = new HttpConnection;
-        connection->session = session;
+        connection->settings = SettingsOf(*session);
         connection->host = Utf8(server);
         connection->secure = (flags & INTERNET_FLAG_SECURE) != 0;
         connection->port = port != 0 ? port : (connection->secure ? 443 : INTERNET_DEFAULT_HTTP_PORT);
@@ -265,14 +269,25 @@ bool InetRead(InetObject* handle, void* buffer, DWORD count, DWORD* done) {
     // The block is filled unless the file ends first, so blocks are whole
     // until the last one.
     char* out = static_cast<char*>(buffer);
-    while (*done < count && !file->ended) {
-        const long n = file->data.Receive(out + *done, count - *done, file->connection->client.Timeouts().dataReceive);
+    while (*done < count) {
+        if (file->inboxAt < file->inbox.size()) {
+            const std::size_t n = std::min<std::size_t>(count - *done, file->inbox.size() - file->inboxAt);
+            std::memcpy(out + *done, file->inbox.data() + file->inboxAt, n);
+            file->inboxAt += n;
+            *done += static_cast<DWORD>(n);
+            continue;
+        }
+        if (file->ended) break;
+        file->inbox.resize(kGather);
+        file->inboxAt = 0;
+        const long n = file->data.Receive(file->inbox.data(), kGather, file->connection->client.Timeouts().dataReceive);
         if (n < 0) {
+            file->inbox.clear();
             file->connection->client.Abandon();
             return false;
         }
+        file->inbox.resize(static_cast<std::size_t>(n));
         if (n == 0) file->ended = true;
-        *done += static_cast<DWORD>(n);
     }
     return true;
 }
@@ -286,7 +301,7 @@ bool InetWrite(InetObject* handle, const void* buffer, DWORD count, DWORD* done)
         return false;
     }
     file->pending.append(static_cast<const char*>(buffer), count);
-    if (file->pending.size() >= kWriteGather && !file->Send()) return false;
+    if (file->pending.size() >= kGather && !file->Send()) return false;
     *done = count;
     return true;
 }
@@ -382,7 +397,7 @@ InetObject* HttpOpenRequest(InetObject* handle, const wchar_t* verb, const wchar
     std::string path = object == nullptr || *object == 0 ? "/" : Utf8(object);
     if (path[0] != '/') path.insert(0, 1, '/');
     request->url = (connection->secure ? "https://" : "http://") + host + ":" + std::to_string(connection->port) + path;
-    request->settings = SettingsOf(*connection->session);
+    request->settings = connection->settings;
     // The session's agent is sent only when the request has no User-Agent
     // line of its own by then (see CurlExchange::Start).
     request->reload = (flags & INTERNET_FLAG_RELOAD) != 0;

@@ -354,6 +354,16 @@ TEST(FtpFailure, ConnectionDroppedMidTransferIsAnInternetFailure) {
     EXPECT_EQ(ftp.m_pConnection, nullptr);
 }
 
+TEST(FtpFailure, InternetMessagesAreThereOnceTheLayerIsUsed) {
+    RecordingFtp ftp;   // its session loads the internet layer
+#if defined(_WIN32)
+    // Wine's wininet.dll words it its own way (and has texts for few codes).
+    EXPECT_EQ(CBrimUtil::MessageError(kCannotConnect), L"The attempt to connect to the server failed.\r\n");
+#else
+    EXPECT_EQ(CBrimUtil::MessageError(kCannotConnect), L"A connection with the server could not be established\r\n");
+#endif
+}
+
 TEST(FtpFailure, TransfersBeforeConnectingThrowTheNoConnectionException) {
     brimtest::TempDir local;
     RecordingFtp ftp;
