@@ -17,6 +17,7 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace brim::platform {
@@ -204,6 +205,14 @@ bool BadArguments(const void* src, int srcLength, const void* dst, int dstCapaci
            src == dst;
 }
 
+template <typename Unit>
+bool IsAscii(const Unit* s, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        if (static_cast<std::make_unsigned_t<Unit>>(s[i]) >= 0x80) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 unsigned AnsiCodePage() {
@@ -222,6 +231,12 @@ int MultiByteToWide(unsigned codePage, const char* src, int srcLength, wchar_t* 
         if (dstCapacity == 0) return SizeOrFailure(detail::Utf8ToWideCount(src, n), 0);
         const std::size_t done = detail::Utf8ToWideConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));
         return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
+    }
+    if (IsAscii(src, n) && !IconvName(cp).empty()) {
+        // Every code page here keeps 0x00-0x7F as ASCII: no converter needed.
+        if (!Fits(n, dstCapacity)) return SizeOrFailure(n, dstCapacity);
+        for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<wchar_t>(src[i]);
+        return static_cast<int>(n);
     }
     std::wstring result;
     if (!DecodeBytes(cp, src, n, result)) {
@@ -242,6 +257,11 @@ int WideToMultiByte(unsigned codePage, const wchar_t* src, int srcLength, char* 
         if (dstCapacity == 0) return SizeOrFailure(detail::WideToUtf8Count(src, n), 0);
         const std::size_t done = detail::WideToUtf8ConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));
         return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
+    }
+    if (IsAscii(src, n) && !IconvName(cp).empty()) {
+        if (!Fits(n, dstCapacity)) return SizeOrFailure(n, dstCapacity);
+        for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(src[i]);
+        return static_cast<int>(n);
     }
     std::string result;
     if (!EncodeWide(cp, src, n, result)) {

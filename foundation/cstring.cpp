@@ -88,8 +88,8 @@ wchar_t* PrepareWrite(wchar_t*& text, int length) {
     if (!shared && data->capacity >= length) return text;
     int capacity = length;
     if (!shared && length > data->capacity) {
-        // Grow geometrically so repeated appends stay linear.
-        const long grown = static_cast<long>(data->capacity) + data->capacity / 2;
+        // Grow geometrically (and not in tiny steps) so repeated appends stay linear.
+        const long grown = std::max<long>(2L * data->capacity, 64);
         capacity = static_cast<int>(std::min<long>(std::max<long>(grown, length), INT_MAX - 64));
         capacity = std::max(capacity, length);
     }

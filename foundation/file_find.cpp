@@ -3,6 +3,7 @@
 #include "foundation/file_find_platform.h"
 
 #include <string>
+#include <utility>
 
 CFileFind::CFileFind() : m_pHandle(nullptr), m_dwAttributes(0), m_dwNextAttributes(0), m_bHaveNext(false) {}
 
@@ -25,27 +26,27 @@ BOOL CFileFind::FindFile(const wchar_t* name, DWORD) {
     m_pHandle = brim::platform::FindOpen(pattern.c_str(), root);
     if (m_pHandle == nullptr) return FALSE;
     m_strRoot = CStringW(root.c_str(), static_cast<int>(root.size()));
-    std::wstring first;
-    if (!brim::platform::FindNextEntry(m_pHandle, first, m_dwNextAttributes)) {
+    if (!brim::platform::FindNextEntry(m_pHandle, m_strNextName, m_dwNextAttributes)) {
         const DWORD error = GetLastError();
         Close();
         SetLastError(error == 18 ? 2 : error);   // nothing matched: "file not found"
         return FALSE;
     }
-    m_strNextName = CStringW(first.c_str(), static_cast<int>(first.size()));
     m_bHaveNext = true;
     return TRUE;
 }
 
 BOOL CFileFind::FindNextFile() {
     if (m_pHandle == nullptr || !m_bHaveNext) return FALSE;
-    m_strName = m_strNextName;
+    // Swapped, not copied: the next entry is decoded into the buffer of the
+    // entry before, which nobody shares by now, so a walk does not allocate
+    // for names.
+    CStringW previous(std::move(m_strName));
+    m_strName = std::move(m_strNextName);
+    m_strNextName = std::move(previous);
     m_dwAttributes = m_dwNextAttributes;
-    std::wstring next;
-    m_bHaveNext = brim::platform::FindNextEntry(m_pHandle, next, m_dwNextAttributes);
-    if (!m_bHaveNext) return FALSE;
-    m_strNextName = CStringW(next.c_str(), static_cast<int>(next.size()));
-    return TRUE;
+    m_bHaveNext = brim::platform::FindNextEntry(m_pHandle, m_strNextName, m_dwNextAttributes);
+    return m_bHaveNext ? TRUE : FALSE;
 }
 
 CStringW CFileFind::GetFileName() const { return m_strName; }

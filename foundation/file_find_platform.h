@@ -2,7 +2,9 @@
 // (file_find_posix.cpp, file_find_win32.cpp).
 #pragma once
 
-#include <brim/config.h>
+#include <brim/framework.h>
+
+#include "foundation/path_split.h"   // PathSeparator
 
 #include <string>
 
@@ -10,15 +12,12 @@ namespace brim::platform {
 
 struct FindHandle;
 
-// The separator between a folder and a name: '\' on Windows, '/' elsewhere.
-wchar_t PathSeparator();
-
 // Starts enumerating the entries that match pattern (a folder, a separator,
 // a wildcard) and sets root to the folder made absolute. Null with the last
 // error set when the folder cannot be read or nothing matches.
 FindHandle* FindOpen(const wchar_t* pattern, std::wstring& root);
 // The next matching entry; false at the end (last error 18) or on failure.
-bool FindNextEntry(FindHandle* handle, std::wstring& name, DWORD& attributes);
+bool FindNextEntry(FindHandle* handle, CStringW& name, DWORD& attributes);
 void FindClose(FindHandle* handle);
 
 }  // namespace brim::platform

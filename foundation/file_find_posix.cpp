@@ -7,6 +7,7 @@
 #include "foundation/errno_posix.h"
 #include "foundation/error_codes.h"
 #include "foundation/text_codec.h"
+#include "foundation/utf8.h"
 
 #include <brim/framework.h>
 
@@ -27,8 +28,6 @@ struct FindHandle {
     std::wstring wildcard;
     bool matchAll;
 };
-
-wchar_t PathSeparator() { return L'/'; }
 
 namespace {
 
@@ -81,7 +80,7 @@ std::wstring AbsoluteFolder(const std::wstring& folder) {
     return result.empty() ? L"/" : result;
 }
 
-DWORD AttributesOf(DIR* dir, const struct dirent* entry, const std::wstring& name) {
+DWORD AttributesOf(DIR* dir, const struct dirent* entry) {
     unsigned char type = entry->d_type;
     if (type == DT_UNKNOWN) {
         struct stat st;
@@ -91,7 +90,7 @@ DWORD AttributesOf(DIR* dir, const struct dirent* entry, const std::wstring& nam
     DWORD attributes = 0;
     if (type == DT_DIR) attributes |= FILE_ATTRIBUTE_DIRECTORY;
     if (type == DT_LNK) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    if (!name.empty() && name[0] == L'.') attributes |= FILE_ATTRIBUTE_HIDDEN;
+    if (entry->d_name[0] == '.') attributes |= FILE_ATTRIBUTE_HIDDEN;
     return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
@@ -118,7 +117,7 @@ FindHandle* FindOpen(const wchar_t* pattern, std::wstring& root) {
     return new FindHandle{dir, wildcard, wildcard == L"*" || wildcard == L"*.*"};
 }
 
-bool FindNextEntry(FindHandle* handle, std::wstring& name, DWORD& attributes) {
+bool FindNextEntry(FindHandle* handle, CStringW& name, DWORD& attributes) {
     for (;;) {
         errno = 0;
         const struct dirent* entry = readdir(handle->dir);
@@ -127,9 +126,13 @@ bool FindNextEntry(FindHandle* handle, std::wstring& name, DWORD& attributes) {
             else SetLastError(18);   // ERROR_NO_MORE_FILES
             return false;
         }
-        name = detail::Utf8ToWide(entry->d_name, std::strlen(entry->d_name));
-        if (!handle->matchAll && !WildcardMatch(handle->wildcard.c_str(), name.c_str())) continue;
-        attributes = AttributesOf(handle->dir, entry, name);
+        // Decoded straight into the string: this runs once per entry of a walk.
+        const std::size_t bytes = std::strlen(entry->d_name);
+        const std::size_t units = detail::Utf8ToWideCount(entry->d_name, bytes);
+        detail::Utf8ToWideConvert(entry->d_name, bytes, name.GetBufferSetLength(static_cast<int>(units)));
+        name.ReleaseBuffer(static_cast<int>(units));
+        if (!handle->matchAll && !WildcardMatch(handle->wildcard.c_str(), name.GetString())) continue;
+        attributes = AttributesOf(handle->dir, entry);
         return true;
     }
 }

@@ -10,8 +10,6 @@ struct FindHandle {
     bool pending;   // data holds an entry not yet handed out
 };
 
-wchar_t PathSeparator() { return L'\\'; }
-
 FindHandle* FindOpen(const wchar_t* pattern, std::wstring& root) {
     auto* handle = new FindHandle{};
     handle->find = FindFirstFileExW(pattern, FindExInfoBasic, &handle->data, FindExSearchNameMatch, nullptr,
@@ -33,7 +31,7 @@ FindHandle* FindOpen(const wchar_t* pattern, std::wstring& root) {
     return handle;
 }
 
-bool FindNextEntry(FindHandle* handle, std::wstring& name, DWORD& attributes) {
+bool FindNextEntry(FindHandle* handle, CStringW& name, DWORD& attributes) {
     if (!handle->pending && !FindNextFileW(handle->find, &handle->data)) return false;
     handle->pending = false;
     name = handle->data.cFileName;

@@ -48,39 +48,42 @@ constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
 enum LockByte { kAccessRead = 0, kAccessWrite = 1, kDenyRead = 2, kDenyWrite = 3 };
 
 #if defined(F_OFD_SETLK)
-bool HoldByte(int fd, LockByte byte) {
-    struct flock fl = {};
-    fl.l_type = F_RDLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = kLockBase + byte;
-    fl.l_len = 1;
-    return fcntl(fd, F_OFD_SETLK, &fl) == 0;
-}
-
-// True when another opener holds the byte.
-bool OthersHold(int fd, LockByte byte) {
-    struct flock fl = {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = kLockBase + byte;
-    fl.l_len = 1;
-    if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
-    return fl.l_type != F_UNLCK;
+// Applies op (F_OFD_SETLK with a read lock, or F_OFD_GETLK) to each run of
+// adjacent bytes in mask, so the common opens need one call each way.
+// For F_OFD_GETLK, true means another opener holds a byte of the mask.
+bool ForEachRun(int fd, unsigned mask, int op, bool& othersHold) {
+    for (int first = 0; first < 4;) {
+        if (!(mask & (1u << first))) {
+            ++first;
+            continue;
+        }
+        int end = first;
+        while (end < 4 && (mask & (1u << end))) ++end;
+        struct flock fl = {};
+        fl.l_type = op == F_OFD_GETLK ? F_WRLCK : F_RDLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = kLockBase + first;
+        fl.l_len = end - first;
+        if (fcntl(fd, op, &fl) != 0) return false;
+        if (op == F_OFD_GETLK && fl.l_type != F_UNLCK) othersHold = true;
+        first = end;
+    }
+    return true;
 }
 
 // Publishes this open's access and denials; false on a sharing conflict.
 bool ClaimSharing(int fd, bool read, bool write, bool denyRead, bool denyWrite) {
-    struct Claim { bool wanted; LockByte byte; };
-    const Claim claims[] = {{read, kAccessRead}, {write, kAccessWrite}, {denyRead, kDenyRead}, {denyWrite, kDenyWrite}};
-    for (const Claim& c : claims) {
-        if (c.wanted && !HoldByte(fd, c.byte)) {
-            // No lock support (or no read access for the lock): no checks.
-            return errno != EAGAIN && errno != EACCES ? true : false;
-        }
+    const auto bit = [](bool on, LockByte b) { return on ? 1u << b : 0u; };
+    const unsigned held = bit(read, kAccessRead) | bit(write, kAccessWrite) | bit(denyRead, kDenyRead) | bit(denyWrite, kDenyWrite);
+    // What others must not hold: denials of our access, and access we deny.
+    const unsigned conflicts = bit(read, kDenyRead) | bit(write, kDenyWrite) | bit(denyRead, kAccessRead) | bit(denyWrite, kAccessWrite);
+    bool othersHold = false;
+    if (!ForEachRun(fd, held, F_OFD_SETLK, othersHold)) {
+        // No lock support (or no read access for the lock): no checks.
+        return errno != EAGAIN && errno != EACCES;
     }
-    const bool conflict = (read && OthersHold(fd, kDenyRead)) || (write && OthersHold(fd, kDenyWrite)) ||
-                          (denyRead && OthersHold(fd, kAccessRead)) || (denyWrite && OthersHold(fd, kAccessWrite));
-    return !conflict;
+    if (!ForEachRun(fd, conflicts, F_OFD_GETLK, othersHold)) return true;
+    return !othersHold;
 }
 #else
 bool ClaimSharing(int, bool, bool, bool, bool) { return true; }   // no OFD locks: no sharing checks
@@ -124,8 +127,9 @@ HANDLE FileOpen(const wchar_t* name, UINT openFlags) {
         SetLastError(e == ENOENT ? MissingCode(path) : ErrnoToWin32(e));
         return INVALID_HANDLE_VALUE;
     }
+    // A folder opens only for reading; a writing open has failed with EISDIR already.
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (!write && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         close(fd);
         SetLastError(err::kAccessDenied);   // a folder is not a file
         return INVALID_HANDLE_VALUE;

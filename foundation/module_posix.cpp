@@ -9,3 +9,34 @@
 namespace {
 __attribute__((constructor)) void BrimLibraryLoad() { (void)brim::platform::AnsiCodePage(); }
 }  // namespace
+
+#include "foundation/module.h"
+
+#include "foundation/text_codec.h"
+
+#include <dlfcn.h>
+#include <sys/auxv.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace brim::platform {
+
+std::wstring ExecutablePath() {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path) return {};
+    return detail::Utf8ToWide(path, static_cast<std::size_t>(n));
+}
+
+// The executable's load address, found from its entry point, which lies in it.
+HMODULE ExecutableModule() {
+    static const HMODULE module = [] {
+        Dl_info info{};
+        const auto entry = reinterpret_cast<void*>(getauxval(AT_ENTRY));
+        return dladdr(entry, &info) != 0 ? static_cast<HMODULE>(info.dli_fbase) : nullptr;
+    }();
+    return module;
+}
+
+}  // namespace brim::platform

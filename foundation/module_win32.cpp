@@ -32,3 +32,24 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
     }
     return TRUE;
 }
+
+#include "foundation/module.h"
+
+#include <vector>
+
+namespace brim::platform {
+
+std::wstring ExecutablePath() {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return std::wstring(path.data(), n);
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+HMODULE ExecutableModule() { return ::GetModuleHandleW(nullptr); }
+
+}  // namespace brim::platform

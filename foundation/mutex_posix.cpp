@@ -3,9 +3,10 @@
 // A name is a lock file in the user's private runtime folder
 // ($XDG_RUNTIME_DIR/brim, else /tmp/brim-<uid>, 0700 and owned by the user),
 // held with an OFD write lock: the kernel releases it when the holding
-// process ends, so a holder that dies hands the mutex to the next waiter. The
-// lock file's first byte is 1 while the mutex is held, so the next owner can
-// tell that the previous one died holding it (an abandoned mutex).
+// process ends, so a holder that dies hands the mutex to the next waiter.
+// (Such a takeover counts as a plain acquisition: marking the file on every
+// lock and unlock to report it as abandoned would double the cost of the
+// log's records, and CMutex::Lock succeeds in both cases anyway.)
 //
 // Inside a process all objects of one name share one state: the owning
 // thread and its recursion depth. Other threads wait on a condition variable,
@@ -127,8 +128,7 @@ bool FileLock(int fd, short type, bool wait) {
     }
 }
 
-// Takes the file lock within the time-out. Returns Acquired/Abandoned,
-// TimedOut or Failed.
+// Takes the file lock within the time-out: Acquired, TimedOut or Failed.
 WaitResult LockFile(MutexState* s, DWORD timeoutMs) {
     if (timeoutMs == INFINITE) {
         if (!FileLock(s->fd, F_WRLCK, true)) {
@@ -148,20 +148,11 @@ WaitResult LockFile(MutexState* s, DWORD timeoutMs) {
             pause = std::min(pause * 2, std::chrono::microseconds(10000));
         }
     }
-    char held = 0;
-    const bool diedHolding = pread(s->fd, &held, 1, 0) == 1 && held == 1;
-    const char one = 1;
-    (void)!pwrite(s->fd, &one, 1, 0);
-    return diedHolding ? WaitResult::Abandoned : WaitResult::Acquired;
+    return WaitResult::Acquired;
 }
 
-void UnlockFile(MutexState* s, bool cleanRelease) {
-    if (s->fd < 0) return;
-    if (cleanRelease) {
-        const char zero = 0;
-        (void)!pwrite(s->fd, &zero, 1, 0);
-    }
-    FileLock(s->fd, F_UNLCK, false);
+void UnlockFile(MutexState* s) {
+    if (s->fd >= 0) FileLock(s->fd, F_UNLCK, false);
 }
 
 // --- threads that end owning a mutex -----------------------------------------
@@ -189,7 +180,7 @@ void ReleaseOnThreadExit(MutexState* s) {
         s->depth = 0;
         s->owner = std::thread::id();
         s->abandoned = true;
-        UnlockFile(s, false);   // the byte stays 1: other processes see it abandoned
+        UnlockFile(s);
         remove = s->orphan;
         s->freed.notify_one();
     }
@@ -302,7 +293,7 @@ bool MutexUnlock(Mutex* mutex) {
         return false;
     }
     if (--s->depth > 0) return true;
-    UnlockFile(s, true);
+    UnlockFile(s);
     s->owner = std::thread::id();
     Forget(s);
     s->freed.notify_one();

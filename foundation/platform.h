@@ -7,6 +7,7 @@
 #include <brim/config.h>
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 namespace brim::platform {
@@ -80,4 +81,6 @@ DWORD TickCount();
 // One folder with default security (CreateDirectoryW); its parent must exist.
 // False with the last error set on failure.
 bool FolderCreate(const wchar_t* name);
+// Seconds since the epoch as local time; false (and zeros) when out of range.
+bool LocalTime(long long seconds, std::tm& out);
 }  // namespace brim::platform

@@ -12,6 +12,7 @@ packages="
   wine wine64
   python3 python3-pyftpdlib
   libuchardet-dev libicu-dev libspdlog-dev curl
+  xvfb zenity xdotool
 "
 
 missing=""

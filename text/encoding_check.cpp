@@ -1,10 +1,9 @@
 // Encoding detection: byte-order marks, then four probers side by side.
 //
 // The step functions are the definition of each prober. EncodingCheck gets
-// the same answer faster: it hands the buffer to the live probers in chunks,
-// and each prober's chunk runner (text/probe_runners.cpp) moves through
-// stretches it can judge a word at a time, falling back to the step function
-// elsewhere. The byte-by-byte loop is kept as EncodingCheckByteWise, which the
+// the same answer faster: it runs one prober at a time in priority order, and
+// each prober's chunk runner (text/probe_runners.cpp) judges eight bytes at
+// once, falling back to the step function only at the end of a chunk. The byte-by-byte loop is kept as EncodingCheckByteWise, which the
 // differential fuzz target compares against.
 
 #include <brim/text.h>
@@ -33,8 +32,7 @@ constexpr int kIdCount = 18;
 constexpr int kFirstProberId = 13;
 constexpr int kNotFound = 17;
 
-// Chunks small enough to stay in the first-level cache while every live
-// prober goes over them.
+// A prober that rejects stops within the chunk where it does.
 constexpr unsigned int kChunk = 16 * 1024;
 
 // The first mark that buf begins with, or -1.
@@ -142,17 +140,18 @@ CStringW CBrimFile::GetEncodingName(int id) {
 int CBrimFile::EncodingCheck(unsigned char* buf, unsigned int size) {
     const int mark = MarkOf(buf, size);
     if (mark >= 0) return mark;
-    Prober probers[4] = {_probers[0], _probers[1], _probers[2], _probers[3]};
-    for (unsigned int at = 0; at < size; at += kChunk) {
-        const unsigned int n = std::min(kChunk, size - at);
-        bool any = false;
-        for (int p = 0; p < 4; ++p) {
-            if (probers[p].bActive) brim::detail::RunProber(p, probers[p], buf + at, n);
-            any = any || probers[p].bActive;
+    // The answer is the first prober, in priority order, that takes every
+    // byte; a prober's verdict does not depend on the others. So each one
+    // runs alone, in chunks, until it rejects; those after it run only if it
+    // does. Typical text is judged by one prober in one pass.
+    for (int p = 0; p < 4; ++p) {
+        Prober prober = _probers[p];
+        for (unsigned int at = 0; at < size && prober.bActive; at += kChunk) {
+            brim::detail::RunProber(p, prober, buf + at, std::min(kChunk, size - at));
         }
-        if (!any) return kNotFound;
+        if (prober.bActive) return kFirstProberId + p;
     }
-    return FirstActive(probers);
+    return kNotFound;
 }
 
 namespace brim::detail {

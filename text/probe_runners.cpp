@@ -32,16 +32,6 @@ std::uint64_t Load(const unsigned char* p) {
 
 bool AllSevenBit(std::uint64_t w) { return (w & kTops) == 0; }
 
-// Every byte in A1..FE: a run of four double-byte characters in both Korean
-// encodings when it starts at a character boundary.
-bool AllKoreanPairBytes(std::uint64_t w) {
-    if ((w & kTops) != kTops) return false;
-    const std::uint64_t y = w ^ kTops;                                  // A1..FE -> 21..7E
-    const std::uint64_t below21 = (y - kOnes * 0x21) & ~y & kTops;     // some byte < 0x21
-    const std::uint64_t above7E = ((y + kOnes * (127 - 0x7E)) | y) & kTops;   // some byte > 0x7E
-    return (below21 | above7E) == 0;
-}
-
 void RunAscii(Prober& prober, const unsigned char* d, unsigned int n) {
     std::uint64_t seen = 0;
     unsigned int i = 0;
@@ -104,20 +94,94 @@ void RunUtf8(Prober& prober, const unsigned char* d, unsigned int n) {
     StepBytes(prober, d, i, n);
 }
 
-// Both Korean encodings: in the start state, words of 7-bit bytes and words
-// of four A1..FE pairs leave the prober as it was.
-void RunKorean(Prober& prober, const unsigned char* d, unsigned int n) {
-    unsigned int i = 0;
-    while (i < n) {
-        if (prober.nState == 0) {
-            while (i + 8 <= n) {
-                const std::uint64_t w = Load(d + i);
-                if (!AllSevenBit(w) && !AllKoreanPairBytes(w)) break;
-                i += 8;
+// ---- the Korean double-byte probers ------------------------------------------
+// In both encodings a byte of 80 or above met in the start state is a lead,
+// and the byte after it is its trail whatever that byte is. So the leads are
+// the non-ASCII bytes at even offsets of each run of non-ASCII bytes:
+// lead[j] = nonAscii[j] && !lead[j-1]. A table gives, for the eight bytes of
+// a word (one bit each) and whether the word begins with a trail, which of
+// them are leads. Each pair is then checked against the encoding's byte
+// ranges with masks.
+
+struct LeadTable {
+    unsigned char leads[2][256];
+    LeadTable() {
+        for (int trailFirst = 0; trailFirst < 2; ++trailFirst) {
+            for (int mask = 0; mask < 256; ++mask) {
+                bool previousLead = trailFirst != 0;
+                unsigned char out = 0;
+                for (int j = 0; j < 8; ++j) {
+                    const bool lead = ((mask >> j) & 1) != 0 && !previousLead;
+                    if (lead) out = static_cast<unsigned char>(out | (1u << j));
+                    previousLead = lead;
+                }
+                leads[trailFirst][mask] = out;
             }
         }
-        if (!StepBytes(prober, d, i, i + 8 < n ? i + 8 : n)) return;
     }
+};
+const LeadTable kLeadTable;
+
+// The top bits of a byte mask as eight bits, byte j at bit j.
+unsigned Compress(std::uint64_t tops) { return static_cast<unsigned>(((tops >> 7) * 0x0102040810204080ull) >> 56); }
+
+// Bytes whose low seven bits lie in lo..hi (0 <= lo <= hi <= 7F), at the top
+// bit of each byte; exact, since no sum carries out of its byte.
+std::uint64_t LowBitsIn(std::uint64_t low7, unsigned lo, unsigned hi) {
+    const std::uint64_t atLeast = (low7 + kOnes * (0x80 - lo)) & kTops;
+    const std::uint64_t atMost = ~(low7 + kOnes * (0x7F - hi)) & kTops;
+    return atLeast & atMost;
+}
+
+// Byte classes of one word, eight bits each.
+struct KoreanClasses {
+    unsigned nonAscii, bad, leadA, leadB, trailA, trailB;
+};
+
+// EUC-KR: every lead (A1..FE) wants a trail in A1..FE; 80..A0 and FF are bad.
+KoreanClasses EucKrClasses(std::uint64_t w) {
+    const std::uint64_t top = w & kTops, low7 = w & ~kTops;
+    const unsigned nonAscii = Compress(top);
+    const unsigned high = Compress(top & LowBitsIn(low7, 0x21, 0x7E));
+    return {nonAscii, nonAscii & ~high, nonAscii, 0, high, 0};
+}
+
+// CP949: leads 81..C5 want 41..5A, 61..7A or 81..FE; leads C6..FE want A1..FE;
+// 80 and FF are bad.
+KoreanClasses Cp949Classes(std::uint64_t w) {
+    const std::uint64_t top = w & kTops, low7 = w & ~kTops;
+    const unsigned nonAscii = Compress(top);
+    const unsigned usable = Compress(top & LowBitsIn(low7, 0x01, 0x7E));
+    const unsigned leadA = Compress(top & LowBitsIn(low7, 0x01, 0x45));
+    const unsigned letters = Compress(~top & (LowBitsIn(low7, 0x41, 0x5A) | LowBitsIn(low7, 0x61, 0x7A)) & kTops);
+    const unsigned high = Compress(top & LowBitsIn(low7, 0x21, 0x7E));
+    return {nonAscii, nonAscii & ~usable, leadA, usable & ~leadA, letters | usable, high};
+}
+
+template <typename Classes>
+void RunKorean(Prober& prober, const unsigned char* d, unsigned int n, Classes classesOf) {
+    unsigned int i = 0;
+    // pendingA/B: the previous word ended on a lead of that kind.
+    unsigned pendingA = prober.nState == 1 ? 1u : 0u, pendingB = prober.nState == 2 ? 1u : 0u;
+    unsigned errors = 0;
+    for (; i + 8 <= n; i += 8) {
+        const std::uint64_t w = Load(d + i);
+        if (AllSevenBit(w) && (pendingA | pendingB) == 0) continue;
+        const KoreanClasses c = classesOf(w);
+        const unsigned leads = kLeadTable.leads[pendingA | pendingB][c.nonAscii];
+        const unsigned trailsA = (((leads & c.leadA) << 1) | pendingA) & 0xFF;
+        const unsigned trailsB = (((leads & c.leadB) << 1) | pendingB) & 0xFF;
+        errors |= (c.bad & leads) | (trailsA & ~c.trailA) | (trailsB & ~c.trailB);
+        // A bad byte that is a trail is caught by the trail ranges above.
+        pendingA = ((leads & c.leadA) >> 7) & 1;
+        pendingB = ((leads & c.leadB) >> 7) & 1;
+    }
+    if (errors != 0) {
+        prober.bActive = 0;
+        return;
+    }
+    prober.nState = pendingA != 0 ? 1 : pendingB != 0 ? 2 : 0;
+    StepBytes(prober, d, i, n);
 }
 
 }  // namespace
@@ -126,7 +190,8 @@ void RunProber(int index, CBrimFile::Prober& prober, const unsigned char* data, 
     switch (index) {
     case 0: RunAscii(prober, data, n); break;
     case 1: RunUtf8(prober, data, n); break;
-    default: RunKorean(prober, data, n); break;
+    case 2: RunKorean(prober, data, n, EucKrClasses); break;
+    default: RunKorean(prober, data, n, Cp949Classes); break;
     }
 }
 

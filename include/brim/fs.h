@@ -48,9 +48,9 @@ public:
     // Removes the folder with everything in it, depth-first, stopping at the
     // first failure (what was removed stays removed). Non-zero when the folder
     // itself was removed; 0 otherwise, with the last error set. Read-only
-    // files are made writable first. Links to folders are removed as links,
-    // never entered; a folder given as a symbolic link is refused (0) on
-    // POSIX. On Windows paths of 260 characters or more give 0.
+    // files go too (Windows makes them writable first). Links to folders are
+    // removed as links, never entered; on POSIX a folder given as a symbolic
+    // link is refused (0). On Windows paths of 260 characters or more give 0.
     //
     // On POSIX every step is relative to an open folder reached without
     // following a link, so entries swapped for links while it runs cannot lead

@@ -1,5 +1,5 @@
-// CBrimMemPool (the printed figures, sizes, a single release), CBrimTime (the
-// file-time arithmetic) and CBrimObject.
+// CBrimMemPool (the printed figures, sizes, a single release) and CBrimTime
+// (the file-time arithmetic).
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
@@ -53,6 +53,7 @@ void ExpectFigures(const std::string& line, const std::string& label) {
 
 class Pool : public CBrimMemPool {
 public:
+    Pool() = default;
     explicit Pool(long pages) : CBrimMemPool(pages) {}
     void* Base() const { return m_pBase; }
     bool Create(long pages) { return _Create(pages); }
@@ -85,11 +86,13 @@ TEST(CBrimMemPool, ReservationPrintsTwoLinesAndGivesAWritablePage) {
 
 TEST(CBrimMemPool, DefaultReservesAGigabyte) {
     CaptureStdout();
-    Pool pool(262144);
-    Flushed();
-    // A 64-bit process gets it; the whole range must be usable.
-    ASSERT_NE(pool.Base(), nullptr);
-    static_cast<char*>(pool.Base())[(1u << 30) - 1] = 1;
+    Pool pool;
+    EXPECT_EQ(Lines(Flushed()).size(), 2u);
+    // A 32-bit process may be refused (null); a 64-bit one gets it, all usable.
+    if (sizeof(void*) >= 8) {
+        ASSERT_NE(pool.Base(), nullptr);
+        static_cast<char*>(pool.Base())[(1u << 30) - 1] = 1;
+    }
     CaptureStdout();
     pool.Destroy();
     Flushed();
@@ -201,25 +204,6 @@ TEST(CBrimTime, MarksFromTheClock) {
     EXPECT_GE(wcstod(text, nullptr), 0.0);
     EXPECT_LT(wcstod(text, nullptr), 5.0);
     EXPECT_EQ(text.Right(5).GetAt(0), L'.');
-}
-
-// ---------------------------------------------------------------------------
-TEST(CBrimObject, CopiesTheDataWord) {
-    struct Job : CBrimObject {
-        int runs = 0;
-        void vExecute() override { ++runs; }
-    };
-    Job a;
-    EXPECT_EQ(a.m_dwData, 0u);
-    a.m_dwData = 0xDEADBEEF;
-    Job b(a);
-    Job c;
-    c = a;
-    EXPECT_EQ(b.m_dwData, 0xDEADBEEFu);
-    EXPECT_EQ(c.m_dwData, 0xDEADBEEFu);
-    CBrimObject& base = c;
-    base.vExecute();
-    EXPECT_EQ(c.runs, 1);
 }
 
 }  // namespace

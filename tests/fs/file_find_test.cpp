@@ -205,17 +205,6 @@ TEST(CBrimFileFind, HookExceptionEndsTheWalkAndReachesTheCaller) {
     EXPECT_NE(CBrimFileOperation::DeleteDirectory(fstest::Wide(dir.Path() / "l1")), 0);
 }
 
-TEST(CBrimFileFind, CopiesTheExtensionList) {
-    brimtest::TempDir dir;
-    Recorder a(dir.Path());
-    a.FindFoldersFiles(fstest::Wide(dir.Path()), L"txt,log", 0, 0);
-    Recorder b(a);
-    EXPECT_EQ(b.Extensions(), CStringW(L"txt,log"));
-    Recorder c(dir.Path());
-    c = a;
-    EXPECT_EQ(c.Extensions(), CStringW(L"txt,log"));
-}
-
 // ---------------------------------------------------------------------------
 TEST(CFileFind, ReportsDotsAndEveryEntryOnce) {
     brimtest::TempDir dir;

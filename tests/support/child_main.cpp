@@ -7,15 +7,26 @@
 //   try-mutex NAME          print "acquired" or "busy" (time-out 0)
 //   open-file PATH FLAGS    CFile::Open with hex flags: print "open" and wait for a line,
 //                           or print "fail CAUSE"
+//   log-write FOLDER THREADS COUNT TAG
+//                           THREADS threads each log COUNT records "TAG t<thread> i<index>"
+//                           through the global log into FOLDER, then print "done"
+//   log-stall FOLDER        start a record (LogPreFix), print "prefixed", wait for a line
 //   ansi HEX                the UTF-8 text HEX through the ANSI code page: print
 //                           "mbcs HEX" (Unicode2MBCS) and "back HEX" (MBCS2Unicode, as UTF-8)
 //   read-file PATH          CBrimFile::ReadTextFile: print "text HEX" (the text as UTF-8)
+//   reg-hammer KEY ID COUNT registry writes and reads under HKEY_CURRENT_USER\KEY beside
+//                           other writers: print "done", or "bad WHAT" at the first surprise
+//   reg-write-forever KEY   through an application object in registry mode under KEY:
+//                           a large string and a counter, "committed N" after each round
+//   ini-write FILE ID COUNT entries ID-0 .. ID-(COUNT-1) of section "shared" in the profile
+//                           file FILE, one write each; print "done" or "bad WHAT"
 
 #include <brim/brim.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -75,6 +86,59 @@ int Ansi(const CStringW& hex) {
     return 0;
 }
 
+int Bad(const char* what) {
+    std::printf("bad %s\n", what);
+    std::fflush(stdout);
+    return 1;
+}
+
+int RegistryHammer(const CStringW& key, const CStringW& id, int count) {
+    const CStringW shared = key + L"\\shared";
+    const CStringW mine = L"n" + id;
+    const CStringW tree = key + L"\\tree-" + id;
+    for (int i = 0; i < count; ++i) {
+        if (!CBrimRegistry::LocalWriteInt(HKEY_CURRENT_USER, shared, mine, static_cast<unsigned long>(i))) {
+            return Bad("write-int");
+        }
+        if (CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, shared, mine) != i) return Bad("read-int");
+        CStringW text;
+        text.Format(L"writer %s step %d", id.GetString(), i);
+        if (!CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, shared, L"last", text)) return Bad("write-string");
+        const CStringW last = CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, shared, L"last");
+        if (last.Find(L"writer ") != 0 || last.Find(L" step ") < 0) return Bad("torn-string");
+        if (!CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, tree + L"\\a\\b", L"v", L"x")) return Bad("write-tree");
+        CStringW path = tree;
+        if (CBrimRegistry::LocalDeleteSubKey(HKEY_CURRENT_USER, path.GetBuffer()) != 1) return Bad("delete-tree");
+    }
+    Say("done");
+    return 0;
+}
+
+int RegistryWriteForever(const CStringW& company) {
+    CWinApp app(L"killed");
+    app.SetRegistryKey(company);
+    const int size = 1 << 20;
+    for (int round = 1;; ++round) {
+        const CStringW big(static_cast<wchar_t>(L'A' + round % 26), size);
+        if (!app.WriteProfileString(L"data", L"big", big)) return Bad("write-big");
+        if (!app.WriteProfileInt(L"data", L"round", round)) return Bad("write-round");
+        std::printf("committed %d\n", round);
+        std::fflush(stdout);
+    }
+}
+
+int ProfileWrites(const CStringW& file, const CStringW& id, int count) {
+    CWinApp app(L"ini-writer");
+    app.SetProfileName(file);
+    for (int i = 0; i < count; ++i) {
+        CStringW entry;
+        entry.Format(L"%s-%d", id.GetString(), i);
+        if (!app.WriteProfileInt(L"shared", entry, i)) return Bad("write");
+    }
+    Say("done");
+    return 0;
+}
+
 int Run(const std::vector<CStringW>& args) {
     if (args.size() < 2) return 2;
     const CStringW& command = args[0];
@@ -118,6 +182,29 @@ int Run(const std::vector<CStringW>& args) {
         AwaitLine();
         return 0;
     }
+    if (command == L"log-write" && args.size() == 5) {
+        CBrimLog::Init(0, args[1]);
+        const int threads = static_cast<int>(std::wcstol(args[2], nullptr, 10));
+        const int count = static_cast<int>(std::wcstol(args[3], nullptr, 10));
+        const CStringW tag = args[4];
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                for (int i = 0; i < count; ++i) BRIM_LOG(1, L"%s t%d i%d", tag.GetString(), t, i);
+            });
+        }
+        for (auto& w : workers) w.join();
+        Say("done");
+        return 0;
+    }
+    if (command == L"log-stall") {
+        CBrimLog::Init(0, args[1]);
+        _brimLog.LogPreFix(__FILE__, __LINE__, "stall");
+        Say("prefixed");
+        AwaitLine();
+        _brimLog.Log(1, L"%s", L"stall finished");
+        return 0;
+    }
     if (command == L"ansi") return Ansi(args[1]);
     if (command == L"read-file") {
         CBrimFile file;
@@ -125,6 +212,11 @@ int Run(const std::vector<CStringW>& args) {
         const std::string text = ToUtf8(file.ReadTextFile());
         SayHex("text", text.data(), text.size());
         return 0;
+    }
+    if (command == L"reg-hammer" && args.size() == 4) return RegistryHammer(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
+    if (command == L"reg-write-forever") return RegistryWriteForever(args[1]);
+    if (command == L"ini-write" && args.size() == 4) {
+        return ProfileWrites(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
     }
     return 2;
 }

@@ -12,7 +12,35 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-int CommandError(const std::vector<CStringW>& args);
-int CommandTour(const std::vector<CStringW>& args);
+using Arguments = std::vector<CStringW>;
+
+struct Command {
+    const wchar_t* name;
+    int (*run)(const Arguments& args);
+    const wchar_t* summary;
+    const wchar_t* usage;   // the first line is the synopsis
+};
+
+// Prints "brim: <text>" and the command's synopsis to standard error; returns 2.
+int UsageError(const Command& command, const CStringW& text);
+// Prints "brim: <text>" to standard error; returns 1.
+int Failure(const CStringW& text);
+const Command& CommandNamed(const wchar_t* name);
+
+int CommandError(const Arguments& args);
+int CommandTour(const Arguments& args);
+int CommandDetect(const Arguments& args);
+int CommandCat(const Arguments& args);
+int CommandConvert(const Arguments& args);
+int CommandHexdump(const Arguments& args);
+int CommandLog(const Arguments& args);
+int CommandFind(const Arguments& args);
+int CommandRmdir(const Arguments& args);
+int CommandRename(const Arguments& args);
+int CommandRandname(const Arguments& args);
+int CommandSort(const Arguments& args);
+
+// Whole files as bytes through CFile; false with the system's text in error.
+bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStringW& error);
 
 }  // namespace brimtool

@@ -1,38 +1,20 @@
 #include "tools/brim/console.h"
 
 #include <cstdio>
-#include <string>
+#include <vector>
 
 namespace brimtool {
 namespace {
-// UTF-8 for the terminal; a malformed wide value is written as U+FFFD.
-std::string Utf8(const CStringW& text) {
-    std::string out;
-    for (int i = 0; i < text.GetLength(); ++i) {
-        auto c = static_cast<char32_t>(text[i]);
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
+// UTF-8 for the terminal, through the library's converter. Pieces of 8000
+// characters stay within the converter's 32767-byte capacity.
 void Write(std::FILE* stream, const CStringW& text) {
-    const std::string bytes = Utf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    constexpr int kPiece = 8000;
+    std::vector<char> bytes(32767);
+    for (int at = 0; at < text.GetLength(); at += kPiece) {
+        const CStringW piece = text.Mid(at, kPiece);
+        const int n = CBrimString::Unicode2UTF8(bytes.data(), piece);
+        std::fwrite(bytes.data(), 1, static_cast<std::size_t>(n - 1), stream);
+    }
     std::fflush(stream);
 }
 }  // namespace

@@ -4,25 +4,75 @@
 namespace brimtool {
 namespace {
 
-struct Command {
-    const wchar_t* name;
-    int (*run)(const std::vector<CStringW>& args);
-    const wchar_t* summary;
-};
-
 const Command kCommands[] = {
-    {L"error", CommandError, L"the library's text for a Windows error code"},
-    {L"tour", CommandTour, L"a short look at what the library does (the default)"},
+    {L"tour", CommandTour, L"a short look at what the library does (the default)",
+     L"usage: brim [tour [SAMPLES]]\n\nShows what the library does, without network access: error texts, encodings detected\n"
+     L"and decoded (the files of SAMPLES, default ./samples), a log record, a folder walk.\n"},
+    {L"error", CommandError, L"the library's text for a Windows error code",
+     L"usage: brim error [--exception] CODE\n\nPrints the library's text for a Windows error code (decimal, negative, or 0x hex).\n"
+     L"With --exception, prints the message of a CBrimException made from the code.\n"},
+    {L"detect", CommandDetect, L"the encoding of each file",
+     L"usage: brim detect FILE...\n\nPrints each file's encoding as the library detects it (byte-order mark, then the probers).\n"},
+    {L"cat", CommandCat, L"decode files by their detected encoding, write UTF-8",
+     L"usage: brim cat FILE...\n\nDecodes each file by its detected encoding and writes the text as UTF-8.\n"},
+    {L"convert", CommandConvert, L"re-encode a text file as UTF-8 or UTF-16",
+     L"usage: brim convert --to utf8|utf16 IN OUT\n\nReads IN in its detected encoding and writes OUT (which must not exist) as UTF-8 or\n"
+     L"UTF-16 little-endian, each with its byte-order mark.\n"},
+    {L"hexdump", CommandHexdump, L"the bytes of a file in hex",
+     L"usage: brim hexdump FILE\n\nPrints the file's bytes, 16 a line, with their offsets and printable characters.\n"},
+    {L"log", CommandLog, L"write one record through the global log",
+     L"usage: brim log [--level N] [--folder DIR] TEXT\n\nWrites TEXT as one record of level N (0 DEBUG, 1 INFO, 2 ERROR; default 1) into the\n"
+     L"day file of DIR (default ./Log/), and prints the file's name.\n"},
+    {L"find", CommandFind, L"walk a folder with an extension filter",
+     L"usage: brim find DIR [--ext LIST] [--recursive] [--hidden]\n\nLists the folders (D) of DIR and the files (F) whose names end in one of LIST's\n"
+     L"comma-separated endings (a plain, case-sensitive suffix test: \"txt,log\"; without\n"
+     L"--ext no file matches); --recursive enters subfolders, --hidden includes hidden entries.\n"},
+    {L"rmdir", CommandRmdir, L"delete a folder with everything in it",
+     L"usage: brim rmdir DIR\n\nDeletes DIR and everything in it. Links are removed, never followed.\n"},
+    {L"rename", CommandRename, L"rename, with a fresh name if the new one is taken",
+     L"usage: brim rename OLD NEW\n\nRenames OLD to NEW; when NEW is taken the item gets a fresh name instead.\n"},
+    {L"randname", CommandRandname, L"a random lower-case name",
+     L"usage: brim randname N\n\nPrints N random letters a to z.\n"},
+    {L"sort", CommandSort, L"sort the lines of standard input",
+     L"usage: brim sort\n\nSorts the lines of standard input (UTF-8) with the library's list sort: ordinal,\nstable, case-sensitive.\n"},
 };
 
 void Usage() {
     CStringW text = L"usage: brim [COMMAND] [ARGS...]\n\ncommands:\n";
     for (const Command& c : kCommands) text.AppendFormat(L"  %-10s %s\n", c.name, c.summary);
-    text += L"\n'brim COMMAND --help' describes a command.\n";
+    text += L"\n'brim COMMAND --help' describes a command. Exit codes: 0 success, 1 failure, 2 usage error.\n";
     Out(text);
 }
 
+bool WantsHelp(const Arguments& args) {
+    for (const CStringW& a : args) {
+        if (a == L"--help" || a == L"-h") return true;
+        if (a == L"--") break;
+    }
+    return false;
+}
+
 }  // namespace
+
+const Command& CommandNamed(const wchar_t* name) {
+    for (const Command& c : kCommands) {
+        if (CStringW(c.name) == name) return c;
+    }
+    return kCommands[0];
+}
+
+int UsageError(const Command& command, const CStringW& text) {
+    const CStringW usage(command.usage);
+    Err(L"brim: " + text + L"\n" + usage.Left(usage.Find(L'\n') + 1));
+    return kExitUsage;
+}
+
+int Failure(const CStringW& text) {
+    CStringW line = text;
+    line.TrimRight(L"\r\n");
+    Err(L"brim: " + line + L"\n");
+    return kExitFailure;
+}
 
 int Run(const std::vector<CStringW>& args) {
     if (args.empty()) return CommandTour(args);
@@ -31,16 +81,23 @@ int Run(const std::vector<CStringW>& args) {
         Usage();
         return kExitOk;
     }
-    const std::vector<CStringW> rest(args.begin() + 1, args.end());
+    const Arguments rest(args.begin() + 1, args.end());
     for (const Command& c : kCommands) {
-        if (name == c.name) {
-            try {
-                return c.run(rest);
-            } catch (CBrimException* e) {
-                Err(e->GetMessageW() + L"\n");
-                e->Delete();
-                return kExitFailure;
-            }
+        if (name != c.name) continue;
+        if (WantsHelp(rest)) {
+            Out(c.usage);
+            return kExitOk;
+        }
+        try {
+            return c.run(rest);
+        } catch (CBrimException* e) {
+            const CStringW message = e->GetMessageW();
+            e->Delete();
+            return Failure(message);
+        } catch (CFileException* e) {
+            const CStringW message = CBrimUtil::MessageError(static_cast<unsigned long>(e->m_lOsError));
+            e->Delete();
+            return Failure(message);
         }
     }
     Err(L"brim: unknown command '" + name + L"' (try 'brim --help')\n");

@@ -1,0 +1,3 @@
+find_package(SQLite3 REQUIRED)
+find_package(CURL REQUIRED)
+target_link_libraries(${name} PRIVATE SQLite::SQLite3 CURL::libcurl)

@@ -1,0 +1,148 @@
+#include "tests/env/registry_fixture.h"
+
+#include "tests/support/printers.h"
+
+#include <string>
+#include <vector>
+
+namespace brimtest {
+namespace {
+
+using Local = CBrimRegistry;
+
+std::wstring Repeat(wchar_t c, int n) { return std::wstring(static_cast<std::size_t>(n), c); }
+
+// Runs the deletion with its output captured; returns the result.
+int DeleteCapturing(wchar_t* path, std::string* printed) {
+    ::testing::internal::CaptureStdout();
+    const int result = Local::LocalDeleteSubKey(HKEY_CURRENT_USER, path);
+    *printed = ::testing::internal::GetCapturedStdout();
+    return result;
+}
+
+using RegistryStrings = RegistryTest;
+
+TEST_F(RegistryStrings, TheReadLimitIs260BytesWithTheTerminator) {
+    const std::wstring fits = Repeat(L'a', 129), tooLong = Repeat(L'b', 130);
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"fits", fits.c_str()));
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"long", tooLong.c_str()));
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(), L"fits"), fits.c_str());
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(), L"long"), L"");
+}
+
+TEST_F(RegistryStrings, WritingCreatesEveryKeyAlongThePath) {
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(L"one\\two\\three"), L"v", L"deep"));
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(L"one\\two\\three"), L"v"), L"deep");
+    // The keys in between exist (they hold no value).
+    EXPECT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(L"one"), L"n", 1));
+}
+
+TEST_F(RegistryStrings, NullValueStoresEmptyAndNonAsciiTextSurvives) {
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"null", nullptr));
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(), L"null"), L"");
+    const wchar_t* text = L"\xD55C\xAD6D\xC5B4 \x00E9\x00E8 \x20AC";
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"text", text));
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(), L"text"), text);
+}
+
+TEST_F(RegistryStrings, KeyAndValueNamesIgnoreCase) {
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(L"MixedCase"), L"Name", L"first"));
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(L"mixedcase"), L"NAME"), L"first");
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(L"MIXEDCASE"), L"name", L"second"));
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(L"MixedCase"), L"Name"), L"second");
+}
+
+TEST_F(RegistryStrings, MissingKeysAndValuesReadEmpty) {
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(L"absent"), L"v"), L"");
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"present", L"x"));
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(), L"absent"), L"");
+}
+
+using RegistryNumbers = RegistryTest;
+
+TEST_F(RegistryNumbers, RoundTripAndMissingReadsZero) {
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(), L"n", 0xFFFFFFFFul));
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(), L"n"), -1);
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(), L"n", 123456ul));
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(), L"n"), 123456);
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(), L"missing"), 0);
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(L"no\\such\\key"), L"n"), 0);
+}
+
+TEST_F(RegistryNumbers, DataLongerThanFourBytesReadsZero) {
+    // "ab" is 6 bytes of UTF-16 with its terminator; "a" exactly 4.
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"six", L"ab"));
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"four", L"a"));
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(), L"six"), 0);
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(), L"four"), 0x61);   // the type is not examined
+}
+
+using RegistryDelete = RegistryTest;
+
+TEST_F(RegistryDelete, RemovesAWholeTreeAndLeavesTheBufferAsGiven) {
+    for (const wchar_t* leaf : {L"a\\x\\deep", L"a\\y", L"b", L"c\\z"}) {
+        ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(CStringW(L"tree\\") + leaf), L"v", L"1"));
+    }
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(L"tree"), L"top", 7));
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(L"sibling"), L"keep", 9));
+
+    std::wstring path = std::wstring(Key(L"tree").GetString());
+    const std::wstring before = path;
+    std::string printed;
+    EXPECT_EQ(DeleteCapturing(path.data(), &printed), 1);
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(std::wstring(path.c_str()), before);
+    EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(L"tree\\a\\x\\deep"), L"v"), L"");
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(L"tree"), L"top"), 0);
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(L"sibling"), L"keep"), 9);
+}
+
+TEST_F(RegistryDelete, ATrailingBackslashIsCutOnlyWhenDeletionWentBelowTheKey) {
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(L"parent\\child"), L"n", 1));
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(L"leaf"), L"n", 1));
+
+    // A guard past the terminator shows that nothing is written beyond it.
+    std::wstring recursive = std::wstring(Key(L"parent\\").GetString()) + L'\0' + L"GUARD";
+    std::string printed;
+    EXPECT_EQ(DeleteCapturing(recursive.data(), &printed), 1);
+    EXPECT_EQ(std::wstring(recursive.c_str()), std::wstring(Key(L"parent").GetString()));
+    EXPECT_EQ(recursive.substr(recursive.size() - 5), L"GUARD");
+
+    std::wstring flat = std::wstring(Key(L"leaf\\").GetString());
+    EXPECT_EQ(DeleteCapturing(flat.data(), &printed), 1);
+    EXPECT_EQ(std::wstring(flat.c_str()), std::wstring(Key(L"leaf\\").GetString()));
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(L"leaf"), L"n"), 0);
+}
+
+TEST_F(RegistryDelete, AMissingKeyPrintsItsMessageAndCountsAsGone) {
+    std::wstring path = std::wstring(Key(L"never\\made").GetString());
+    std::string printed;
+    EXPECT_EQ(DeleteCapturing(path.data(), &printed), 1);
+    EXPECT_EQ(printed, "Key not found.\n");
+}
+
+TEST_F(RegistryDelete, AnEmptyPathIsRefusedWithoutTouchingTheRoot) {
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(), L"alive", 1));
+    for (std::wstring path : {std::wstring(), std::wstring(L"\\"), std::wstring(L"\\\\")}) {
+        std::string printed;
+        EXPECT_EQ(DeleteCapturing(path.data(), &printed), 0);
+        EXPECT_EQ(printed, "");
+    }
+    EXPECT_EQ(Local::LocalDeleteSubKey(HKEY_CURRENT_USER, nullptr), 0);
+    EXPECT_EQ(Local::LocalReadInt(HKEY_CURRENT_USER, Key(), L"alive"), 1);
+}
+
+TEST_F(RegistryDelete, AKeyThatCannotBeOpenedPrintsTheOtherMessage) {
+    // A null root is no key at all: opening below it fails with a code other
+    // than "not found".
+    std::wstring path = L"anything";
+    const HKEY none = nullptr;
+    ::testing::internal::CaptureStdout();
+    const int result = Local::LocalDeleteSubKey(none, path.data());
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(printed, "Error opening key.\n");
+}
+
+}  // namespace
+}  // namespace brimtest
