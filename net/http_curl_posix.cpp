@@ -1,0 +1,202 @@
+#include "net/http_curl_posix.h"
+
+#include "net/inet_errors.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace brim::detail {
+namespace {
+// curl's global set-up is not thread-safe; the library does it when it is
+// loaded, before a host can start threads, and undoes it when unloaded.
+__attribute__((constructor)) void CurlGlobalInit() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+__attribute__((destructor)) void CurlGlobalCleanup() { curl_global_cleanup(); }
+
+long long NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    return text.size() >= n && ::strncasecmp(text.c_str(), prefix, n) == 0;
+}
+
+bool HasHeader(const std::vector<std::string>& headers, const char* name) {
+    return std::any_of(headers.begin(), headers.end(), [&](const std::string& h) { return StartsWithNoCase(h, name); });
+}
+}  // namespace
+
+DWORD CurlErrorToInternet(int code) {
+    switch (code) {
+    case CURLE_OK: return 0;
+    case CURLE_UNSUPPORTED_PROTOCOL: return err::kInternetUnrecognizedScheme;
+    case CURLE_URL_MALFORMAT: return err::kInternetInvalidUrl;
+    case CURLE_COULDNT_RESOLVE_HOST: case CURLE_COULDNT_RESOLVE_PROXY: return err::kInternetNameNotResolved;
+    case CURLE_COULDNT_CONNECT: return err::kInternetCannotConnect;
+    case CURLE_OPERATION_TIMEDOUT: return err::kInternetTimeout;
+    case CURLE_WEIRD_SERVER_REPLY: case CURLE_GOT_NOTHING: return err::kHttpInvalidServerResponse;
+    case CURLE_SEND_ERROR: case CURLE_RECV_ERROR: return err::kInternetConnectionReset;
+    case CURLE_PARTIAL_FILE: return err::kInternetConnectionAborted;
+    case CURLE_OUT_OF_MEMORY: return 8;
+    case CURLE_SSL_CONNECT_ERROR: case CURLE_PEER_FAILED_VERIFICATION: return err::kInternetSecurityChannelError;
+    default: return err::kInternetInternalError;
+    }
+}
+
+CurlExchange::CurlExchange() = default;
+
+CurlExchange::~CurlExchange() {
+    if (m_multi != nullptr && m_easy != nullptr) curl_multi_remove_handle(static_cast<CURLM*>(m_multi), m_easy);
+    if (m_easy != nullptr) curl_easy_cleanup(static_cast<CURL*>(m_easy));
+    if (m_multi != nullptr) curl_multi_cleanup(static_cast<CURLM*>(m_multi));
+    curl_slist_free_all(static_cast<curl_slist*>(m_headerList));
+}
+
+bool CurlExchange::Failed(int curlCode) {
+    SetLastError(CurlErrorToInternet(curlCode));
+    return false;
+}
+
+std::size_t CurlExchange::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* me = static_cast<CurlExchange*>(self);
+    if (me->m_bodyOffset == me->m_body.size()) {
+        me->m_body.clear();
+        me->m_bodyOffset = 0;
+    }
+    me->m_body.append(data, size * count);
+    me->m_lastActivityMs = NowMs();
+    ++me->m_events;
+    return size * count;
+}
+
+std::size_t CurlExchange::OnHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* me = static_cast<CurlExchange*>(self);
+    std::string line(data, size * count);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    me->m_lastActivityMs = NowMs();
+    ++me->m_events;
+    if (StartsWithNoCase(line, "HTTP/")) {
+        // A new response (after an interim one or a redirect) replaces the last.
+        me->m_headerLines.clear();
+        const std::size_t space = line.find(' ');
+        me->m_status = space == std::string::npos ? 0 : std::strtol(line.c_str() + space + 1, nullptr, 10);
+        me->m_headerLines.push_back(line);
+        return size * count;
+    }
+    if (!line.empty()) {
+        me->m_headerLines.push_back(line);
+        return size * count;
+    }
+    const bool interim = me->m_status >= 100 && me->m_status < 200;
+    const bool redirect = me->m_status >= 300 && me->m_status < 400 && HasHeader(me->m_headerLines, "Location:");
+    if (!interim && !redirect) me->m_headersDone = true;
+    return size * count;
+}
+
+bool CurlExchange::Start(const std::string& url, const std::string& verb, const std::vector<std::string>& headers,
+                         const void* body, std::size_t bodyLength, const HttpSettings& settings) {
+    CURL* easy = curl_easy_init();
+    CURLM* multi = curl_multi_init();
+    m_easy = easy;
+    m_multi = multi;
+    if (easy == nullptr || multi == nullptr) return Failed(CURLE_OUT_OF_MEMORY);
+
+    curl_slist* list = nullptr;
+    for (const std::string& h : headers) list = curl_slist_append(list, h.c_str());
+    // curl adds a few lines of its own that WinINet does not send; an empty
+    // value removes them.
+    if (!HasHeader(headers, "Accept:")) list = curl_slist_append(list, "Accept:");
+    if (!HasHeader(headers, "Content-Type:")) list = curl_slist_append(list, "Content-Type:");
+    list = curl_slist_append(list, "Expect:");
+    m_headerList = list;
+
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeout));
+    if (!settings.useProxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    if (!settings.agent.empty() && !HasHeader(headers, "User-Agent:")) {
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.agent.c_str());
+    }
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlExchange::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlExchange::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    if (verb == "GET") {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    } else if (verb == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else {
+        if (verb != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, bodyLength > 0 ? static_cast<const char*>(body) : "");
+    }
+    m_receiveTimeout = std::max(settings.receiveTimeout, settings.sendTimeout);
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return Failed(CURLE_OUT_OF_MEMORY);
+    m_lastActivityMs = NowMs();
+    while (!m_headersDone && !m_finished) {
+        if (!Pump()) return false;
+    }
+    if (!m_headersDone) return Failed(m_result != CURLE_OK ? m_result : CURLE_GOT_NOTHING);
+    return true;
+}
+
+// One round of the transfer: lets curl work, then waits for the sockets when
+// it had nothing to do. false (12002) when the server has been silent for
+// longer than the receive time-out.
+bool CurlExchange::Pump() {
+    auto* multi = static_cast<CURLM*>(m_multi);
+    const unsigned long eventsBefore = m_events;
+    int running = 0;
+    if (curl_multi_perform(multi, &running) != CURLM_OK) return Failed(CURLE_OUT_OF_MEMORY);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE) {
+            m_finished = true;
+            m_result = message->data.result;
+        }
+    }
+    if (m_finished || running == 0) {
+        m_finished = true;
+        return true;
+    }
+    if (m_events != eventsBefore) return true;
+    const long long idle = NowMs() - m_lastActivityMs;
+    if (m_receiveTimeout != 0 && idle >= static_cast<long long>(m_receiveTimeout)) {
+        SetLastError(err::kInternetTimeout);
+        return false;
+    }
+    const long long left = m_receiveTimeout == 0 ? 1000 : static_cast<long long>(m_receiveTimeout) - idle;
+    curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<long long>(left, 1000)), nullptr);
+    return true;
+}
+
+bool CurlExchange::Read(void* buffer, std::size_t count, std::size_t* done) {
+    *done = 0;
+    char* out = static_cast<char*>(buffer);
+    while (*done < count) {
+        if (m_bodyOffset < m_body.size()) {
+            const std::size_t n = std::min(count - *done, m_body.size() - m_bodyOffset);
+            std::memcpy(out + *done, m_body.data() + m_bodyOffset, n);
+            m_bodyOffset += n;
+            *done += n;
+            continue;
+        }
+        if (m_finished) {
+            // What arrived before a failure is handed out first.
+            if (*done == 0 && m_result != CURLE_OK) return Failed(m_result);
+            break;
+        }
+        if (!Pump()) return false;
+    }
+    return true;
+}
+
+}  // namespace brim::detail

@@ -1,0 +1,304 @@
+// CBrimHTTP against the scripted HTTP server (tests/servers/http_server.py),
+// which records every request so the tests can check it byte for byte.
+
+#include "tests/net/ftp_host.h"
+#include "tests/net/net_env.h"
+#include "tests/support/printers.h"
+#include "tests/support/temp_dir.h"
+
+#include <brim/text.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+using brimtest::BlockCall;
+using brimtest::BrimFailure;
+using brimtest::CodeMessage;
+
+const wchar_t* const kNoConnection = L"BrimException : Connection이 없습니다.";
+const char* const kAgent =
+    "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0; .NET CLR 1.1.4322; .NET CLR 2.0.50727; "
+    ".NET CLR 3.5.30729; .NET CLR 3.0.30729)";
+const wchar_t* const kAgentWide =
+    L"Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0; .NET CLR 1.1.4322; .NET CLR 2.0.50727; "
+    L".NET CLR 3.5.30729; .NET CLR 3.0.30729)";
+
+class RecordingHttp : public CBrimHTTP {
+public:
+    void vDownloadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
+                           const wchar_t* destination) override {
+        blocks.push_back({bytes, index, total, source, destination});
+        if (throwAtBlock == index) throw std::string("hook stopped the download");
+    }
+    void vWaitForSpeedBalance() override { ++waits; }
+
+    std::vector<BlockCall> blocks;
+    int waits = 0;
+    int throwAtBlock = -1;
+};
+
+// Message boxes are recorded, never shown.
+std::vector<std::pair<CStringW, UINT>> g_boxes;
+int RecordBox(const wchar_t* text, UINT type) {
+    g_boxes.emplace_back(text, type);
+    return IDOK;
+}
+
+std::string Pattern(std::size_t n) {
+    std::string bytes(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
+// A recorded request split into its request line, header lines and body.
+struct Recorded {
+    std::string requestLine;
+    std::vector<std::string> headers;
+    std::string body;
+};
+
+Recorded Record(int port, const std::string& path) {
+    const std::string raw = brimtest::HttpGetBody(port, "/__record" + path);
+    Recorded r;
+    const std::size_t end = raw.find("\r\n\r\n");
+    if (end == std::string::npos) return r;
+    r.body = raw.substr(end + 4);
+    std::size_t start = 0;
+    while (start < end) {
+        std::size_t eol = raw.find("\r\n", start);
+        if (eol > end) eol = end;
+        (start == 0 ? r.requestLine : r.headers.emplace_back()) = raw.substr(start, eol - start);
+        start = eol + 2;
+    }
+    return r;
+}
+
+std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& line) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == line) return i;
+    }
+    return lines.size();
+}
+
+class HttpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_boxes.clear();
+        m_previous = BrimSetMessageBoxHandler(&RecordBox);
+    }
+    void TearDown() override { BrimSetMessageBoxHandler(m_previous); }
+
+    std::wstring Url(int port, const std::string& path) const {
+        return L"http://127.0.0.1:" + std::to_wstring(port) + brimtest::Widen(path);
+    }
+
+    brimtest::TempDir m_local;
+    BrimMessageBoxHandler m_previous = nullptr;
+};
+
+// ---- the form post ------------------------------------------------------------
+TEST_F(HttpTest, FormPostSendsTheSevenHeadersInOrderAndTheBodyWithItsZeroByte) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    EXPECT_EQ(http.SendRequestHttp(L"/form/basic", L"a=1&b=2"), L"received");
+
+    const Recorded r = Record(port, "/form/basic");
+    EXPECT_EQ(r.requestLine, "POST /form/basic HTTP/1.1");
+    EXPECT_EQ(r.body, std::string("a=1&b=2\0", 8));
+    EXPECT_LT(IndexOf(r.headers, "Content-Length: 8"), r.headers.size());
+    // The seven lines keep their order; the session's own agent is sent
+    // only for a request without a User-Agent line, so this one gives way.
+    const std::vector<std::string> added = {
+        "Accept: text/html, application/xhtml+xml, */*",
+        "Referer: http://www.example.com/",
+        "Accept-Language: ko-KR",
+        "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)",
+        "Content-Type: application/x-www-form-urlencoded",
+        "Accept-Encoding: gzip, deflate",
+        "Connection: Keep-Alive"};
+    std::size_t last = 0;
+    for (const std::string& line : added) {
+        const std::size_t at = IndexOf(r.headers, line);
+        ASSERT_LT(at, r.headers.size()) << line;
+        EXPECT_GE(at, last) << line;
+        last = at;
+    }
+    std::size_t agents = 0;
+    for (const std::string& h : r.headers) agents += h.rfind("User-Agent:", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(agents, 1u);
+    EXPECT_LT(IndexOf(r.headers, "Host: 127.0.0.1:" + std::to_string(port)), r.headers.size());
+
+    // The response's headers were shown once, with an OK button.
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].second, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(g_boxes[0].first.Find(L"HTTP/1.1 200 OK\r\n"), 0);
+    EXPECT_GE(g_boxes[0].first.Find(L"Server: brim-test\r\n"), 0);
+}
+
+TEST_F(HttpTest, EmptyFormIsOneZeroByte) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port + 0x10000);   // only the low 16 bits count
+    http.SendRequestHttp(L"/form/empty", L"");
+    EXPECT_EQ(Record(port, "/form/empty").body, std::string(1, '\0'));
+}
+
+TEST_F(HttpTest, OnlyStatus200GivesABodyButEveryResponseIsShown) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    EXPECT_EQ(http.SendRequestHttp(L"/status/404/form", L"a=1"), L"");
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].first.Find(L"HTTP/1.1 404"), 0);
+    EXPECT_EQ(http.SendRequestHttp(L"/bytes/0/form", L"a=1"), L"");   // 200, empty body
+    EXPECT_EQ(g_boxes.size(), 2u);
+    EXPECT_NE(http.m_pConnection, nullptr);
+}
+
+TEST_F(HttpTest, ResponseTextEndsAtAZeroByteWithinItsBlock) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    // Block one is "abc", a zero byte and filler; block two is "second".
+    EXPECT_EQ(http.SendRequestHttp(L"/zero", L""), L"abcsecond");
+}
+
+TEST_F(HttpTest, MultiByteCharacterAcrossBlocksIsConvertedInHalves) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    // U+D55C in a double-byte ANSI code page takes two bytes.
+    if (CBrimString::Unicode2MBCSCount(L"\xD55C") != 3) {
+        GTEST_SKIP() << "the ANSI code page has no double-byte characters here (POSIX takes it from LANG; "
+                        "Wine from an installed system locale)";
+    }
+    char pair[3] = {};
+    CBrimString::Unicode2MBCS(pair, L"\xD55C");
+    char hex[5];
+    std::snprintf(hex, sizeof(hex), "%02x%02x", static_cast<unsigned char>(pair[0]), static_cast<unsigned char>(pair[1]));
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    const CStringW text = http.SendRequestHttp(brimtest::Widen(std::string("/pad/4095/") + hex + "7a").c_str(), L"");
+
+    // Each block on its own: 4095 "a" and a lead byte, then the trail byte and "z".
+    const std::string first = std::string(4095, 'a') + pair[0];
+    const std::string second = std::string(1, pair[1]) + "z";
+    std::vector<wchar_t> a(first.size() + 1), b(second.size() + 1);
+    CBrimString::MBCS2Unicode(a.data(), first.c_str());
+    CBrimString::MBCS2Unicode(b.data(), second.c_str());
+    EXPECT_EQ(text, CStringW(a.data()) + b.data());
+    EXPECT_EQ(text.Find(L'\xD55C'), -1);
+}
+
+// ---- downloads ------------------------------------------------------------------
+TEST_F(HttpTest, DownloadReportsTheAnnouncedLengthOrTheRunningEstimate) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    struct Case {
+        std::string path;
+        std::size_t size;
+        bool announced;   // a Content-Length of at most 7 digits
+    };
+    const Case cases[] = {{"/bytes/10000", 10000, true},  {"/bytes/1234567", 1234567, true},
+                          {"/bytes/12345678", 12345678, false}, {"/nolen/10000", 10000, false},
+                          {"/chunked/10000", 10000, false}, {"/slow/5000", 5000, true},
+                          {"/bytes/0", 0, true}};
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        http.blocks.clear();
+        http.waits = 0;
+        const std::wstring url = Url(port, c.path);
+        const CStringW local = m_local.File(L"d" + std::to_wstring(++n));
+        http.Download(url.c_str(), local, 2);
+        EXPECT_TRUE(brimtest::ReadBytes(m_local.Path() / ("d" + std::to_string(n))) == Pattern(c.size));
+        EXPECT_EQ(http.waits, static_cast<int>(http.blocks.size()) + 1);
+        std::size_t sum = 0;
+        for (std::size_t i = 0; i < http.blocks.size(); ++i) {
+            const BlockCall& b = http.blocks[i];
+            sum += b.bytes;
+            EXPECT_EQ(b.index, static_cast<int>(i));
+            EXPECT_EQ(b.total, c.announced ? c.size : 4096 * i + b.bytes);
+            EXPECT_EQ(b.source, url.c_str());
+            EXPECT_EQ(b.destination, local.GetString());
+        }
+        EXPECT_EQ(sum, c.size);
+        if (c.size == 12345678) {
+            ASSERT_GE(http.blocks.size(), 3u);
+            EXPECT_EQ(http.blocks[0].total, 4096u);
+            EXPECT_EQ(http.blocks[1].total, 8192u);
+            EXPECT_EQ(http.blocks[2].total, 12288u);
+        }
+    }
+}
+
+TEST_F(HttpTest, DownloadSavesErrorPagesAndWorksFromAnyServer) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    // Connecting makes no network traffic, so a closed port is accepted;
+    // Download goes to the URL's own server.
+    http.ConnectHttp(L"127.0.0.1", brimtest::ServerPort("BRIM_CLOSED_PORT"));
+    http.Download(Url(port, "/status/404/page").c_str(), m_local.File(L"page"), 2);
+    EXPECT_EQ(brimtest::ReadBytes(m_local.Path() / "page"), "page 404\n");
+    // A download's GET carries the session's agent.
+    EXPECT_EQ(http.m_strAgent, kAgentWide);
+    const Recorded r = Record(port, "/status/404/page");
+    EXPECT_EQ(r.requestLine, "GET /status/404/page HTTP/1.1");
+    EXPECT_LT(IndexOf(r.headers, std::string("User-Agent: ") + kAgent), r.headers.size());
+    EXPECT_TRUE(http.m_pConnection != nullptr);
+}
+
+TEST_F(HttpTest, InternetFailuresInDownloadForgetTheConnection) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    const int closed = brimtest::ServerPort("BRIM_CLOSED_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    EXPECT_EQ(BrimFailure([&] { http.Download(Url(closed, "/x").c_str(), m_local.File(L"x"), 2); }),
+              CodeMessage(12029));
+    EXPECT_EQ(http.m_pConnection, nullptr);
+    EXPECT_EQ(BrimFailure([&] { http.SendRequestHttp(L"/form", L"a=1"); }), kNoConnection);
+
+    http.ConnectHttp(L"127.0.0.1", port);
+    EXPECT_EQ(BrimFailure([&] { http.Download(L"http://no-such-host.invalid/", m_local.File(L"y"), 2); }),
+              CodeMessage(12007));
+    EXPECT_EQ(http.m_pConnection, nullptr);
+
+    // The server resets the connection half-way through the body.
+    http.ConnectHttp(L"127.0.0.1", port);
+    const CStringW dropped = BrimFailure([&] { http.Download(Url(port, "/drop/100000").c_str(), m_local.File(L"z"), 2); });
+#if defined(_WIN32)
+    // Wine's WinINet passes the socket error on (WSAECONNRESET, 10054)
+    // instead of an internet code.
+    EXPECT_EQ(dropped, CodeMessage(10054));
+#else
+    EXPECT_EQ(dropped, CodeMessage(12031));
+#endif
+    EXPECT_EQ(http.m_pConnection, nullptr);
+}
+
+TEST_F(HttpTest, HookExceptionsPassThroughAndKeepTheConnection) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    http.throwAtBlock = 1;
+    EXPECT_THROW(http.Download(Url(port, "/bytes/10000").c_str(), m_local.File(L"h"), 2), std::string);
+    EXPECT_EQ(http.blocks.size(), 2u);
+    EXPECT_NE(http.m_pConnection, nullptr);
+}
+
+TEST_F(HttpTest, NoConnectionBeforeConnectingNorAfterClosing) {
+    RecordingHttp http;
+    EXPECT_EQ(BrimFailure([&] { http.Download(L"http://127.0.0.1/", m_local.File(L"a"), 2); }), kNoConnection);
+    EXPECT_EQ(BrimFailure([&] { http.SendRequestHttp(L"/", L""); }), kNoConnection);
+    EXPECT_EQ(http.waits, 0);
+    http.CloseHttp();
+    EXPECT_EQ(http.m_pSession, nullptr);
+    // The session is gone with CloseHttp: connecting again is refused.
+    EXPECT_EQ(BrimFailure([&] { http.ConnectHttp(L"127.0.0.1", 80); }), CodeMessage(6));
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+}  // namespace

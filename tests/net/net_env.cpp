@@ -1,0 +1,87 @@
+#include "tests/net/net_env.h"
+
+#if defined(_WIN32)
+#  include <winsock2.h>
+#  include <ws2tcpip.h>
+#else
+#  include <arpa/inet.h>
+#  include <netinet/in.h>
+#  include <sys/socket.h>
+#  include <unistd.h>
+#endif
+
+#include <cstdlib>
+#include <cstring>
+
+namespace brimtest {
+namespace {
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+#if defined(_WIN32)
+using SocketHandle = SOCKET;
+void CloseSocket(SocketHandle s) { ::closesocket(s); }
+#else
+using SocketHandle = int;
+void CloseSocket(SocketHandle s) { ::close(s); }
+#endif
+}  // namespace
+
+int ServerPort(const char* variable) { return std::atoi(Env(variable).c_str()); }
+
+std::string MissingServerReason(const char* variable) {
+    const std::string missing = Env("BRIM_SERVERS_MISSING");
+    if (!missing.empty()) return "test server missing: " + missing;
+    return std::string("no test server (") + variable +
+           " unset): run the test through ctest, which starts tests/servers/run_with_servers.py";
+}
+
+bool InCi() { return Env("CI") == "true"; }
+
+std::filesystem::path FtpRoot() {
+    std::string root = Env("BRIM_FTP_ROOT");
+#if defined(_WIN32)
+    // Wine shows the Unix root as drive Z:.
+    if (!root.empty() && root[0] == '/') root = "Z:" + root;
+#endif
+    return std::filesystem::path(root);
+}
+
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::wstring FtpUser() { return Widen(Env("BRIM_FTP_USER")); }
+std::wstring FtpPassword() { return Widen(Env("BRIM_FTP_PASSWORD")); }
+
+CStringW CodeMessage(unsigned long code) {
+    CBrimException e(code);
+    return e.GetMessageW();
+}
+
+std::string HttpGetBody(int port, const std::string& path) {
+    SocketHandle s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<unsigned short>(port));
+    address.sin_addr.s_addr = htonl(0x7F000001);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        CloseSocket(s);
+        return "<no connection>";
+    }
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    ::send(s, request.data(), static_cast<int>(request.size()), 0);
+    std::string response;
+    char buffer[4096];
+    for (;;) {
+        const int n = static_cast<int>(::recv(s, buffer, sizeof(buffer), 0));
+        if (n <= 0) break;
+        response.append(buffer, static_cast<std::size_t>(n));
+    }
+    CloseSocket(s);
+    // The server always sends Content-Length; the body follows the blank line.
+    const std::size_t end = response.find("\r\n\r\n");
+    return end == std::string::npos ? response : response.substr(end + 4);
+}
+
+}  // namespace brimtest

@@ -1,0 +1,62 @@
+"""Runs a test program with the network test servers around it.
+
+  run_with_servers.py PROGRAM [ARGS...]
+
+Starts the servers on free loopback ports, passes their ports (and the FTP
+root folder) to the program through the environment, runs it, and stops
+the servers. Used as the test command, so the same program runs natively
+and under Wine against the same servers. A server that cannot start is
+named in BRIM_SERVERS_MISSING instead.
+"""
+
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import ftp_servers  # noqa: E402
+import http_server  # noqa: E402
+
+
+def closed_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def main():
+    env = dict(os.environ)
+    for name in ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy",
+                 "HTTP_PROXY", "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY"):
+        env.pop(name, None)
+    missing = []
+    root = tempfile.mkdtemp(prefix="brim-ftp-")
+    try:
+        plain, masq = ftp_servers.start_pyftpdlib(root)
+        env["BRIM_FTP_PORT"] = str(plain)
+        env["BRIM_FTP_MASQ_PORT"] = str(masq)
+        env["BRIM_FTP_ROOT"] = root
+    except ImportError as e:
+        missing.append("pyftpdlib (python3-pyftpdlib): %s" % e)
+    env["BRIM_FTP_SCRIPT_PORT"] = str(ftp_servers.start_scripted())
+    env["BRIM_HTTP_PORT"] = str(http_server.start())
+    env["BRIM_CLOSED_PORT"] = str(closed_port())
+    env["BRIM_FTP_USER"] = ftp_servers.USER
+    env["BRIM_FTP_PASSWORD"] = ftp_servers.PASSWORD
+    if missing:
+        env["BRIM_SERVERS_MISSING"] = "; ".join(missing)
+    try:
+        code = subprocess.call(sys.argv[1:], env=env)
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+    sys.exit(code)
+
+
+if __name__ == "__main__":
+    main()
