@@ -40,6 +40,9 @@ int CommandRename(const Arguments& args);
 int CommandRandname(const Arguments& args);
 int CommandSort(const Arguments& args);
 int CommandReg(const Arguments& args);
+int CommandGet(const Arguments& args);
+int CommandPost(const Arguments& args);
+int CommandFtp(const Arguments& args);
 int CommandSysinfo(const Arguments& args);
 int CommandVersionInfo(const Arguments& args);
 

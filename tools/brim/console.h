@@ -13,6 +13,16 @@ namespace brimtool {
 void Out(const CStringW& text);
 void Err(const CStringW& text);
 
+// Whether standard output is a terminal (progress bars) or not (plain lines).
+bool OutIsTerminal();
+
+// Reads a password from the terminal without echoing it; "" when there is no
+// terminal to ask.
+CStringW ReadPassword(const CStringW& prompt);
+
+// The value of an environment variable, "" when unset.
+CStringW Environment(const wchar_t* name);
+
 // The program proper, with the arguments after the program name.
 int Run(const std::vector<CStringW>& args);
 

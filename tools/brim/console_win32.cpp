@@ -25,6 +25,33 @@ void Write(DWORD which, std::FILE* stream, const CStringW& text) {
 void Out(const CStringW& text) { Write(STD_OUTPUT_HANDLE, stdout, text); }
 void Err(const CStringW& text) { Write(STD_ERROR_HANDLE, stderr, text); }
 
+bool OutIsTerminal() {
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != FALSE;
+}
+
+CStringW Environment(const wchar_t* name) {
+    wchar_t value[32767];
+    const DWORD n = ::GetEnvironmentVariableW(name, value, 32767);
+    return (n == 0 || n >= 32767) ? CStringW() : CStringW(value, static_cast<int>(n));
+}
+
+CStringW ReadPassword(const CStringW& prompt) {
+    HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!::GetConsoleMode(in, &mode)) return CStringW();
+    Err(prompt);
+    ::SetConsoleMode(in, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    wchar_t buffer[1024];
+    DWORD read = 0;
+    ::ReadConsoleW(in, buffer, 1023, &read, nullptr);
+    ::SetConsoleMode(in, mode);
+    Err(L"\n");
+    CStringW line(buffer, static_cast<int>(read));
+    line.TrimRight(L"\r\n");
+    return line;
+}
+
 }  // namespace brimtool
 
 int wmain(int argc, wchar_t** argv) {
