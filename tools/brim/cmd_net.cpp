@@ -36,8 +36,8 @@ private:
     Progress& m_progress;
 };
 
-// The form post's message box (the response headers) goes to standard error:
-// a command-line host has no desktop to show it on.
+// The form post's message box goes to standard error: a command-line host
+// has no desktop to show it on.
 int HeadersToStandardError(const wchar_t* text, UINT) {
     Err(L"response headers:\n" + CStringW(text));
     return IDOK;
@@ -57,8 +57,15 @@ int CommandGet(const Arguments& args) {
     unsigned long long rate = 0;
     if (!RateOption(a, rate)) return UsageError(self, L"--limit-rate takes a rate such as 500K or 2M");
     if (a.Operands().size() != 2) return UsageError(self, L"URL and FILE are needed");
+    // The object downloads over its own connection to the URL's server.
+    unsigned long service = 0;
+    wchar_t server[260] = {}, object[260] = {};
+    unsigned short port = 0;
+    CBrimUtil::GetUrlInfo(a.Operands()[0], service, server, object, port);
+    if (server[0] == 0) return UsageError(self, L"URL must be an absolute http:// URL");
     Progress progress(a.Operands()[1], rate);
     HttpHost http(progress);
+    http.ConnectHttp(server, port);
     http.Download(a.Operands()[0], a.Operands()[1], CFile::typeBinary);
     progress.Finish();
     return kExitOk;

@@ -35,8 +35,9 @@ const Command kCommands[] = {
      L"usage: brim get URL FILE [--limit-rate RATE]\n\nSaves the body of URL into FILE, showing the progress (a bar on a terminal, a line a\n"
      L"second otherwise). RATE limits the speed: bytes a second, or with K, M or G.\n"},
     {L"post", CommandPost, L"post a URL-encoded form and print the answer",
-     L"usage: brim post HOST PORT PATH FORM\n\nPosts FORM (for example a=1&b=2) to PATH on HOST:PORT, prints the response headers on\n"
-     L"standard error and the body (for status 200) on standard output.\n"},
+     L"usage: brim post HOST PORT PATH FORM\n\nPosts FORM (for example a=1&b=2) to PATH on HOST:PORT, prints the response headers\n"
+     L"(the library's message box) on standard error and the body of a 200 answer on\n"
+     L"standard output.\n"},
     {L"ftp", CommandFtp, L"upload or download a file over FTP",
      L"usage: brim ftp put|get HOST[:PORT] USER LOCAL REMOTE [--active] [--text] [--limit-rate RATE]\n\n"
      L"put sends LOCAL to REMOTE, get fetches REMOTE into LOCAL, in passive mode unless --active.\n"
