@@ -1,19 +1,6 @@
 # Runs brim's commands and checks exit codes and outputs.
-file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK})
+include(${CMAKE_CURRENT_LIST_DIR}/expect.cmake)
 
-# expect(CODE OUTPUT_REGEX ARGS...): run brim ARGS, check the exit code and that
-# standard output and error together match the regex.
-function(expect code regex)
-  execute_process(COMMAND ${BRIM} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
-    WORKING_DIRECTORY ${WORK} ${BRIM_INPUT})
-  if(NOT rc EQUAL code)
-    message(FATAL_ERROR "brim ${ARGN}: exit ${rc}, expected ${code}\n${out}${err}")
-  endif()
-  if(NOT "${out}${err}" MATCHES "${regex}")
-    message(FATAL_ERROR "brim ${ARGN}: output does not match '${regex}':\n${out}${err}")
-  endif()
-endfunction()
 
 expect(0 "usage: brim" --help)
 expect(0 "usage: brim detect" detect --help)

@@ -1,22 +1,10 @@
 # brim get, post and ftp against the servers run_with_servers.py started.
-file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK})
+include(${CMAKE_CURRENT_LIST_DIR}/expect.cmake)
 if(NOT DEFINED ENV{BRIM_HTTP_PORT} OR DEFINED ENV{BRIM_SERVERS_MISSING})
   message(FATAL_ERROR "test servers missing: $ENV{BRIM_SERVERS_MISSING}")
 endif()
 set(http "http://127.0.0.1:$ENV{BRIM_HTTP_PORT}")
 
-function(expect code regex)
-  execute_process(COMMAND ${BRIM} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
-    WORKING_DIRECTORY ${WORK})
-  if(NOT rc EQUAL code)
-    message(FATAL_ERROR "brim ${ARGN}: exit ${rc}, expected ${code}\n${out}${err}")
-  endif()
-  if(NOT "${out}${err}" MATCHES "${regex}")
-    message(FATAL_ERROR "brim ${ARGN}: output does not match '${regex}':\n${out}${err}")
-  endif()
-  set(LAST "${out}${err}" PARENT_SCOPE)
-endfunction()
 
 function(expect_size file size)
   file(SIZE ${file} actual)
