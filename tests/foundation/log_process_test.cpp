@@ -31,7 +31,7 @@ std::string FolderArg(const TempDir& dir) { return dir.Path().string() + "/"; }
 // the writers' form. Returns how often each "tag thread index" appeared.
 std::map<std::string, int> Census(const TempDir& dir, int& strays) {
     static const std::regex record(
-        R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] INFO  child_main\.cpp +\S+ +\( *\d+\) - (\w+ t\d+ i\d+))");
+        R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] INFO  child_\w+\.cpp +\S+ +\( *\d+\) - (\w+ t\d+ i\d+))");
     std::map<std::string, int> seen;
     strays = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {

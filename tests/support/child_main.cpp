@@ -21,15 +21,15 @@
 //   ini-write FILE ID COUNT entries ID-0 .. ID-(COUNT-1) of section "shared" in the profile
 //                           file FILE, one write each; print "done" or "bad WHAT"
 
-#include <brim/brim.h>
+//
+// Each subsystem's commands live in child_<subsystem>.cpp.
+
+#include "tests/support/child.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <thread>
-#include <vector>
 
-namespace {
+namespace brimchild {
 
 void Say(const char* line) {
     std::printf("%s\n", line);
@@ -72,151 +72,21 @@ std::string ToUtf8(const wchar_t* text) {
     return std::string(utf8.data(), static_cast<std::size_t>(n - 1));
 }
 
-int Ansi(const CStringW& hex) {
-    const std::string utf8 = Unhex(hex);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(utf8.c_str())));
-    CBrimString::UTF82Unicode(wide.data(), utf8.c_str());
-    std::vector<char> mbcs(static_cast<std::size_t>(CBrimString::Unicode2MBCSCount(wide.data())));
-    CBrimString::Unicode2MBCS(mbcs.data(), wide.data());
-    SayHex("mbcs", mbcs.data(), mbcs.size() - 1);
-    std::vector<wchar_t> back(static_cast<std::size_t>(CBrimString::MBCS2UnicodeCount(mbcs.data())));
-    CBrimString::MBCS2Unicode(back.data(), mbcs.data());
-    const std::string again = ToUtf8(back.data());
-    SayHex("back", again.data(), again.size());
-    return 0;
-}
-
 int Bad(const char* what) {
     std::printf("bad %s\n", what);
     std::fflush(stdout);
     return 1;
 }
 
-int RegistryHammer(const CStringW& key, const CStringW& id, int count) {
-    const CStringW shared = key + L"\\shared";
-    const CStringW mine = L"n" + id;
-    const CStringW tree = key + L"\\tree-" + id;
-    for (int i = 0; i < count; ++i) {
-        if (!CBrimRegistry::LocalWriteInt(HKEY_CURRENT_USER, shared, mine, static_cast<unsigned long>(i))) {
-            return Bad("write-int");
-        }
-        if (CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, shared, mine) != i) return Bad("read-int");
-        CStringW text;
-        text.Format(L"writer %s step %d", id.GetString(), i);
-        if (!CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, shared, L"last", text)) return Bad("write-string");
-        const CStringW last = CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, shared, L"last");
-        if (last.Find(L"writer ") != 0 || last.Find(L" step ") < 0) return Bad("torn-string");
-        if (!CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, tree + L"\\a\\b", L"v", L"x")) return Bad("write-tree");
-        CStringW path = tree;
-        if (CBrimRegistry::LocalDeleteSubKey(HKEY_CURRENT_USER, path.GetBuffer()) != 1) return Bad("delete-tree");
-    }
-    Say("done");
-    return 0;
-}
+}  // namespace brimchild
 
-int RegistryWriteForever(const CStringW& company) {
-    CWinApp app(L"killed");
-    app.SetRegistryKey(company);
-    const int size = 1 << 20;
-    for (int round = 1;; ++round) {
-        const CStringW big(static_cast<wchar_t>(L'A' + round % 26), size);
-        if (!app.WriteProfileString(L"data", L"big", big)) return Bad("write-big");
-        if (!app.WriteProfileInt(L"data", L"round", round)) return Bad("write-round");
-        std::printf("committed %d\n", round);
-        std::fflush(stdout);
-    }
-}
-
-int ProfileWrites(const CStringW& file, const CStringW& id, int count) {
-    CWinApp app(L"ini-writer");
-    app.SetProfileName(file);
-    for (int i = 0; i < count; ++i) {
-        CStringW entry;
-        entry.Format(L"%s-%d", id.GetString(), i);
-        if (!app.WriteProfileInt(L"shared", entry, i)) return Bad("write");
-    }
-    Say("done");
-    return 0;
-}
+namespace {
 
 int Run(const std::vector<CStringW>& args) {
     if (args.size() < 2) return 2;
-    const CStringW& command = args[0];
-    if (command == L"hold-mutex") {
-        CMutex mutex(FALSE, args[1]);
-        if (!mutex.Lock()) return 3;
-        Say("locked");
-        AwaitLine();
-        mutex.Unlock();
-        Say("released");
-        return 0;
-    }
-    if (command == L"wait-mutex") {
-        CMutex mutex(FALSE, args[1]);
-        Say("waiting");
-        if (!mutex.Lock()) return 3;
-        Say("acquired");
-        mutex.Unlock();
-        return 0;
-    }
-    if (command == L"try-mutex") {
-        CMutex mutex(FALSE, args[1]);
-        if (mutex.Lock(0)) {
-            Say("acquired");
-            mutex.Unlock();
-        } else {
-            Say("busy");
-        }
-        return 0;
-    }
-    if (command == L"open-file" && args.size() == 3) {
-        CFile file;
-        CFileException error;
-        const UINT flags = static_cast<UINT>(std::wcstoul(args[2], nullptr, 16));
-        if (!file.Open(args[1], flags, &error)) {
-            std::printf("fail %d\n", error.m_cause);
-            std::fflush(stdout);
-            return 0;
-        }
-        Say("open");
-        AwaitLine();
-        return 0;
-    }
-    if (command == L"log-write" && args.size() == 5) {
-        CBrimLog::Init(0, args[1]);
-        const int threads = static_cast<int>(std::wcstol(args[2], nullptr, 10));
-        const int count = static_cast<int>(std::wcstol(args[3], nullptr, 10));
-        const CStringW tag = args[4];
-        std::vector<std::thread> workers;
-        for (int t = 0; t < threads; ++t) {
-            workers.emplace_back([&, t] {
-                for (int i = 0; i < count; ++i) BRIM_LOG(1, L"%s t%d i%d", tag.GetString(), t, i);
-            });
-        }
-        for (auto& w : workers) w.join();
-        Say("done");
-        return 0;
-    }
-    if (command == L"log-stall") {
-        CBrimLog::Init(0, args[1]);
-        _brimLog.LogPreFix(__FILE__, __LINE__, "stall");
-        Say("prefixed");
-        AwaitLine();
-        _brimLog.Log(1, L"%s", L"stall finished");
-        return 0;
-    }
-    if (command == L"ansi") return Ansi(args[1]);
-    if (command == L"read-file") {
-        CBrimFile file;
-        file.SetFilename(args[1]);
-        const std::string text = ToUtf8(file.ReadTextFile());
-        SayHex("text", text.data(), text.size());
-        return 0;
-    }
-    if (command == L"reg-hammer" && args.size() == 4) return RegistryHammer(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
-    if (command == L"reg-write-forever") return RegistryWriteForever(args[1]);
-    if (command == L"ini-write" && args.size() == 4) {
-        return ProfileWrites(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
+    for (auto runner : {brimchild::RunFoundationCommand, brimchild::RunTextCommand, brimchild::RunEnvCommand}) {
+        const int code = runner(args);
+        if (code != brimchild::kNotMine) return code;
     }
     return 2;
 }
