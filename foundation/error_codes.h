@@ -11,6 +11,7 @@ constexpr DWORD kTooManyOpenFiles = 4;
 constexpr DWORD kAccessDenied = 5;
 constexpr DWORD kInvalidHandle = 6;
 constexpr DWORD kNotEnoughMemory = 8;
+constexpr DWORD kNoMoreFiles = 18;
 constexpr DWORD kSharingViolation = 32;
 constexpr DWORD kLockViolation = 33;
 constexpr DWORD kHandleEof = 38;

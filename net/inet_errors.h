@@ -1,10 +1,9 @@
 // WinINet error codes, by name, on every platform.
 #pragma once
 
-#include <brim/config.h>
+#include "foundation/error_codes.h"   // the general codes, kNoMoreFiles among them
 
 namespace brim::err {
-constexpr DWORD kNoMoreFiles = 18;
 constexpr DWORD kInternetOutOfHandles = 12001;
 constexpr DWORD kInternetTimeout = 12002;
 constexpr DWORD kInternetExtendedError = 12003;

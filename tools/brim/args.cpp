@@ -1,6 +1,9 @@
 #include "tools/brim/args.h"
 
+#include "tools/brim/console.h"
+
 #include <cwchar>
+#include <vector>
 
 namespace brimtool {
 
@@ -39,6 +42,12 @@ bool Args::Parse(const std::vector<CStringW>& args, std::initializer_list<const 
 CStringW Args::Value(const wchar_t* name, const wchar_t* fallback) const {
     const auto it = m_values.find(name);
     return it == m_values.end() ? CStringW(fallback) : it->second;
+}
+
+CStringW FromUtf8(const char* bytes) {
+    std::vector<wchar_t> wide(static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(bytes)));
+    CBrimString::UTF82Unicode(wide.data(), bytes);
+    return CStringW(wide.data());
 }
 
 bool ParseInt(const CStringW& text, long long low, long long high, long long& value) {

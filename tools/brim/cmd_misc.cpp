@@ -33,10 +33,7 @@ CStringW ReadStandardInput() {
     char chunk[65536];
     std::size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) bytes.append(chunk, n);
-    if (bytes.empty()) return CStringW();
-    std::vector<wchar_t> wide(static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(bytes.c_str())));
-    CBrimString::UTF82Unicode(wide.data(), bytes.c_str());
-    return CStringW(wide.data());
+    return FromUtf8(bytes.c_str());
 }
 
 class Collector final : public CBrimFileFind {

@@ -20,6 +20,9 @@ bool OutIsTerminal();
 // terminal to ask.
 CStringW ReadPassword(const CStringW& prompt);
 
+// UTF-8 bytes (terminated) as wide text, through the library.
+CStringW FromUtf8(const char* bytes);
+
 // The value of an environment variable, "" when unset.
 CStringW Environment(const wchar_t* name);
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 namespace brimtool {
-CStringW FromUtf8(const char* bytes);
 namespace {
 // UTF-8 for the terminal, through the library's converter. Pieces of 8000
 // characters stay within the converter's 32767-byte capacity.
@@ -24,12 +23,6 @@ void Write(std::FILE* stream, const CStringW& text) {
     std::fflush(stream);
 }
 }  // namespace
-
-CStringW FromUtf8(const char* bytes) {
-    std::vector<wchar_t> wide(static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(bytes)));
-    CBrimString::UTF82Unicode(wide.data(), bytes);
-    return CStringW(wide.data());
-}
 
 void Out(const CStringW& text) { Write(stdout, text); }
 void Err(const CStringW& text) { Write(stderr, text); }
