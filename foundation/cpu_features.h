@@ -1,0 +1,35 @@
+// Which vector instruction sets the processor offers, for the few hot loops
+// that pick a wider path at run time (each keeps a portable path that gives
+// the same results).
+//
+// The 256- and 512-bit paths are built only for x86-64 outside Windows:
+// mingw-w64's GCC spills vector registers with aligned moves into frames it
+// aligns to 16 bytes only, which faults at run time. Windows builds use the
+// portable paths.
+#pragma once
+
+#if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__))
+#define BRIM_WIDE_VECTORS 1
+#else
+#define BRIM_WIDE_VECTORS 0
+#endif
+
+namespace brim::detail {
+
+#if BRIM_WIDE_VECTORS
+inline bool CpuHasAvx2() {
+    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    return yes;
+}
+
+inline bool CpuHasAvx512() {
+    static const bool yes = CpuHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vl");
+    return yes;
+}
+#else
+inline bool CpuHasAvx2() { return false; }
+inline bool CpuHasAvx512() { return false; }
+#endif
+
+}  // namespace brim::detail
