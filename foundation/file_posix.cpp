@@ -78,6 +78,18 @@ bool ClaimSharing(int fd, bool read, bool write, bool denyRead, bool denyWrite) 
     // What others must not hold: denials of our access, and access we deny.
     const unsigned conflicts = bit(read, kDenyRead) | bit(write, kDenyWrite) | bit(denyRead, kAccessRead) | bit(denyWrite, kAccessWrite);
     bool othersHold = false;
+    if (read && write && denyRead && denyWrite) {
+        // Exclusive: any lock of another opener on the four bytes conflicts,
+        // so one write lock over them takes and tests at once. It also keeps
+        // every other opener's claim from succeeding, as the read locks do.
+        struct flock fl = {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = kLockBase;
+        fl.l_len = 4;
+        if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+        return errno != EAGAIN && errno != EACCES;   // no lock support: no checks
+    }
     if (!ForEachRun(fd, held, F_OFD_SETLK, othersHold)) {
         // No lock support (or no read access for the lock): no checks.
         return errno != EAGAIN && errno != EACCES;

@@ -1,17 +1,27 @@
-// The daily log. Everything a record touches (the object's members and the
-// three statics below) is guarded by the named mutex "MutexBrimLog", which is
-// held from LogPreFix to the end of Log.
+// The daily log. Everything a record touches (the object's members, the
+// three statics below and the caches after them) is guarded by the named
+// mutex "MutexBrimLog", which is held from LogPreFix to the end of Log.
+//
+// A record costs little more than the system calls that append it: the text
+// is built in place in m_strLine's own block, and what depends only on the
+// second or on the call site is worked out once (see the caches).
 
 #include <brim/log.h>
 
 #include <brim/foundation.h>
 #include <brim/text.h>
 
+#include "foundation/error_codes.h"
+#include "foundation/path_split.h"
 #include "foundation/platform.h"
 #include "foundation/wformat.h"
+#include "text/append_utf8.h"
 
-#include <cwchar>
+#include <climits>
+#include <cstring>
 #include <ctime>
+#include <cwchar>
+#include <string>
 
 namespace {
 
@@ -21,6 +31,7 @@ CMutex g_mutexLog(FALSE, L"MutexBrimLog");
 
 constexpr std::size_t kTextCapacity = 8196;   // the formatted text, terminator included
 constexpr int kNamePartLimit = 255;           // base name and extension of the source file, each
+constexpr std::size_t kTimeCapacity = 128;    // a wcsftime result, terminator included
 
 // Leaves the mutex however the scope is left, exceptions included.
 class MutexRelease {
@@ -37,27 +48,209 @@ const wchar_t* LevelWord(int level) {
     }
 }
 
-// A time in local time, formatted with wcsftime (at most 127 characters).
-CStringW FormatLocal(std::time_t when, const wchar_t* pattern) {
-    std::tm local{};
-    brim::platform::LocalTime(static_cast<long long>(when), local);
-    wchar_t buffer[128];
-    const std::size_t n = std::wcsftime(buffer, 128, pattern, &local);
-    return CStringW(buffer, static_cast<int>(n));
-}
-
 // Base name and extension of a path written with either separator; each
 // part keeps at most 255 characters.
-CStringW BaseNameAndExtension(const CStringW& path) {
+CStringW BaseNameAndExtension(const char* path) {
+    const CStringW whole(path);
     int start = 0;
-    for (int i = 0; i < path.GetLength(); ++i) {
-        if (path[i] == L'\\' || path[i] == L'/' || (i == 1 && path[i] == L':')) start = i + 1;
+    for (int i = 0; i < whole.GetLength(); ++i) {
+        if (whole[i] == L'\\' || whole[i] == L'/' || (i == 1 && whole[i] == L':')) start = i + 1;
     }
-    const CStringW name = path.Mid(start);
+    const CStringW name = whole.Mid(start);
     const int dot = name.ReverseFind(L'.');
     const CStringW base = dot < 0 ? name : name.Left(dot);
     const CStringW ext = dot < 0 ? CStringW() : name.Mid(dot);
     return base.Left(kNamePartLimit) + ext.Left(kNamePartLimit);
+}
+
+CStringW AnsiName(const char* name) { return CStringW(name); }
+
+// --- caches ------------------------------------------------------------------
+// Records come many to a second and from few call sites. Each cache is
+// rebuilt as soon as its input differs, so the records read exactly as if
+// everything were worked out anew; a host that changes its locale or time
+// zone sees the change from the next second on.
+
+// The stamp and the day of one second, in local time.
+struct Second {
+    long long value = LLONG_MIN;
+    wchar_t stamp[kTimeCapacity] = {};
+    std::size_t stampLength = 0;
+    wchar_t day[kTimeCapacity] = {};
+};
+Second g_second;
+
+const Second& SecondOf(std::time_t now) {
+    if (g_second.value != static_cast<long long>(now)) {
+        std::tm local{};
+        brim::platform::LocalTime(static_cast<long long>(now), local);
+        // wcsftime gives 0 for a result that does not fit; the text is then empty.
+        g_second.stampLength = std::wcsftime(g_second.stamp, kTimeCapacity, L"[%Y-%m-%d %X] ", &local);
+        g_second.stamp[g_second.stampLength] = 0;
+        const std::size_t dayLength = std::wcsftime(g_second.day, kTimeCapacity, L"%Y-%m-%d", &local);
+        g_second.day[dayLength] = 0;
+        g_second.value = static_cast<long long>(now);
+    }
+    return g_second;
+}
+
+// A narrow name converted once for as long as the same text comes again.
+class NameCache {
+public:
+    explicit NameCache(CStringW (*convert)(const char*)) : m_convert(convert) {}
+
+    const CStringW& Get(const char* raw) {
+        if (raw == nullptr) raw = "";
+        if (!m_valid || std::strcmp(raw, m_raw.c_str()) != 0) {
+            m_valid = false;   // stays so if the conversion throws
+            m_value = m_convert(raw);
+            m_raw = raw;
+            m_valid = true;
+        }
+        return m_value;
+    }
+
+private:
+    CStringW (*m_convert)(const char*);
+    std::string m_raw;
+    CStringW m_value;
+    bool m_valid = false;
+};
+NameCache g_fileNames(BaseNameAndExtension);
+NameCache g_functionNames(AnsiName);
+
+// The day file's path for the folder and day it was built from.
+struct DayFile {
+    CStringW folder;   // shares the block of g_strLogFolder it was built from
+    wchar_t day[kTimeCapacity] = {};
+    CStringW path;
+};
+DayFile g_dayFile;
+
+const CStringW& DayFilePath(const wchar_t* day) {
+    // Init gives the folder a new block, so the block's address tells a change.
+    if (g_dayFile.folder.GetString() != g_strLogFolder.GetString() || std::wcscmp(g_dayFile.day, day) != 0) {
+        g_dayFile.path = g_strLogFolder + day + L".log";
+        g_dayFile.folder = g_strLogFolder;
+        std::wcscpy(g_dayFile.day, day);
+    }
+    return g_dayFile.path;
+}
+
+// --- building the record -----------------------------------------------------
+
+// Appends to a string within room reserved up front, then sets its length.
+class RecordWriter {
+public:
+    RecordWriter(CStringW& line, std::size_t room) : m_line(line), m_start(line.GetLength()) {
+        if (room > static_cast<std::size_t>(INT_MAX - m_start)) throw CMemoryException::Instance();
+        m_at = m_begin = line.GetBuffer(m_start + static_cast<int>(room)) + m_start;
+    }
+    void Put(const wchar_t* text, std::size_t n) {
+        std::wmemcpy(m_at, text, n);
+        m_at += n;
+    }
+    void Put(const wchar_t* text) { Put(text, std::wcslen(text)); }
+    void Put(wchar_t ch) { *m_at++ = ch; }
+    void Fill(wchar_t ch, std::size_t n) {
+        std::wmemset(m_at, ch, n);
+        m_at += n;
+    }
+    // text left-aligned in at least width columns ("%-*s").
+    void PutLeft(const CStringW& text, std::size_t width) {
+        const auto n = static_cast<std::size_t>(text.GetLength());
+        Put(text.GetString(), n);
+        if (n < width) Fill(L' ', width - n);
+    }
+    // value right-aligned in at least width columns ("%*d").
+    void PutRight(int value, std::size_t width) {
+        wchar_t digits[16];
+        wchar_t* first = digits + 16;
+        unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+        do {
+            *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (value < 0) *--first = L'-';
+        const auto n = static_cast<std::size_t>(digits + 16 - first);
+        if (n < width) Fill(L' ', width - n);
+        Put(first, n);
+    }
+    void Finish() { m_line.ReleaseBuffer(m_start + static_cast<int>(m_at - m_begin)); }
+
+private:
+    CStringW& m_line;
+    int m_start;
+    wchar_t* m_begin = nullptr;
+    wchar_t* m_at = nullptr;
+};
+
+constexpr std::size_t kFileColumns = 22, kFunctionColumns = 44, kLineColumns = 5;
+constexpr std::size_t kLevelWordLength = 6;
+
+// The "%-22s %-44s (%5d) - " prefix: its longest form for these names.
+std::size_t PrefixRoom(const CStringW& file, const CStringW& function) {
+    const auto atLeast = [](int n, std::size_t width) { return static_cast<std::size_t>(n) > width ? static_cast<std::size_t>(n) : width; };
+    return atLeast(file.GetLength(), kFileColumns) + 1 + atLeast(function.GetLength(), kFunctionColumns) + 2 + 11 + 4;
+}
+
+void PutPrefix(RecordWriter& out, const CStringW& file, const CStringW& function, int line) {
+    out.PutLeft(file, kFileColumns);
+    out.Put(L' ');
+    out.PutLeft(function, kFunctionColumns);
+    out.Put(L" (", 2);
+    out.PutRight(line, kLineColumns);
+    out.Put(L") - ", 4);
+}
+
+bool LineBreakAt(const wchar_t* text, std::size_t n, std::size_t i) { return i + 1 < n && text[i] == L'\r' && text[i + 1] == L'\n'; }
+
+// Room for the text as PutText writes it: each CR LF grows by a tab, and a
+// leading break and the closing CR LF come on top.
+std::size_t TextRoom(std::size_t n) { return n + n / 2 + 6; }
+
+// The text without its trailing CR and LF characters. A multi-line text (a
+// CR LF after its first character) starts on a line of its own; every inner
+// line break is followed by a tab, and the record ends in one CR LF. A bare
+// LF is no line break.
+void PutText(RecordWriter& out, const wchar_t* text, std::size_t n) {
+    while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n')) --n;
+    std::size_t first = 0;
+    while (first < n && !LineBreakAt(text, n, first)) ++first;
+    if (first < n && first > 0) out.Put(L"\r\n\t", 3);
+    std::size_t run = 0;   // start of the text not yet put
+    for (std::size_t i = first; i < n;) {
+        if (LineBreakAt(text, n, i)) {
+            out.Put(text + run, i - run);
+            out.Put(L"\r\n\t", 3);
+            i += 2;
+            run = i;
+        } else {
+            ++i;
+        }
+    }
+    out.Put(text + run, n - run);
+    out.Put(L"\r\n", 2);
+}
+
+// Replaces the whole of line with text, reusing its block when it can.
+void SetLine(CStringW& line, const wchar_t* text, std::size_t n) {
+    const int length = static_cast<int>(n);   // below kTimeCapacity
+    std::wmemcpy(line.GetBuffer(length), text, n);
+    line.ReleaseBuffer(length);
+}
+
+// Appends the record to the day file, creating the folder (one level) when
+// it is missing. A folder that ends with a separator holds the file, so the
+// folder is created only when the open finds it missing, rather than asking
+// for it before every record; the files and folders that result are the same.
+void AppendRecord(const CStringW& folder, const CStringW& path, const wchar_t* text) {
+    const int n = folder.GetLength();
+    const bool holdsFile = n == 0 || brim::platform::IsPathSeparator(folder[n - 1]);
+    if (!holdsFile) brim::platform::FolderCreate(folder);   // result ignored: the open tells
+    if (brim::detail::AppendUtf8(path, text) || !holdsFile) return;
+    if (GetLastError() != brim::err::kPathNotFound) return;
+    if (brim::platform::FolderCreate(folder) || GetLastError() == brim::err::kAlreadyExists) brim::detail::AppendUtf8(path, text);
 }
 
 }  // namespace
@@ -81,35 +274,37 @@ void CBrimLog::Init(const int& level, const wchar_t* folder) {
 
 void CBrimLog::LogPreFix(const char* file, const int& line, const char* function) {
     g_mutexLog.Lock();   // released by Log
-    const std::time_t now = std::time(nullptr);
-    if (function != nullptr) m_strFunction = function;
-    m_strFile = BaseNameAndExtension(CStringW(file));
-    m_nLine = line;
-    m_strLine = FormatLocal(now, L"[%Y-%m-%d %X] ");
+    try {
+        const std::time_t now = std::time(nullptr);
+        if (function != nullptr) m_strFunction = g_functionNames.Get(function);
+        m_strFile = g_fileNames.Get(file);
+        m_nLine = line;
+        const Second& second = SecondOf(now);
+        SetLine(m_strLine, second.stamp, second.stampLength);
+    } catch (...) {
+        // No record was started, so no Log will follow to let the mutex go.
+        g_mutexLog.Unlock();
+        throw;
+    }
 }
 
 void CBrimLog::Log(int level, const wchar_t* format, ...) {
     MutexRelease release;
     if (level < g_nLogLevel) return;
 
-    m_strLine += LevelWord(level);
-    if (g_nLogLevel == 0) {
-        m_strLine.AppendFormat(L"%-22s %-44s (%5d) - ", m_strFile.GetString(), m_strFunction.GetString(), m_nLine);
-    }
-
-    wchar_t buffer[kTextCapacity];
+    wchar_t text[kTextCapacity];
     va_list args;
     va_start(args, format);
-    brim::detail::FormatBoundedV(buffer, kTextCapacity, format, args);
+    brim::detail::FormatBoundedV(text, kTextCapacity, format, args);
     va_end(args);
+    const std::size_t textLength = std::wcslen(text);   // up to a zero that an argument brought in
 
-    CStringW text(buffer);
-    text.TrimRight(L"\r\n");
-    if (text.Find(L"\r\n") > 0) m_strLine += L"\r\n\t";   // a multi-line text starts on its own line
-    text += L"\r\n";
-    text.Replace(L"\r\n", L"\r\n\t");
-    text.TrimRight(L'\t');
-    m_strLine += text;
+    const bool prefix = g_nLogLevel == 0;
+    RecordWriter out(m_strLine, kLevelWordLength + (prefix ? PrefixRoom(m_strFile, m_strFunction) : 0) + TextRoom(textLength));
+    out.Put(LevelWord(level));
+    if (prefix) PutPrefix(out, m_strFile, m_strFunction, m_nLine);
+    PutText(out, text, textLength);
+    out.Finish();
 
     _writefile(m_strLine);
 }
@@ -117,12 +312,9 @@ void CBrimLog::Log(int level, const wchar_t* format, ...) {
 void CBrimLog::_writefile(const wchar_t* text) {
     // The date is read again: a record stamped just before midnight may land
     // in the next day's file.
-    const CStringW path = g_strLogFolder + FormatLocal(std::time(nullptr), L"%Y-%m-%d") + L".log";
-    brim::platform::FolderCreate(g_strLogFolder);   // usually there already; failure shows at the open
+    const CStringW& path = DayFilePath(SecondOf(std::time(nullptr)).day);
     try {
-        CBrimFile file;
-        file.SetFilename(path);
-        file.WriteUTF8(text);
+        AppendRecord(g_strLogFolder, path, text);
     } catch (CBrimException* e) {
         const CStringW message = e->GetMessageW();
         e->Delete();

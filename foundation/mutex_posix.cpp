@@ -1,17 +1,21 @@
-// Named mutexes on POSIX.
+// Mutexes on POSIX.
 //
-// A name is a lock file in the user's private runtime folder
+// A named mutex is a lock file in the user's private runtime folder
 // ($XDG_RUNTIME_DIR/brim, else /tmp/brim-<uid>, 0700 and owned by the user),
-// held with an OFD write lock: the kernel releases it when the holding
-// process ends, so a holder that dies hands the mutex to the next waiter.
-// (Such a takeover counts as a plain acquisition: marking the file on every
-// lock and unlock to report it as abandoned would double the cost of the
-// log's records, and CMutex::Lock succeeds in both cases anyway.)
+// held with an OFD write lock. Every thread that uses a name opens the file
+// once for itself and keeps the descriptor until it ends, so the kernel
+// arbitrates between the threads of a process exactly as between processes:
+// a waiter sleeps in the kernel, and nothing wakes it in vain (a
+// process-local queue in front of the kernel lock cost a context switch per
+// hand-over). Recursion is counted per thread. The kernel drops a lock when
+// its descriptor closes, so a thread that ends holding the mutex, and a
+// process that dies holding it, hand it to the next waiter. Such a takeover
+// counts as a plain acquisition, as CMutex::Lock succeeds in both cases.
+// A thread costs one descriptor for each name it has used.
 //
-// Inside a process all objects of one name share one state: the owning
-// thread and its recursion depth. Other threads wait on a condition variable,
-// so at most one thread per process waits in the kernel. A thread that ends
-// while it owns a mutex abandons it to the next waiter, as on Windows.
+// An unnamed mutex is private to its process: an owner, a depth and a
+// condition variable. A thread that ends owning one abandons it to the next
+// waiter, as on Windows.
 
 #include "foundation/platform.h"
 
@@ -36,30 +40,60 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SANITIZE_THREAD__)
+#define BRIM_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define BRIM_TSAN 1
+#endif
+#endif
+#if defined(BRIM_TSAN)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace brim::platform {
 
-struct MutexState {
+struct NamedMutex {
+    std::string path;                 // lock file; empty when openError is set
+    DWORD openError = 0;
+    std::mutex fdsLock;
+    std::vector<int> fds;             // every thread's descriptor, closed in a forked child
+};
+
+struct PrivateMutex {
     std::mutex lock;
     std::condition_variable freed;
-    std::thread::id owner;        // default: nobody
+    std::thread::id owner;            // default: nobody
     unsigned depth = 0;
-    bool abandoned = false;       // the last owner thread ended holding it
-    std::string path;             // lock file; empty for an unnamed mutex
-    int fd = -1;                  // opened at first use
-    DWORD openError = 0;
-    int users = 0;                // CMutex objects referring to this state
-    bool orphan = false;          // unnamed, its last object gone while owned
+    bool abandoned = false;           // the last owner thread ended holding it
+    int users = 0;                    // CMutex objects referring to it
+    bool orphan = false;              // its last object gone while owned
 };
 
 struct Mutex {
-    MutexState* state;
+    NamedMutex* named = nullptr;
+    PrivateMutex* priv = nullptr;
 };
 
 namespace {
 
+// The kernel lock is invisible to the thread sanitizer; tell it what the
+// lock orders.
+void AnnotateAcquired([[maybe_unused]] NamedMutex* m) {
+#if defined(BRIM_TSAN)
+    __tsan_acquire(m);
+#endif
+}
+
+void AnnotateReleasing([[maybe_unused]] NamedMutex* m) {
+#if defined(BRIM_TSAN)
+    __tsan_release(m);
+#endif
+}
+
 std::mutex g_registryLock;
-std::map<std::string, MutexState*>& Registry() {
-    static auto* registry = new std::map<std::string, MutexState*>();   // lives until exit, used by atfork
+std::map<std::string, NamedMutex*>& Registry() {
+    static auto* registry = new std::map<std::string, NamedMutex*>();   // lives until exit, used by atfork
     return *registry;
 }
 
@@ -103,18 +137,6 @@ std::string FileNameFor(const wchar_t* name) {
     return out + ".lock";
 }
 
-bool OpenLockFile(MutexState* s) {
-    if (s->fd >= 0) return true;
-    if (s->openError != 0) return false;
-    const int fd = open(s->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        s->openError = ErrnoToWin32(errno);
-        return false;
-    }
-    s->fd = fd;
-    return true;
-}
-
 bool FileLock(int fd, short type, bool wait) {
     struct flock fl = {};
     fl.l_type = type;
@@ -129,87 +151,190 @@ bool FileLock(int fd, short type, bool wait) {
 }
 
 // Takes the file lock within the time-out: Acquired, TimedOut or Failed.
-WaitResult LockFile(MutexState* s, DWORD timeoutMs) {
+WaitResult LockFile(int fd, DWORD timeoutMs) {
     if (timeoutMs == INFINITE) {
-        if (!FileLock(s->fd, F_WRLCK, true)) {
+        if (FileLock(fd, F_WRLCK, true)) return WaitResult::Acquired;
+        SetLastErrorFromErrno(errno);
+        return WaitResult::Failed;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto pause = std::chrono::microseconds(200);
+    while (!FileLock(fd, F_WRLCK, false)) {
+        if (errno != EAGAIN && errno != EACCES) {
             SetLastErrorFromErrno(errno);
             return WaitResult::Failed;
         }
-    } else {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        auto pause = std::chrono::microseconds(200);
-        while (!FileLock(s->fd, F_WRLCK, false)) {
-            if (errno != EAGAIN && errno != EACCES) {
-                SetLastErrorFromErrno(errno);
-                return WaitResult::Failed;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
-            std::this_thread::sleep_for(pause);
-            pause = std::min(pause * 2, std::chrono::microseconds(10000));
-        }
+        if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10000));
     }
     return WaitResult::Acquired;
 }
 
-void UnlockFile(MutexState* s) {
-    if (s->fd >= 0) FileLock(s->fd, F_UNLCK, false);
+// --- what a thread holds -------------------------------------------------------
+
+// This thread's descriptor and recursion depth for one name.
+struct NamedHold {
+    NamedMutex* mutex;
+    int fd;
+    unsigned depth;
+};
+
+void ReleaseOnThreadExit(PrivateMutex* m);
+
+void Forget(NamedMutex* m, int fd) {
+    std::lock_guard<std::mutex> guard(m->fdsLock);
+    m->fds.erase(std::remove(m->fds.begin(), m->fds.end(), fd), m->fds.end());
 }
 
-// --- threads that end owning a mutex -----------------------------------------
+struct ThreadHolds {
+    std::vector<NamedHold> named;
+    std::vector<PrivateMutex*> owned;   // private mutexes this thread owns
 
-void ReleaseOnThreadExit(MutexState* s);
+    ~ThreadHolds() {
+        for (const NamedHold& h : named) {
+            if (h.depth > 0) AnnotateReleasing(h.mutex);
+            Forget(h.mutex, h.fd);
+            close(h.fd);   // a lock still held goes to the next waiter
+        }
+        for (PrivateMutex* m : owned) ReleaseOnThreadExit(m);
+    }
 
-struct OwnedByThread {
-    std::vector<MutexState*> states;
-    ~OwnedByThread() {
-        for (MutexState* s : states) ReleaseOnThreadExit(s);
+    NamedHold* Find(NamedMutex* m) {
+        for (NamedHold& h : named) {
+            if (h.mutex == m) return &h;
+        }
+        return nullptr;
     }
 };
-thread_local OwnedByThread t_owned;
+thread_local ThreadHolds t_holds;
 
-void Forget(MutexState* s) {
-    auto& v = t_owned.states;
-    v.erase(std::remove(v.begin(), v.end(), s), v.end());
+// This thread's hold of m, opening its descriptor at first use; null (last
+// error set) when the lock file cannot be opened.
+NamedHold* HoldOf(NamedMutex* m) {
+    if (NamedHold* h = t_holds.Find(m)) return h;
+    if (m->openError != 0) {
+        SetLastError(m->openError);
+        return nullptr;
+    }
+    const int fd = open(m->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m->fdsLock);
+        m->fds.push_back(fd);
+    }
+    t_holds.named.push_back(NamedHold{m, fd, 0});
+    return &t_holds.named.back();
 }
 
-void ReleaseOnThreadExit(MutexState* s) {
+WaitResult LockNamed(NamedMutex* m, DWORD timeoutMs) {
+    NamedHold* h = HoldOf(m);
+    if (h == nullptr) return WaitResult::Failed;
+    if (h->depth > 0) {
+        ++h->depth;
+        return WaitResult::Acquired;
+    }
+    const WaitResult result = LockFile(h->fd, timeoutMs);
+    if (result == WaitResult::Acquired) {
+        AnnotateAcquired(m);
+        h->depth = 1;
+    }
+    return result;
+}
+
+bool UnlockNamed(NamedMutex* m) {
+    NamedHold* h = t_holds.Find(m);
+    if (h == nullptr || h->depth == 0) {
+        SetLastError(err::kNotOwner);
+        return false;
+    }
+    if (--h->depth > 0) return true;
+    AnnotateReleasing(m);
+    FileLock(h->fd, F_UNLCK, false);
+    return true;
+}
+
+// --- private mutexes -----------------------------------------------------------
+
+void Forget(PrivateMutex* m) {
+    auto& v = t_holds.owned;
+    v.erase(std::remove(v.begin(), v.end(), m), v.end());
+}
+
+void ReleaseOnThreadExit(PrivateMutex* m) {
     bool remove = false;
     {
-        std::lock_guard<std::mutex> guard(s->lock);
-        if (s->owner != std::this_thread::get_id()) return;
-        s->depth = 0;
-        s->owner = std::thread::id();
-        s->abandoned = true;
-        UnlockFile(s);
-        remove = s->orphan;
-        s->freed.notify_one();
+        std::lock_guard<std::mutex> guard(m->lock);
+        if (m->owner != std::this_thread::get_id()) return;
+        m->depth = 0;
+        m->owner = std::thread::id();
+        m->abandoned = true;
+        remove = m->orphan;
+        m->freed.notify_one();
     }
-    if (remove) delete s;
+    if (remove) delete m;
 }
 
-// --- fork: the child starts with no owner and reopens its lock files --------
+WaitResult LockPrivate(PrivateMutex* m, DWORD timeoutMs) {
+    const std::thread::id me = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lk(m->lock);
+    if (m->owner == me) {
+        ++m->depth;
+        return WaitResult::Acquired;
+    }
+    const auto nobody = [m] { return m->owner == std::thread::id(); };
+    if (timeoutMs == INFINITE) {
+        m->freed.wait(lk, nobody);
+    } else if (!m->freed.wait_for(lk, std::chrono::milliseconds(timeoutMs), nobody)) {
+        return WaitResult::TimedOut;
+    }
+    m->owner = me;
+    m->depth = 1;
+    t_holds.owned.push_back(m);
+    if (m->abandoned) {
+        m->abandoned = false;
+        return WaitResult::Abandoned;
+    }
+    return WaitResult::Acquired;
+}
+
+bool UnlockPrivate(PrivateMutex* m) {
+    std::lock_guard<std::mutex> guard(m->lock);
+    if (m->owner != std::this_thread::get_id()) {
+        SetLastError(err::kNotOwner);
+        return false;
+    }
+    if (--m->depth > 0) return true;
+    m->owner = std::thread::id();
+    Forget(m);
+    m->freed.notify_one();
+    return true;
+}
+
+// --- fork: the child holds nothing and opens its own descriptors -------------
 
 void BeforeFork() {
     g_registryLock.lock();
-    for (auto& entry : Registry()) entry.second->lock.lock();
+    for (auto& entry : Registry()) entry.second->fdsLock.lock();
 }
 
 void AfterForkParent() {
-    for (auto& entry : Registry()) entry.second->lock.unlock();
+    for (auto& entry : Registry()) entry.second->fdsLock.unlock();
     g_registryLock.unlock();
 }
 
 void AfterForkChild() {
+    // The inherited descriptors share the parent's locks; the child must not hold them.
     for (auto& entry : Registry()) {
-        MutexState* s = entry.second;
-        // The descriptor shares the parent's lock; the child must not hold it.
-        if (s->fd >= 0) close(s->fd);
-        s->fd = -1;
-        s->owner = std::thread::id();
-        s->depth = 0;
-        s->lock.unlock();
+        NamedMutex* m = entry.second;
+        for (int fd : m->fds) close(fd);
+        m->fds.clear();
+        m->fdsLock.unlock();
     }
-    t_owned.states.clear();
+    t_holds.named.clear();
     g_registryLock.unlock();
 }
 
@@ -218,104 +343,58 @@ void InstallForkHandlers() {
     std::call_once(once, [] { pthread_atfork(BeforeFork, AfterForkParent, AfterForkChild); });
 }
 
-}  // namespace
-
-Mutex* MutexCreate(const wchar_t* name) {
-    if (name == nullptr || *name == 0) {
-        auto* s = new MutexState();
-        s->users = 1;
-        return new Mutex{s};
-    }
+NamedMutex* NamedMutexFor(const wchar_t* name) {
     InstallForkHandlers();
     const std::string file = FileNameFor(name);
     std::lock_guard<std::mutex> guard(g_registryLock);
-    MutexState*& s = Registry()[file];
-    if (s == nullptr) {
-        s = new MutexState();
+    NamedMutex*& m = Registry()[file];
+    if (m == nullptr) {
+        // Named mutexes stay for the life of the process: the name may be opened again.
+        m = new NamedMutex();
         const std::string folder = LockFolder();
         if (folder.empty()) {
-            s->openError = err::kAccessDenied;
+            m->openError = err::kAccessDenied;
         } else if (file.size() > 255) {
-            s->openError = err::kFilenameTooLong;
+            m->openError = err::kFilenameTooLong;
         } else {
-            s->path = folder + "/" + file;
+            m->path = folder + "/" + file;
         }
     }
-    ++s->users;
-    return new Mutex{s};
+    return m;
+}
+
+}  // namespace
+
+Mutex* MutexCreate(const wchar_t* name) {
+    auto* mutex = new Mutex();
+    if (name == nullptr || *name == 0) {
+        mutex->priv = new PrivateMutex();
+        mutex->priv->users = 1;
+    } else {
+        mutex->named = NamedMutexFor(name);
+    }
+    return mutex;
 }
 
 WaitResult MutexLock(Mutex* mutex, DWORD timeoutMs) {
-    MutexState* s = mutex->state;
-    const std::thread::id me = std::this_thread::get_id();
-    std::unique_lock<std::mutex> lk(s->lock);
-    if (s->owner == me) {
-        ++s->depth;
-        return WaitResult::Acquired;
-    }
-    const bool named = !s->path.empty() || s->openError != 0;
-    if (named && !OpenLockFile(s)) {
-        SetLastError(s->openError);
-        return WaitResult::Failed;
-    }
-    const auto nobody = [s] { return s->owner == std::thread::id(); };
-    if (timeoutMs == INFINITE) {
-        s->freed.wait(lk, nobody);
-    } else if (!s->freed.wait_for(lk, std::chrono::milliseconds(timeoutMs), nobody)) {
-        return WaitResult::TimedOut;
-    }
-    s->owner = me;   // claimed in this process: other threads keep waiting on the condition
-    WaitResult result = WaitResult::Acquired;
-    if (named) {
-        lk.unlock();
-        result = LockFile(s, timeoutMs);
-        lk.lock();
-        if (result == WaitResult::TimedOut || result == WaitResult::Failed) {
-            s->owner = std::thread::id();
-            s->freed.notify_one();
-            return result;
-        }
-    }
-    if (s->abandoned) {
-        s->abandoned = false;
-        result = WaitResult::Abandoned;
-    }
-    s->depth = 1;
-    t_owned.states.push_back(s);
-    return result;
+    return mutex->named != nullptr ? LockNamed(mutex->named, timeoutMs) : LockPrivate(mutex->priv, timeoutMs);
 }
 
 bool MutexUnlock(Mutex* mutex) {
-    MutexState* s = mutex->state;
-    std::lock_guard<std::mutex> guard(s->lock);
-    if (s->owner != std::this_thread::get_id()) {
-        SetLastError(err::kNotOwner);
-        return false;
-    }
-    if (--s->depth > 0) return true;
-    UnlockFile(s);
-    s->owner = std::thread::id();
-    Forget(s);
-    s->freed.notify_one();
-    return true;
+    return mutex->named != nullptr ? UnlockNamed(mutex->named) : UnlockPrivate(mutex->priv);
 }
 
 void MutexDestroy(Mutex* mutex) {
-    MutexState* s = mutex->state;
+    PrivateMutex* m = mutex->priv;
     delete mutex;
-    if (!s->path.empty() || s->openError != 0) {
-        // Named states stay for the life of the process: the name may be opened again.
-        std::lock_guard<std::mutex> guard(g_registryLock);
-        --s->users;
-        return;
-    }
+    if (m == nullptr) return;
     bool remove = false;
     {
-        std::lock_guard<std::mutex> guard(s->lock);
-        remove = --s->users == 0 && s->owner == std::thread::id();
-        if (!remove) s->orphan = true;   // released when its owner thread ends
+        std::lock_guard<std::mutex> guard(m->lock);
+        remove = --m->users == 0 && m->owner == std::thread::id();
+        if (!remove) m->orphan = true;   // released when its owner thread ends
     }
-    if (remove) delete s;
+    if (remove) delete m;
 }
 
 }  // namespace brim::platform

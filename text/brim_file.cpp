@@ -4,6 +4,7 @@
 
 #include "foundation/error_codes.h"
 #include "foundation/platform.h"
+#include "text/append_utf8.h"
 #include "text/utf16le.h"
 
 #include <cstdlib>
@@ -84,7 +85,7 @@ CStringW Decode(const unsigned char* data, unsigned int size) {
 enum class Opened { None, Exclusive, Shared };
 
 // First exclusively; failing that, shared and created when missing.
-Opened OpenForAppend(CFile& file, const CStringW& name) {
+Opened OpenForAppend(CFile& file, const wchar_t* name) {
     if (file.Open(name, CFile::modeReadWrite)) return Opened::Exclusive;
     if (file.Open(name, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite | CFile::shareDenyNone)) {
         return Opened::Shared;
@@ -98,7 +99,9 @@ Opened OpenForAppend(CFile& file, const CStringW& name) {
 bool WantsMark(const CFile& file, Opened how) { return how == Opened::Shared && file.GetLength() == 0; }
 
 void WriteUtf8Text(CFile& file, const wchar_t* text) {
-    char buffer[kConversionBytes] = {};
+    // Not cleared first: the conversion ends its output with a terminator,
+    // and only the bytes before it are written.
+    char buffer[kConversionBytes];
     if (text == nullptr) {
         CBrimString::Unicode2UTF8(buffer, text);   // throws "No Unicode Value"
         return;
@@ -136,6 +139,28 @@ void WriteUtf16Text(CFile& file, const wchar_t* text) {
 }
 
 }  // namespace
+
+namespace brim::detail {
+
+bool AppendUtf8(const wchar_t* name, const wchar_t* text) {
+    CFile file;
+    const Opened how = OpenForAppend(file, name);
+    if (how == Opened::None) return false;
+    try {
+        if (WantsMark(file, how)) {
+            file.SeekToBegin();
+            file.Write(kUtf8Mark, sizeof kUtf8Mark);
+        }
+        file.SeekToEnd();
+        WriteUtf8Text(file, text);
+        file.Close();
+    } catch (CFileException* e) {
+        ThrowCause(e);
+    }
+    return true;
+}
+
+}  // namespace brim::detail
 
 CBrimFile::CBrimFile() = default;
 CBrimFile::CBrimFile(const CBrimFile& other) : m_strFilename(other.m_strFilename) {}
@@ -178,22 +203,7 @@ CStringW CBrimFile::ReadTextFile() {
     return Decode(buffer.get(), length);
 }
 
-void CBrimFile::WriteUTF8(const wchar_t* text) {
-    CFile file;
-    const Opened how = OpenForAppend(file, m_strFilename);
-    if (how == Opened::None) return;
-    try {
-        if (WantsMark(file, how)) {
-            file.SeekToBegin();
-            file.Write(kUtf8Mark, sizeof kUtf8Mark);
-        }
-        file.SeekToEnd();
-        WriteUtf8Text(file, text);
-        file.Close();
-    } catch (CFileException* e) {
-        ThrowCause(e);
-    }
-}
+void CBrimFile::WriteUTF8(const wchar_t* text) { brim::detail::AppendUtf8(m_strFilename, text); }
 
 void CBrimFile::WriteUnicode(const wchar_t* text) {
     CFile file;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -152,6 +153,51 @@ TEST_F(LogTest, FolderWithoutSeparatorPrefixesTheFileName) {
         if (name.size() == 17 && name.rfind("Log", 0) == 0 && name.substr(13) == ".log") found = true;
     }
     EXPECT_TRUE(found) << "expected LogYYYY-MM-DD.log beside the folder";
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "Log")) << "the folder itself is still created";
+}
+
+TEST_F(LogTest, AFolderThatGoesAwayIsMadeAgain) {
+    const std::filesystem::path logs = dir.Path() / "logs";
+    CBrimLog::Init(1, (logs.wstring() + L"/").c_str());
+    _brimLog.LogPreFix("a.cpp", 1, "f");
+    _brimLog.Log(1, L"first");
+    ASSERT_TRUE(std::filesystem::is_directory(logs));
+    std::filesystem::remove_all(logs);
+    _brimLog.LogPreFix("a.cpp", 1, "f");
+    _brimLog.Log(1, L"second");
+    std::string all;
+    for (const auto& entry : std::filesystem::directory_iterator(logs)) all += ReadBytes(entry.path());
+    EXPECT_EQ(all.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_NE(all.find("INFO  second\r\n"), std::string::npos) << all;
+    EXPECT_EQ(all.find("first"), std::string::npos);
+}
+
+TEST_F(LogTest, ANameBufferFilledAgainIsReadAgain) {
+    Use(0);
+    char file[32] = "src/one.cpp";
+    char function[32] = "First";
+    _brimLog.LogPreFix(file, 1, function);
+    _brimLog.Log(1, L"a");
+    std::snprintf(file, sizeof file, "src/two.cpp");
+    std::snprintf(function, sizeof function, "Second");
+    _brimLog.LogPreFix(file, 2, function);
+    _brimLog.Log(1, L"b");
+    const std::string records = Records();
+    EXPECT_NE(records.find("INFO  one.cpp                First "), std::string::npos) << records;
+    EXPECT_NE(records.find("INFO  two.cpp                Second "), std::string::npos) << records;
+}
+
+TEST_F(LogTest, AFolderSetMidSecondTakesTheNextRecord) {
+    TempDir other;
+    _brimLog.LogPreFix("a.cpp", 1, "f");
+    _brimLog.Log(1, L"here");
+    CBrimLog::Init(0, (other.Path().wstring() + L"/").c_str());
+    _brimLog.LogPreFix("a.cpp", 1, "f");
+    _brimLog.Log(1, L"there");
+    EXPECT_EQ(Records().find("there"), std::string::npos);
+    std::string moved;
+    for (const auto& entry : std::filesystem::directory_iterator(other.Path())) moved += ReadBytes(entry.path());
+    EXPECT_NE(moved.find("there"), std::string::npos);
 }
 
 TEST_F(LogTest, ADayFileThatCannotBeCreatedDropsTheRecordSilently) {

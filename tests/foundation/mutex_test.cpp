@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -122,6 +127,29 @@ TEST(CMutex, AKilledHolderHandsItToTheWaiter) {
     EXPECT_TRUE(mutex.Lock());   // no time-out: the dead holder's lock is gone
     EXPECT_TRUE(mutex.Unlock());
 }
+
+#if !defined(_WIN32)
+// A forked child inherits the holder's descriptors: it must neither hold the
+// mutex nor, by ending, take the parent's hold away.
+TEST(CMutex, AForkedChildDoesNotShareItsParentsHold) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestFork");
+    CMutex mutex(FALSE, name.c_str());
+    ASSERT_TRUE(mutex.Lock());
+    const pid_t child = fork();
+    if (child == 0) {
+        CMutex inherited(FALSE, name.c_str());
+        const bool took = inherited.Lock(0) != FALSE;
+        _exit(took ? 1 : 0);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child took a mutex its parent holds";
+    EXPECT_FALSE(FreeForOtherThreads(name)) << "the child's exit released the parent's hold";
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_TRUE(FreeForOtherThreads(name));
+}
+#endif
 
 TEST(CMutex, UnnamedMutexesArePrivate) {
     CMutex a;
