@@ -1,17 +1,14 @@
 // Mutexes on POSIX.
 //
-// A named mutex is a lock file in the user's private runtime folder
-// ($XDG_RUNTIME_DIR/brim, else /tmp/brim-<uid>, 0700 and owned by the user),
-// held with an OFD write lock. Every thread that uses a name opens the file
-// once for itself and keeps the descriptor until it ends, so the kernel
-// arbitrates between the threads of a process exactly as between processes:
-// a waiter sleeps in the kernel, and nothing wakes it in vain (a
-// process-local queue in front of the kernel lock cost a context switch per
-// hand-over). Recursion is counted per thread. The kernel drops a lock when
-// its descriptor closes, so a thread that ends holding the mutex, and a
-// process that dies holding it, hand it to the next waiter. Such a takeover
-// counts as a plain acquisition, as CMutex::Lock succeeds in both cases.
-// A thread costs one descriptor for each name it has used.
+// A named mutex is a robust, process-shared, recursive pthread mutex in a
+// file of the user's private runtime folder ($XDG_RUNTIME_DIR/brim, else
+// /tmp/brim-<uid>, 0700 and owned by the user), mapped by every process that
+// opens the name. Taking and leaving it free costs no system call; a waiter
+// sleeps in the kernel. When a thread or a process ends holding it (a kill
+// included), the kernel marks it and the next waiter takes it over; such a
+// takeover counts as a plain acquisition, as CMutex::Lock succeeds in both
+// cases. The file's name carries the width of the mutex, so builds with
+// different layouts never share one.
 //
 // An unnamed mutex is private to its process: an owner, a depth and a
 // condition variable. A thread that ends owning one abandons it to the next
@@ -25,6 +22,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +30,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cwchar>
 #include <map>
@@ -40,24 +39,25 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SANITIZE_THREAD__)
-#define BRIM_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define BRIM_TSAN 1
-#endif
-#endif
-#if defined(BRIM_TSAN)
-#include <sanitizer/tsan_interface.h>
-#endif
-
 namespace brim::platform {
 
+// The mapped file holds the mutex. Byte 0 of the file carries the lock that
+// guards initialisation; byte 1 a shared lock of every process that maps
+// it, kept until the process ends. The kernel drops both with their holder,
+// so an opener that finds no other user starts the mutex afresh, whatever a
+// process that died (or a machine that went down) left in the file.
+struct SharedBlock {
+    pthread_mutex_t mutex;
+};
+constexpr off_t kInitByte = 0;
+constexpr off_t kUsersByte = 1;
+
 struct NamedMutex {
-    std::string path;                 // lock file; empty when openError is set
+    std::string path;                 // the mapped file; empty when openError is set
     DWORD openError = 0;
-    std::mutex fdsLock;
-    std::vector<int> fds;             // every thread's descriptor, closed in a forked child
+    std::once_flag mapped;
+    SharedBlock* block = nullptr;     // null until mapped, or if mapping failed
+    DWORD mapError = 0;
 };
 
 struct PrivateMutex {
@@ -77,27 +77,13 @@ struct Mutex {
 
 namespace {
 
-// The kernel lock is invisible to the thread sanitizer; tell it what the
-// lock orders.
-void AnnotateAcquired([[maybe_unused]] NamedMutex* m) {
-#if defined(BRIM_TSAN)
-    __tsan_acquire(m);
-#endif
-}
-
-void AnnotateReleasing([[maybe_unused]] NamedMutex* m) {
-#if defined(BRIM_TSAN)
-    __tsan_release(m);
-#endif
-}
-
 std::mutex g_registryLock;
 std::map<std::string, NamedMutex*>& Registry() {
-    static auto* registry = new std::map<std::string, NamedMutex*>();   // lives until exit, used by atfork
+    static auto* registry = new std::map<std::string, NamedMutex*>();   // lives until exit
     return *registry;
 }
 
-// --- the lock folder and file ------------------------------------------------
+// --- the folder and the file ---------------------------------------------------
 
 bool UsableFolder(const std::string& dir) {
     struct stat st;
@@ -134,133 +120,150 @@ std::string FileNameFor(const wchar_t* name) {
             out += hex[c & 15];
         }
     }
-    return out + ".lock";
+    return out + ".mutex" + std::to_string(sizeof(SharedBlock));
 }
 
-bool FileLock(int fd, short type, bool wait) {
+bool ByteLock(int fd, off_t byte, short type, int command) {
     struct flock fl = {};
     fl.l_type = type;
     fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 0;   // the whole file
-    for (;;) {
-        if (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) == 0) return true;
-        if (errno == EINTR) continue;
-        return false;
+    fl.l_start = byte;
+    fl.l_len = 1;
+    while (fcntl(fd, command, &fl) != 0) {
+        if (errno != EINTR) return false;
     }
+    return command != F_OFD_GETLK || fl.l_type == F_UNLCK;   // GETLK: true when nobody holds it
 }
 
-// Takes the file lock within the time-out: Acquired, TimedOut or Failed.
-WaitResult LockFile(int fd, DWORD timeoutMs) {
-    if (timeoutMs == INFINITE) {
-        if (FileLock(fd, F_WRLCK, true)) return WaitResult::Acquired;
-        SetLastErrorFromErrno(errno);
-        return WaitResult::Failed;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    auto pause = std::chrono::microseconds(200);
-    while (!FileLock(fd, F_WRLCK, false)) {
-        if (errno != EAGAIN && errno != EACCES) {
-            SetLastErrorFromErrno(errno);
-            return WaitResult::Failed;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(10000));
-    }
-    return WaitResult::Acquired;
+void InitMutex(pthread_mutex_t* mutex) {
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
+    pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
+    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutex_init(mutex, &attr);
+    pthread_mutexattr_destroy(&attr);
 }
 
-// --- what a thread holds -------------------------------------------------------
-
-// This thread's descriptor and recursion depth for one name.
-struct NamedHold {
-    NamedMutex* mutex;
-    int fd;
-    unsigned depth;
-};
-
-void ReleaseOnThreadExit(PrivateMutex* m);
-
-void Forget(NamedMutex* m, int fd) {
-    std::lock_guard<std::mutex> guard(m->fdsLock);
-    m->fds.erase(std::remove(m->fds.begin(), m->fds.end(), fd), m->fds.end());
+// Maps the file and joins its users, starting the mutex when there are none.
+// The descriptor stays open (closed on exec) to keep this process a user.
+void MapBlock(NamedMutex* m) {
+    const int fd = open(m->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        m->mapError = ErrnoToWin32(errno);
+        return;
+    }
+    void* mapping = MAP_FAILED;
+    if (ByteLock(fd, kInitByte, F_WRLCK, F_OFD_SETLKW)) {
+        const bool alone = ByteLock(fd, kUsersByte, F_WRLCK, F_OFD_GETLK);
+        if (ftruncate(fd, static_cast<off_t>(sizeof(SharedBlock))) == 0 && ByteLock(fd, kUsersByte, F_RDLCK, F_OFD_SETLK)) {
+            mapping = mmap(nullptr, sizeof(SharedBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        }
+        if (mapping != MAP_FAILED && alone) InitMutex(&static_cast<SharedBlock*>(mapping)->mutex);
+        ByteLock(fd, kInitByte, F_UNLCK, F_OFD_SETLK);
+    }
+    if (mapping == MAP_FAILED) {
+        m->mapError = ErrnoToWin32(errno);
+        close(fd);
+        return;
+    }
+    m->block = static_cast<SharedBlock*>(mapping);
 }
 
-struct ThreadHolds {
-    std::vector<NamedHold> named;
-    std::vector<PrivateMutex*> owned;   // private mutexes this thread owns
-
-    ~ThreadHolds() {
-        for (const NamedHold& h : named) {
-            if (h.depth > 0) AnnotateReleasing(h.mutex);
-            Forget(h.mutex, h.fd);
-            close(h.fd);   // a lock still held goes to the next waiter
-        }
-        for (PrivateMutex* m : owned) ReleaseOnThreadExit(m);
-    }
-
-    NamedHold* Find(NamedMutex* m) {
-        for (NamedHold& h : named) {
-            if (h.mutex == m) return &h;
-        }
-        return nullptr;
-    }
-};
-thread_local ThreadHolds t_holds;
-
-// This thread's hold of m, opening its descriptor at first use; null (last
-// error set) when the lock file cannot be opened.
-NamedHold* HoldOf(NamedMutex* m) {
-    if (NamedHold* h = t_holds.Find(m)) return h;
+SharedBlock* BlockOf(NamedMutex* m) {
     if (m->openError != 0) {
         SetLastError(m->openError);
         return nullptr;
     }
-    const int fd = open(m->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        SetLastErrorFromErrno(errno);
-        return nullptr;
+    std::call_once(m->mapped, MapBlock, m);
+    if (m->block == nullptr) SetLastError(m->mapError);
+    return m->block;
+}
+
+// How deep this thread holds each named mutex. The pthread mutex counts too,
+// but asking it to unlock for a thread that does not own it is an error
+// that sanitizers report, and a forked child must start owning nothing.
+struct NamedDepths {
+    std::vector<std::pair<NamedMutex*, unsigned>> entries;
+    unsigned& Of(NamedMutex* m) {
+        for (auto& e : entries) {
+            if (e.first == m) return e.second;
+        }
+        entries.emplace_back(m, 0u);
+        return entries.back().second;
     }
-    {
-        std::lock_guard<std::mutex> guard(m->fdsLock);
-        m->fds.push_back(fd);
+};
+thread_local NamedDepths t_depths;
+
+void ForgetDepthsInChild() { t_depths.entries.clear(); }
+
+// A lock call's result: true when this thread holds the mutex. An owner
+// that died leaves the mutex to this thread, which makes it usable again.
+bool Taken(int r, pthread_mutex_t* mutex) {
+    if (r == EOWNERDEAD) {
+        pthread_mutex_consistent(mutex);
+        return true;
     }
-    t_holds.named.push_back(NamedHold{m, fd, 0});
-    return &t_holds.named.back();
+    if (r != 0 && r != EBUSY) SetLastErrorFromErrno(r);
+    return r == 0;
 }
 
 WaitResult LockNamed(NamedMutex* m, DWORD timeoutMs) {
-    NamedHold* h = HoldOf(m);
-    if (h == nullptr) return WaitResult::Failed;
-    if (h->depth > 0) {
-        ++h->depth;
-        return WaitResult::Acquired;
+    SharedBlock* block = BlockOf(m);
+    if (block == nullptr) return WaitResult::Failed;
+    pthread_mutex_t* mutex = &block->mutex;
+    unsigned& depth = t_depths.Of(m);
+    if (timeoutMs == INFINITE) {
+        const int r = pthread_mutex_lock(mutex);
+        if (!Taken(r, mutex)) return WaitResult::Failed;
+    } else {
+        // Polled, so that the wait follows the steady clock.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        auto pause = std::chrono::microseconds(100);
+        for (;;) {
+            const int r = pthread_mutex_trylock(mutex);
+            if (Taken(r, mutex)) break;
+            if (r != EBUSY) return WaitResult::Failed;
+            if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::microseconds(10000));
+        }
     }
-    const WaitResult result = LockFile(h->fd, timeoutMs);
-    if (result == WaitResult::Acquired) {
-        AnnotateAcquired(m);
-        h->depth = 1;
-    }
-    return result;
+    ++depth;
+    return WaitResult::Acquired;
 }
 
 bool UnlockNamed(NamedMutex* m) {
-    NamedHold* h = t_holds.Find(m);
-    if (h == nullptr || h->depth == 0) {
+    unsigned& depth = t_depths.Of(m);
+    if (depth == 0) {
         SetLastError(err::kNotOwner);
         return false;
     }
-    if (--h->depth > 0) return true;
-    AnnotateReleasing(m);
-    FileLock(h->fd, F_UNLCK, false);
+    SharedBlock* block = BlockOf(m);   // mapped: this thread holds it
+    pthread_mutex_unlock(&block->mutex);
+    --depth;
     return true;
+}
+
+void InstallForkHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] { pthread_atfork(nullptr, nullptr, ForgetDepthsInChild); });
 }
 
 // --- private mutexes -----------------------------------------------------------
 
+void ReleaseOnThreadExit(PrivateMutex* m);
+
+struct OwnedByThread {
+    std::vector<PrivateMutex*> mutexes;
+    ~OwnedByThread() {
+        for (PrivateMutex* m : mutexes) ReleaseOnThreadExit(m);
+    }
+};
+thread_local OwnedByThread t_owned;
+
 void Forget(PrivateMutex* m) {
-    auto& v = t_holds.owned;
+    auto& v = t_owned.mutexes;
     v.erase(std::remove(v.begin(), v.end(), m), v.end());
 }
 
@@ -293,7 +296,7 @@ WaitResult LockPrivate(PrivateMutex* m, DWORD timeoutMs) {
     }
     m->owner = me;
     m->depth = 1;
-    t_holds.owned.push_back(m);
+    t_owned.mutexes.push_back(m);
     if (m->abandoned) {
         m->abandoned = false;
         return WaitResult::Abandoned;
@@ -314,37 +317,8 @@ bool UnlockPrivate(PrivateMutex* m) {
     return true;
 }
 
-// --- fork: the child holds nothing and opens its own descriptors -------------
-
-void BeforeFork() {
-    g_registryLock.lock();
-    for (auto& entry : Registry()) entry.second->fdsLock.lock();
-}
-
-void AfterForkParent() {
-    for (auto& entry : Registry()) entry.second->fdsLock.unlock();
-    g_registryLock.unlock();
-}
-
-void AfterForkChild() {
-    // The inherited descriptors share the parent's locks; the child must not hold them.
-    for (auto& entry : Registry()) {
-        NamedMutex* m = entry.second;
-        for (int fd : m->fds) close(fd);
-        m->fds.clear();
-        m->fdsLock.unlock();
-    }
-    t_holds.named.clear();
-    g_registryLock.unlock();
-}
-
-void InstallForkHandlers() {
-    static std::once_flag once;
-    std::call_once(once, [] { pthread_atfork(BeforeFork, AfterForkParent, AfterForkChild); });
-}
-
 NamedMutex* NamedMutexFor(const wchar_t* name) {
-    InstallForkHandlers();
+    InstallForkHandler();
     const std::string file = FileNameFor(name);
     std::lock_guard<std::mutex> guard(g_registryLock);
     NamedMutex*& m = Registry()[file];

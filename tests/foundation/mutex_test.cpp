@@ -15,6 +15,8 @@
 #endif
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -148,6 +150,37 @@ TEST(CMutex, AForkedChildDoesNotShareItsParentsHold) {
     EXPECT_FALSE(FreeForOtherThreads(name)) << "the child's exit released the parent's hold";
     EXPECT_TRUE(mutex.Unlock());
     EXPECT_TRUE(FreeForOtherThreads(name));
+}
+
+// The file behind a name, found in the user's lock folder.
+std::filesystem::path FileOfName(const std::wstring& name) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::filesystem::path folder = runtime != nullptr && runtime[0] == '/'
+                                             ? std::filesystem::path(runtime) / "brim"
+                                             : std::filesystem::path("/tmp/brim-" + std::to_string(geteuid()));
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().stem().string() == Narrow(name)) return entry.path();
+    }
+    return {};
+}
+
+// What a holder leaves when nobody marks its death (the machine went down):
+// a mutex that reads as held. The next process to open the name alone
+// starts it afresh instead of waiting for ever.
+TEST(CMutex, AHoldLeftInTheFileByNoLivingProcessIsIgnored) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestStale");
+    auto holder = brimtest::ChildProcess::Start({"hold-mutex", Narrow(name)});
+    ASSERT_EQ(holder->ReadLine(), "locked");
+    const std::filesystem::path file = FileOfName(name);
+    ASSERT_FALSE(file.empty());
+    const std::string held = brimtest::ReadBytes(file);
+    holder->Kill();
+    holder->Wait();
+    brimtest::WriteBytes(file, held);
+
+    auto opener = brimtest::ChildProcess::Start({"try-mutex", Narrow(name)});
+    EXPECT_EQ(opener->ReadLine(), "acquired");
+    EXPECT_EQ(opener->Wait(), 0);
 }
 #endif
 
