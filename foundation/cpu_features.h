@@ -27,9 +27,16 @@ inline bool CpuHasAvx512() {
                             __builtin_cpu_supports("avx512vl");
     return yes;
 }
+// AVX-512 with the byte permutes and byte compress (VBMI, VBMI2).
+inline bool CpuHasAvx512Vbmi2() {
+    static const bool yes =
+        CpuHasAvx512() && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
+    return yes;
+}
 #else
 inline bool CpuHasAvx2() { return false; }
 inline bool CpuHasAvx512() { return false; }
+inline bool CpuHasAvx512Vbmi2() { return false; }
 #endif
 
 }  // namespace brim::detail

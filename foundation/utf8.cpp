@@ -1,5 +1,7 @@
 #include "foundation/utf8.h"
 
+#include "foundation/utf8_vectors.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -40,13 +42,13 @@ char32_t DecodeOne(const unsigned char* s, std::size_t n, std::size_t& i) {
     return cp;
 }
 
-// The common well-formed sequences (ASCII words, two-byte and three-byte
-// characters) are decoded inline; everything else goes through DecodeOne.
+// Decodes from s[i] on, a whole sequence at a time, until i reaches stop;
+// returns where it stopped. The common well-formed sequences (ASCII words,
+// two-byte and three-byte characters) are decoded inline; everything else goes
+// through DecodeOne.
 template <typename Emit>
-void DecodeAll(const char* src, std::size_t n, Emit emit) {
-    const auto* s = reinterpret_cast<const unsigned char*>(src);
-    std::size_t i = 0;
-    while (i < n) {
+std::size_t DecodeFrom(const unsigned char* s, std::size_t n, std::size_t i, std::size_t stop, Emit emit) {
+    while (i < stop) {
         if (i + 8 <= n) {
             std::uint64_t word;
             std::memcpy(&word, s + i, sizeof word);
@@ -77,11 +79,13 @@ void DecodeAll(const char* src, std::size_t n, Emit emit) {
         }
         emit(DecodeOne(s, n, i));
     }
+    return i;
 }
 
+// Reads src[from..n) a code point at a time.
 template <typename Emit>
-void ReadWide(const wchar_t* src, std::size_t n, Emit emit) {
-    for (std::size_t i = 0; i < n; ++i) {
+void ReadWide(const wchar_t* src, std::size_t n, std::size_t from, Emit emit) {
+    for (std::size_t i = from; i < n; ++i) {
         char32_t c = static_cast<char32_t>(src[i]);
         if constexpr (sizeof(wchar_t) == 2) {
             c &= 0xFFFF;
@@ -122,76 +126,148 @@ char* PutUtf8(char* out, char32_t c) {
     return out;
 }
 
-}  // namespace
 
-std::size_t Utf8ToWideCount(const char* src, std::size_t n) {
-    std::size_t count = 0;
-    DecodeAll(src, n, [&](char32_t c) { count += WideUnits(c); });
+// Writes code points as wide units into dst[o..capacity) until one does not fit.
+struct WideOut {
+    wchar_t* dst;
+    std::size_t o;
+    std::size_t capacity;
+    bool overflow = false;
+
+    void Put(char32_t c) {
+        if (overflow || capacity - o < WideUnits(c)) {
+            overflow = true;
+            return;
+        }
+        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+            c -= 0x10000;
+            dst[o++] = static_cast<wchar_t>(0xD800 + (c >> 10));
+            dst[o++] = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            dst[o++] = static_cast<wchar_t>(c);
+        }
+    }
+    std::size_t Result() const { return overflow ? kOverflow : o; }
+};
+
+// The same for UTF-8 bytes.
+struct Utf8Out {
+    char* dst;
+    std::size_t o;
+    std::size_t capacity;
+    bool overflow = false;
+
+    void Put(char32_t c) {
+        if (overflow || capacity - o < Utf8Units(c)) {
+            overflow = true;
+            return;
+        }
+        o = static_cast<std::size_t>(PutUtf8(dst + o, c) - dst);
+    }
+    std::size_t Result() const { return overflow ? kOverflow : o; }
+};
+
+// The vector loops stop before 64 bytes that are not well-formed; the portable
+// decoder takes those, then the vector loop goes on.
+constexpr std::size_t kIllFormedStep = 64;
+
+std::size_t CountUtf8(VectorPath path, const char* src, std::size_t n) {
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    std::size_t count = 0, i = 0;
+    const auto tally = [&](char32_t c) { count += WideUnits(c); };
+#if BRIM_WIDE_VECTORS
+    const auto loop = path == VectorPath::kAvx512 ? avx512::Utf8ToWideCount : avx2::Utf8ToWideCount;
+    if (path != VectorPath::kPortable) {
+        while (loop(s, n, i, count)) i = DecodeFrom(s, n, i, i + kIllFormedStep, tally);
+    }
+#else
+    (void)path;
+#endif
+    DecodeFrom(s, n, i, n, tally);
     return count;
 }
 
+std::size_t ConvertUtf8(VectorPath path, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    WideOut out{dst, 0, capacity};
+    std::size_t i = 0;
+    const auto put = [&](char32_t c) { out.Put(c); };
+#if BRIM_WIDE_VECTORS
+    const auto loop = path == VectorPath::kAvx512 ? avx512::Utf8ToWide : avx2::Utf8ToWide;
+    if (path != VectorPath::kPortable) {
+        while (loop(s, n, i, dst, out.o, capacity)) i = DecodeFrom(s, n, i, i + kIllFormedStep, put);
+    }
+#else
+    (void)path;
+#endif
+    DecodeFrom(s, n, i, n, put);
+    return out.Result();
+}
+
+std::size_t CountWide(VectorPath path, const wchar_t* src, std::size_t n) {
+    std::size_t count = 0, i = 0;
+#if BRIM_WIDE_VECTORS
+    if (path != VectorPath::kPortable) (path == VectorPath::kAvx512 ? avx512::WideToUtf8Count : avx2::WideToUtf8Count)(src, n, i, count);
+#else
+    (void)path;
+#endif
+    ReadWide(src, n, i, [&](char32_t c) { count += Utf8Units(c); });
+    return count;
+}
+
+std::size_t ConvertWide(VectorPath path, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
+    Utf8Out out{dst, 0, capacity};
+    std::size_t i = 0;
+#if BRIM_WIDE_VECTORS
+    if (path != VectorPath::kPortable) {
+        (path == VectorPath::kAvx512 ? avx512::WideToUtf8 : avx2::WideToUtf8)(src, n, i, dst, out.o, capacity);
+    }
+#else
+    (void)path;
+#endif
+    ReadWide(src, n, i, [&](char32_t c) { out.Put(c); });
+    return out.Result();
+}
+
+}  // namespace
+
+VectorPath BestVectorPath() {
+    static const VectorPath best = CpuHasAvx512Vbmi2() ? VectorPath::kAvx512
+                                   : CpuHasAvx2()      ? VectorPath::kAvx2
+                                                       : VectorPath::kPortable;
+    return best;
+}
+
+std::size_t Utf8ToWideCount(const char* src, std::size_t n) { return CountUtf8(BestVectorPath(), src, n); }
+
 std::size_t Utf8ToWideConvert(const char* src, std::size_t n, wchar_t* dst) {
-    wchar_t* out = dst;
-    DecodeAll(src, n, [&](char32_t c) {
-        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-            c -= 0x10000;
-            *out++ = static_cast<wchar_t>(0xD800 + (c >> 10));
-            *out++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            *out++ = static_cast<wchar_t>(c);
-        }
-    });
-    return static_cast<std::size_t>(out - dst);
+    return ConvertUtf8(BestVectorPath(), src, n, dst, kNoLimit);
 }
 
 std::size_t Utf8ToWideConvertBounded(const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
-    // Each byte gives at most one unit: a capacity of n needs no checks.
-    if (capacity >= n) return Utf8ToWideConvert(src, n, dst);
-    wchar_t* out = dst;
-    wchar_t* const end = dst + capacity;
-    bool overflow = false;
-    DecodeAll(src, n, [&](char32_t c) {
-        if (overflow || static_cast<std::size_t>(end - out) < WideUnits(c)) {
-            overflow = true;
-            return;
-        }
-        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-            c -= 0x10000;
-            *out++ = static_cast<wchar_t>(0xD800 + (c >> 10));
-            *out++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            *out++ = static_cast<wchar_t>(c);
-        }
-    });
-    return overflow ? kOverflow : static_cast<std::size_t>(out - dst);
+    return ConvertUtf8(BestVectorPath(), src, n, dst, capacity);
 }
 
-std::size_t WideToUtf8Count(const wchar_t* src, std::size_t n) {
-    std::size_t count = 0;
-    ReadWide(src, n, [&](char32_t c) { count += Utf8Units(c); });
-    return count;
-}
+std::size_t WideToUtf8Count(const wchar_t* src, std::size_t n) { return CountWide(BestVectorPath(), src, n); }
 
 std::size_t WideToUtf8Convert(const wchar_t* src, std::size_t n, char* dst) {
-    char* out = dst;
-    ReadWide(src, n, [&](char32_t c) { out = PutUtf8(out, c); });
-    return static_cast<std::size_t>(out - dst);
+    return ConvertWide(BestVectorPath(), src, n, dst, kNoLimit);
 }
 
 std::size_t WideToUtf8ConvertBounded(const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
-    // Each unit gives at most four bytes (three where wchar_t has 16 bits).
-    if (capacity / 4 >= n) return WideToUtf8Convert(src, n, dst);
-    char* out = dst;
-    char* const end = dst + capacity;
-    bool overflow = false;
-    ReadWide(src, n, [&](char32_t c) {
-        if (overflow || static_cast<std::size_t>(end - out) < Utf8Units(c)) {
-            overflow = true;
-            return;
-        }
-        out = PutUtf8(out, c);
-    });
-    return overflow ? kOverflow : static_cast<std::size_t>(out - dst);
+    return ConvertWide(BestVectorPath(), src, n, dst, capacity);
+}
+
+std::size_t Utf8ToWideCountOn(VectorPath path, const char* src, std::size_t n) { return CountUtf8(path, src, n); }
+
+std::size_t Utf8ToWideConvertOn(VectorPath path, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
+    return ConvertUtf8(path, src, n, dst, capacity);
+}
+
+std::size_t WideToUtf8CountOn(VectorPath path, const wchar_t* src, std::size_t n) { return CountWide(path, src, n); }
+
+std::size_t WideToUtf8ConvertOn(VectorPath path, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
+    return ConvertWide(path, src, n, dst, capacity);
 }
 
 }  // namespace brim::detail

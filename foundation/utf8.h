@@ -23,4 +23,17 @@ constexpr std::size_t kOverflow = static_cast<std::size_t>(-1);
 std::size_t Utf8ToWideConvertBounded(const char* src, std::size_t n, wchar_t* dst, std::size_t capacity);
 std::size_t WideToUtf8ConvertBounded(const wchar_t* src, std::size_t n, char* dst, std::size_t capacity);
 
+// The code paths: the portable one defines the results, and the vector ones,
+// taken where the processor has them, give the same units and counts. The
+// functions above use the best path; the tests and the fuzzer run each path
+// that BestVectorPath() allows (no wider) and compare. Capacity kNoLimit:
+// the buffer holds what the count gives.
+enum class VectorPath { kPortable, kAvx2, kAvx512 };
+VectorPath BestVectorPath();
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+std::size_t Utf8ToWideCountOn(VectorPath path, const char* src, std::size_t n);
+std::size_t Utf8ToWideConvertOn(VectorPath path, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity);
+std::size_t WideToUtf8CountOn(VectorPath path, const wchar_t* src, std::size_t n);
+std::size_t WideToUtf8ConvertOn(VectorPath path, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity);
+
 }  // namespace brim::detail

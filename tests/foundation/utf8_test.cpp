@@ -1,0 +1,196 @@
+// The UTF-8 converter's code paths against each other: every vector path the
+// processor has must give the portable path's units, counts and overflows,
+// wherever an ill-formed sequence falls relative to the vector blocks, and
+// must write nothing past a buffer sized by the count. The vector paths exist
+// on x86-64 outside Windows only (wchar_t holds UTF-32 there).
+#include "foundation/cpu_features.h"
+#include "foundation/utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#if BRIM_WIDE_VECTORS
+namespace {
+
+using brim::detail::VectorPath;
+using brim::detail::kNoLimit;
+using brim::detail::kOverflow;
+
+std::vector<VectorPath> VectorPaths() {
+    std::vector<VectorPath> paths;
+    for (VectorPath p : {VectorPath::kAvx2, VectorPath::kAvx512}) {
+        if (p <= brim::detail::BestVectorPath()) paths.push_back(p);
+    }
+    return paths;
+}
+
+constexpr wchar_t kGuard = 0x5A5A5A;
+
+// The units of text on one path; guards past the counted size catch stray stores.
+std::wstring Decode(VectorPath path, const std::string& text) {
+    const std::size_t count = brim::detail::Utf8ToWideCountOn(path, text.data(), text.size());
+    std::vector<wchar_t> out(count + 24, kGuard);
+    const std::size_t done = brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), out.data(), kNoLimit);
+    EXPECT_EQ(done, count);
+    for (std::size_t k = count; k < out.size(); ++k) EXPECT_EQ(out[k], kGuard) << "written past the count at " << k;
+    return std::wstring(out.data(), done);
+}
+
+std::string Encode(VectorPath path, const std::wstring& text) {
+    const std::size_t count = brim::detail::WideToUtf8CountOn(path, text.data(), text.size());
+    std::string out(count + 80, '\x5A');
+    const std::size_t done = brim::detail::WideToUtf8ConvertOn(path, text.data(), text.size(), out.data(), kNoLimit);
+    EXPECT_EQ(done, count);
+    EXPECT_EQ(out.find_first_not_of('\x5A', count), std::string::npos) << "written past the count";
+    return out.substr(0, done);
+}
+
+// Every vector path decodes text as the portable path does, also into a
+// buffer of exactly the count and one unit short of it.
+void ExpectSameDecoding(const std::string& text) {
+    const std::wstring expected = Decode(VectorPath::kPortable, text);
+    for (VectorPath path : VectorPaths()) {
+        SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " bytes");
+        ASSERT_EQ(Decode(path, text), expected);
+        std::vector<wchar_t> exact(expected.size() + 1);
+        EXPECT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), exact.data(), expected.size()),
+                  expected.size());
+        if (!expected.empty()) {
+            EXPECT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), exact.data(), expected.size() - 1),
+                      kOverflow);
+        }
+    }
+}
+
+void ExpectSameEncoding(const std::wstring& text) {
+    const std::string expected = Encode(VectorPath::kPortable, text);
+    for (VectorPath path : VectorPaths()) {
+        SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " units");
+        ASSERT_EQ(Encode(path, text), expected);
+        std::string exact(expected.size() + 1, '\0');
+        EXPECT_EQ(brim::detail::WideToUtf8ConvertOn(path, text.data(), text.size(), exact.data(), expected.size()),
+                  expected.size());
+        if (!expected.empty()) {
+            EXPECT_EQ(brim::detail::WideToUtf8ConvertOn(path, text.data(), text.size(), exact.data(), expected.size() - 1),
+                      kOverflow);
+        }
+    }
+}
+
+// Korean with spaces and an ASCII word now and then, cut to n bytes (which
+// may leave a sequence cut off at the end).
+std::string MixedText(std::size_t n) {
+    const std::string piece = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 abc \xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80 \xEC\x84\x9C\xEC\x9A\xB8\n";
+    std::string text;
+    while (text.size() < n) text += piece;
+    return text.substr(0, n);
+}
+
+const char* const kIllFormed[] = {
+    "\x80",               // stray continuation
+    "\xBF\xBF",           // two of them
+    "\xC0\xAF",           // C0 never starts a sequence
+    "\xC1",               // nor C1
+    "\xE0\x80\x80",       // overlong three-byte form
+    "\xED\xA0\x80",       // encoded surrogate
+    "\xF0\x80\x80\x80",   // overlong four-byte form
+    "\xF4\x90\x80\x80",   // past U+10FFFF
+    "\xF5\x80",           // F5..FF never occur
+    "\xFF",
+    "\xE2\x82",           // cut short by what follows
+    "\xF0\x9F\x98",
+    "\xC3",
+};
+
+TEST(Utf8Paths, IllFormedSequencesAtEveryOffsetAroundTheBlocks) {
+    for (const std::string& base : {std::string(200, 'a'), MixedText(200)}) {
+        for (const char* bad : kIllFormed) {
+            for (std::size_t at = 0; at <= 140; ++at) {
+                std::string text = base;
+                text.insert(at, bad);
+                ExpectSameDecoding(text);
+            }
+        }
+    }
+}
+
+TEST(Utf8Paths, EveryLengthAndCutOffEnds) {
+    for (std::size_t n = 0; n <= 200; ++n) {
+        ExpectSameDecoding(MixedText(n));
+        ExpectSameDecoding(std::string(n, 'x'));
+        std::string trailing(n, 'y');
+        trailing += "\xF0\x9F\x98";   // a four-byte sequence without its last byte
+        ExpectSameDecoding(trailing);
+    }
+}
+
+TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
+    const std::wstring r(1, wchar_t(0xFFFD));
+    for (VectorPath path : VectorPaths()) {
+        // The surrogate's lead, its second byte and its third: three substitutions.
+        EXPECT_EQ(Decode(path, std::string(63, 'a') + "\xED\xA0\x80" + std::string(100, 'b')),
+                  std::wstring(63, L'a') + r + r + r + std::wstring(100, L'b'));
+        // A well-formed sequence split by the block edge stays whole.
+        EXPECT_EQ(Decode(path, std::string(62, 'a') + "\xF0\x9F\x98\x80" + std::string(100, 'b')),
+                  std::wstring(62, L'a') + wchar_t(0x1F600) + std::wstring(100, L'b'));
+        EXPECT_EQ(Encode(path, std::wstring(40, L'a') + wchar_t(0xDC00) + std::wstring(40, wchar_t(0xD55C))),
+                  std::string(40, 'a') + "\xEF\xBF\xBD" + [] {
+                      std::string s;
+                      for (int k = 0; k < 40; ++k) s += "\xED\x95\x9C";
+                      return s;
+                  }());
+    }
+}
+
+TEST(Utf8Paths, RandomTextsMatchThePortablePath) {
+    std::mt19937 rng(20240611);
+    const char* const pieces[] = {"a", " ", "\xEB\x8C\x80", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
+                                  "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEF\xBF\xBF", "\xF0\x90\x80\x80"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const std::size_t size = rng() % 400;
+        while (text.size() < size) text += pieces[rng() % std::size(pieces)];
+        if (round % 2 == 1) {
+            // Bytes of any value at a few places.
+            for (int k = 0; k < 3 && !text.empty(); ++k) text[rng() % text.size()] = static_cast<char>(rng());
+        }
+        ExpectSameDecoding(text);
+    }
+}
+
+TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
+    const wchar_t odd[] = {wchar_t(0xD800), wchar_t(0xDBFF), wchar_t(0xDC00), wchar_t(0xDFFF), wchar_t(0x110000),
+                           static_cast<wchar_t>(-1), wchar_t(0x7FFFFFFF), wchar_t(0x10FFFF), wchar_t(0xFFFF), wchar_t(0x80),
+                           wchar_t(0x7FF), wchar_t(0x800)};
+    for (std::size_t n = 0; n <= 200; ++n) {
+        std::wstring hangul(n, wchar_t(0xD55C));
+        ExpectSameEncoding(hangul);
+        ExpectSameEncoding(std::wstring(n, L'q'));
+        for (wchar_t c : odd) {
+            if (n < 70) {
+                std::wstring text(70, L'a');
+                text[n] = c;
+                ExpectSameEncoding(text);
+                std::wstring korean(70, wchar_t(0xAC00));
+                korean[n] = c;
+                ExpectSameEncoding(korean);
+            }
+        }
+    }
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::wstring text(rng() % 150, L'\0');
+        for (wchar_t& c : text) {
+            const unsigned kind = rng() % 8;
+            c = static_cast<wchar_t>(kind < 3 ? rng() % 0x80 : kind < 6 ? 0xAC00 + rng() % 11172 : kind == 6 ? rng() % 0x110000 : rng());
+        }
+        ExpectSameEncoding(text);
+    }
+}
+
+}  // namespace
+#endif
