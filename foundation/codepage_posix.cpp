@@ -225,8 +225,14 @@ int MultiByteToWide(unsigned codePage, const char* src, int srcLength, wchar_t* 
         SetLastError(err::kInvalidParameter);
         return 0;
     }
-    const std::size_t n = SourceLength(src, srcLength);
     const unsigned cp = Resolve(codePage);
+    if (cp == kCodePageUtf8 && srcLength < 0) {
+        std::size_t bytes = 0;
+        if (dstCapacity == 0) return SizeOrFailure(detail::Utf8ToWideCountTerminated(src, bytes), 0);
+        const std::size_t done = detail::Utf8ToWideConvertTerminated(src, dst, static_cast<std::size_t>(dstCapacity));
+        return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
+    }
+    const std::size_t n = SourceLength(src, srcLength);
     if (cp == kCodePageUtf8) {
         if (dstCapacity == 0) return SizeOrFailure(detail::Utf8ToWideCount(src, n), 0);
         const std::size_t done = detail::Utf8ToWideConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));

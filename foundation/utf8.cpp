@@ -229,7 +229,53 @@ std::size_t ConvertWide(VectorPath path, const wchar_t* src, std::size_t n, char
     return out.Result();
 }
 
+// A terminated text goes a block at a time: each block's end is found just
+// before the block is converted, while it is still in the cache, so a long
+// text is read from memory once rather than once for its length and again
+// for its conversion. A block ends where no sequence crosses it: before a
+// byte that cannot continue a sequence, or after three continuation bytes
+// in a row (no sequence holds more), so the blocks decode exactly as the
+// whole text would.
+constexpr std::size_t kTerminatedBlock = 32 * 1024;
+
+// Bytes of the next block at s; last when it holds the terminator (counted).
+std::size_t NextBlock(const char* s, bool& last) {
+    const std::size_t length = strnlen(s, kTerminatedBlock);
+    last = length < kTerminatedBlock;
+    if (last) return length + 1;
+    // s[kTerminatedBlock] is readable: the text goes on past the block.
+    for (std::size_t end = kTerminatedBlock; end + 3 >= kTerminatedBlock; --end) {
+        if ((static_cast<unsigned char>(s[end]) & 0xC0) != 0x80) return end;
+    }
+    return kTerminatedBlock;
+}
+
 }  // namespace
+
+std::size_t Utf8ToWideCountTerminated(const char* src, std::size_t& bytes) {
+    const VectorPath path = BestVectorPath();
+    std::size_t units = 0;
+    bytes = 0;
+    for (bool last = false; !last;) {
+        const std::size_t n = NextBlock(src + bytes, last);
+        units += CountUtf8(path, src + bytes, n);
+        bytes += n;
+    }
+    return units;
+}
+
+std::size_t Utf8ToWideConvertTerminated(const char* src, wchar_t* dst, std::size_t capacity) {
+    const VectorPath path = BestVectorPath();
+    std::size_t read = 0, written = 0;
+    for (bool last = false; !last;) {
+        const std::size_t n = NextBlock(src + read, last);
+        const std::size_t done = ConvertUtf8(path, src + read, n, dst + written, capacity - written);
+        if (done == kOverflow) return kOverflow;
+        read += n;
+        written += done;
+    }
+    return written;
+}
 
 VectorPath BestVectorPath() {
     static const VectorPath best = CpuHasAvx512Vbmi2() ? VectorPath::kAvx512

@@ -23,6 +23,12 @@ constexpr std::size_t kOverflow = static_cast<std::size_t>(-1);
 std::size_t Utf8ToWideConvertBounded(const char* src, std::size_t n, wchar_t* dst, std::size_t capacity);
 std::size_t WideToUtf8ConvertBounded(const wchar_t* src, std::size_t n, char* dst, std::size_t capacity);
 
+// The same for a text that ends at its first zero byte, the zero counted
+// (bytes receives the length with it): one pass over the text instead of
+// one to find its end and another to convert it.
+std::size_t Utf8ToWideCountTerminated(const char* src, std::size_t& bytes);
+std::size_t Utf8ToWideConvertTerminated(const char* src, wchar_t* dst, std::size_t capacity);
+
 // The code paths: the portable one defines the results, and the vector ones,
 // taken where the processor has them, give the same units and counts. The
 // functions above use the best path; the tests and the fuzzer run each path

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -194,3 +195,32 @@ TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
 
 }  // namespace
 #endif
+
+// A terminated text is converted in blocks of 32 KiB; whatever falls on a
+// block's end, the result is that of the whole text at once.
+TEST(Utf8Terminated, BlocksDecodeAsTheWholeText) {
+    constexpr std::size_t kBlock = 32 * 1024;
+    const std::string pieces[] = {"\xED\x95\x9C", "\xF0\x9F\x98\x80", "\xC3\xA9", "\x80\x80\x80\x80\x80", "\xE0\x80",
+                                  "\xF0\x9F\x98", "\xC3", "\xFF", "z"};
+    for (const std::string& piece : pieces) {
+        for (std::size_t at = kBlock - 6; at <= kBlock + 2; ++at) {
+            for (std::size_t size : {kBlock, kBlock * 3 + 5}) {
+                if (at + piece.size() > size) continue;
+                std::string text(size, 'a');
+                text.replace(at, piece.size(), piece);
+                for (std::size_t k = 2 * kBlock - 4; k < 2 * kBlock + 4 && k < text.size(); ++k) text[k] = '\x80';
+                SCOPED_TRACE(::testing::Message() << "piece of " << piece.size() << " at " << at << ", " << size << " bytes");
+                const std::size_t whole = brim::detail::Utf8ToWideCount(text.c_str(), text.size() + 1);
+                std::size_t bytes = 0;
+                ASSERT_EQ(brim::detail::Utf8ToWideCountTerminated(text.c_str(), bytes), whole);
+                EXPECT_EQ(bytes, text.size() + 1);
+                std::vector<wchar_t> expected(whole), got(whole + 8, L'#');
+                brim::detail::Utf8ToWideConvert(text.c_str(), text.size() + 1, expected.data());
+                ASSERT_EQ(brim::detail::Utf8ToWideConvertTerminated(text.c_str(), got.data(), whole), whole);
+                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), got.begin()));
+                EXPECT_EQ(got[whole], L'#') << "written past the capacity";
+                EXPECT_EQ(brim::detail::Utf8ToWideConvertTerminated(text.c_str(), got.data(), whole - 1), brim::detail::kOverflow);
+            }
+        }
+    }
+}
