@@ -1,6 +1,7 @@
 // Text subsystem speed against its peers, measured in the same run:
 //   detection   CBrimFile::EncodingCheck vs uchardet vs ICU's charset detector
-//   UTF-8->wide CBrimString count + convert vs iconv vs ICU (u_strFromUTF8, to UTF-16)
+//   UTF-8->wide CBrimString count + convert vs iconv vs ICU (u_strFromUTF8, to UTF-16),
+//               and vs "memory": one read of the text and one write of its wide form
 //   wide->UTF-8 CBrimString::Unicode2UTF8 in the pieces WriteUTF8 uses vs iconv and ICU on the same pieces
 // on ASCII, UTF-8 Korean, EUC-KR and CP949 text of 64 KiB and 16 MiB; then
 // ReadTextFile of a 64 MiB UTF-8 file with its time and peak memory.
@@ -160,6 +161,20 @@ void ToWideIcu(benchmark::State& state, Kind kind, std::size_t size) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+// The least any conversion to wide text must do, as a ceiling: read the text
+// once and write its wide form once (4-byte units here).
+void ToWideMemory(benchmark::State& state, Kind kind, std::size_t size) {
+    const std::string& text = Text(kind, size);
+    const auto units = static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(text.c_str()));
+    std::vector<wchar_t> out(units);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(std::strlen(text.c_str()));
+        std::memset(out.data(), 0x20, units * sizeof(wchar_t));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 // ---- wide -> UTF-8, in WriteUTF8's pieces ----------------------------------------------
 std::vector<std::wstring> WidePieces(Kind kind, std::size_t size) {
     const std::string& text = Text(kind, size);
@@ -295,6 +310,7 @@ int main(int argc, char** argv) {
                 Register(Name("utf8-to-wide", "brim", kind, size), ToWideBrim, kind, size);
                 Register(Name("utf8-to-wide", "iconv", kind, size), ToWideIconv, kind, size);
                 Register(Name("utf8-to-wide", "icu", kind, size), ToWideIcu, kind, size);
+                Register(Name("utf8-to-wide", "memory", kind, size), ToWideMemory, kind, size);
                 Register(Name("wide-to-utf8", "brim", kind, size), ToUtf8Brim, kind, size);
                 Register(Name("wide-to-utf8", "iconv", kind, size), ToUtf8Iconv, kind, size);
                 Register(Name("wide-to-utf8", "icu", kind, size), ToUtf8Icu, kind, size);
@@ -310,7 +326,7 @@ int main(int argc, char** argv) {
         const std::size_t a = name.find("/brim/");
         if (a == std::string::npos) continue;
         std::printf("%-36s %8.0f MB/s", name.c_str(), speed / 1e6);
-        for (const char* peer : {"uchardet", "icu", "iconv"}) {
+        for (const char* peer : {"uchardet", "icu", "iconv", "memory"}) {
             const std::string other = name.substr(0, a) + "/" + peer + "/" + name.substr(a + 6);
             auto it = reporter.speed.find(other);
             if (it != reporter.speed.end() && it->second > 0) std::printf("  x%-8.1f vs %s", speed / it->second, peer);
