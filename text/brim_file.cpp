@@ -42,14 +42,16 @@ ByteBlock ZeroFilled(std::size_t size) {
 }
 
 // Wide text through one of CBrimString's count/convert pairs, straight into
-// the result's own buffer; the text ends at its first zero unit.
+// the result's own buffer.
 template <typename Count, typename Convert>
 CStringW Decoded(const unsigned char* data, Count count, Convert convert) {
     const char* bytes = reinterpret_cast<const char*>(data);
     const int n = count(bytes);
     CStringW text;
     convert(text.GetBuffer(n - 1), bytes);
-    text.ReleaseBuffer(-1);
+    // The conversion stops at the first zero byte, so the count is the
+    // length: no need to look for the terminator again.
+    text.ReleaseBuffer(n - 1);
     return text;
 }
 
