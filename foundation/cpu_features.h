@@ -18,7 +18,8 @@ namespace brim::detail {
 
 #if BRIM_WIDE_VECTORS
 inline bool CpuHasAvx2() {
-    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    static const bool yes =
+        __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
     return yes;
 }
 

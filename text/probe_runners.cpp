@@ -1,43 +1,322 @@
-// The probers' chunk runners. Each one gives the result of calling its step
-// function byte by byte, but judges eight bytes at once where it can: a word
-// of 7-bit bytes changes no prober in its start state, and the UTF-8 rules
-// (only the bit patterns of leads and continuations count) can be checked for
-// a whole word with bit operations.
+// The probers' chunk runners. Each gives the result of calling its step
+// function byte by byte, but judges many bytes at once: the bytes are sorted
+// into classes, one bit per byte, and the prober's rules are checked with bit
+// operations on those masks.
+//
+// The masks come from eight-byte words everywhere, and from 64-byte blocks
+// where the processor has vector instructions (SSE2, AVX2, AVX-512). A block
+// run carries the rules' state from block to block and hands the last partial
+// block, and the state at its start, to the word run, which ends with the
+// step function; so a sequence cut by the end of the data leaves the state the
+// step function would.
 
 #include "text/encoding_detail.h"
 
+#include "foundation/cpu_features.h"
+
+#include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <utility>
+
+#if BRIM_WIDE_VECTORS
+#include <immintrin.h>
+#define BRIM_PROBE_SSE2 1
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#define BRIM_PROBE_SSE2 1
+#else
+#define BRIM_PROBE_SSE2 0
+#endif
 
 namespace brim::detail {
 namespace {
 
 using Prober = CBrimFile::Prober;
+using Mask = std::uint64_t;
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kTops = 0x8080808080808080ull;
+constexpr Mask kOnes = 0x0101010101010101ull;
+constexpr Mask kTops = 0x8080808080808080ull;
+constexpr Mask kEvenBits = 0x5555555555555555ull;
+
+// ---- the rules, on masks -------------------------------------------------------
+
+// UTF-8 classes: continuations (80..BF); leads that want at least one, two
+// and three continuations (C0..FF, E0..FF, F0..FF); bytes no rule takes (F8..FF).
+struct Utf8Classes {
+    Mask cont, lead1, lead2, lead3, bad;
+};
+
+// Only the bit patterns count: a byte must be a continuation exactly when a
+// lead one, two or three bytes before it wants one. Masks fill 64 bits, a
+// byte's bit kStride bits above the previous byte's.
+template <int kStride>
+class Utf8Rule {
+public:
+    // The bytes that break the rule; the leads are kept for the next masks.
+    Mask Errors(const Utf8Classes& c) {
+        const Mask wanted = (c.lead1 << kStride) | (lead1_ >> (64 - kStride)) | (c.lead2 << 2 * kStride) |
+                            (lead2_ >> (64 - 2 * kStride)) | (c.lead3 << 3 * kStride) | (lead3_ >> (64 - 3 * kStride));
+        lead1_ = c.lead1;
+        lead2_ = c.lead2;
+        lead3_ = c.lead3;
+        return (wanted ^ c.cont) | c.bad;
+    }
+    bool Open() const { return (lead1_ | lead2_ | lead3_) != 0; }
+
+private:
+    Mask lead1_ = 0, lead2_ = 0, lead3_ = 0;
+};
+
+// Korean double-byte classes: bytes of 80 and above; bytes bad wherever they
+// stand; the leads that want a trail of kind A (the others want kind B); the
+// bytes fit to be a trail of each kind.
+struct KoreanClasses {
+    Mask nonAscii, bad, leadA, trailA, trailB;
+};
+
+// In both encodings a byte of 80 or above met in the start state is a lead,
+// and the byte after it is its trail whatever that byte is. So the leads are
+// the non-ASCII bytes at even offsets of each run of non-ASCII bytes. Masks
+// of kWidth bits, byte j at bit j.
+template <int kWidth>
+class KoreanRule {
+public:
+    explicit KoreanRule(int state) : owed_(state != 0 ? 1 : 0), owedA_(state == 1 ? 1 : 0) {}
+
+    Mask Errors(const KoreanClasses& c) {
+        const Mask runs = c.nonAscii;
+        const Mask starts = runs & ~(runs << 1);
+        // Adding its first bit to a run carries through the run and clears it.
+        const Mask evenRuns = runs & ~(runs + (starts & kEvenBits));
+        const Mask firstRun = runs & ~(runs + 1);
+        // The leads if no trail is owed from before; one that is turns the
+        // roles round in the run at the start.
+        const Mask leadsAlone = runs & ~(evenRuns ^ kEvenBits);
+        const Mask leads = leadsAlone ^ (firstRun & (0 - owed_));
+        const Mask leadsA = leads & c.leadA, leadsB = leads & ~c.leadA;
+        const Mask trailsA = ((leadsA << 1) & kAll) | (owed_ & owedA_);
+        const Mask trailsB = ((leadsB << 1) & kAll) | (owed_ & ~owedA_);
+        // Whether the last byte is a lead waits on the state before only when
+        // every byte is non-ASCII; its kind never does. This keeps the chain
+        // from mask to mask short.
+        owed_ = (leadsAlone >> (kWidth - 1)) ^ ((firstRun >> (kWidth - 1)) & owed_);
+        owedA_ = (c.leadA >> (kWidth - 1)) & 1;
+        return c.bad | (trailsA & ~c.trailA) | (trailsB & ~c.trailB);
+    }
+    bool Open() const { return owed_ != 0; }
+    // The step function's state after the bytes seen.
+    int State() const { return owed_ == 0 ? 0 : owedA_ != 0 ? 1 : 2; }
+
+private:
+    static constexpr Mask kAll = kWidth == 64 ? ~Mask{0} : (Mask{1} << kWidth) - 1;
+    Mask owed_;    // 1 when the last byte seen is a lead
+    Mask owedA_;   // 1 when that lead wants a trail of kind A
+};
+
+// ---- the byte classes of each prober ---------------------------------------------
+
+struct ByteRange {
+    unsigned lo, hi;
+};
+
+constexpr ByteRange kAsciiRanges[] = {{0x80, 0xFF}};
+
+// Ranges that each take one comparison; continuations are the high bytes
+// that are no leads.
+constexpr ByteRange kUtf8Ranges[] = {{0x80, 0xFF}, {0xC0, 0xFF}, {0xE0, 0xFF}, {0xF0, 0xFF}, {0xF8, 0xFF}};
+Utf8Classes Utf8FromRanges(const Mask* m) { return {m[0] & ~m[1], m[1], m[2], m[3], m[4]}; }
+
+// EUC-KR: every lead (A1..FE) wants a trail in A1..FE; 80..A0 and FF are bad.
+constexpr ByteRange kEucKrRanges[] = {{0x80, 0xFF}, {0xA1, 0xFE}};
+KoreanClasses EucKrFromRanges(const Mask* m) { return {m[0], m[0] & ~m[1], m[0], m[1], 0}; }
+
+// CP949: leads 81..C5 want 41..5A, 61..7A or 81..FE; leads C6..FE want A1..FE;
+// 80 and FF are bad.
+constexpr ByteRange kCp949Ranges[] = {{0x80, 0xFF}, {0x81, 0xFE}, {0x81, 0xC5}, {0x41, 0x5A}, {0x61, 0x7A}, {0xA1, 0xFE}};
+KoreanClasses Cp949FromRanges(const Mask* m) { return {m[0], m[0] & ~m[1], m[2], m[1] | m[3] | m[4], m[5]}; }
+
+// ---- masks of eight-byte words ----------------------------------------------------
 
 // Eight bytes, the first in the lowest bits.
-std::uint64_t Load(const unsigned char* p) {
-    std::uint64_t w;
+Mask Load(const unsigned char* p) {
+    Mask w;
     std::memcpy(&w, p, sizeof w);
     if constexpr (std::endian::native == std::endian::big) {
-        std::uint64_t r = 0;
+        Mask r = 0;
         for (int k = 0; k < 8; ++k) r |= ((w >> (8 * k)) & 0xFF) << (8 * (7 - k));
         w = r;
     }
     return w;
 }
 
-bool AllSevenBit(std::uint64_t w) { return (w & kTops) == 0; }
+bool AllSevenBit(Mask w) { return (w & kTops) == 0; }
 
-void RunAscii(Prober& prober, const unsigned char* d, unsigned int n) {
-    std::uint64_t seen = 0;
+// The top bits of a byte mask as eight bits, byte j at bit j.
+Mask Compress(Mask tops) { return ((tops >> 7) * 0x0102040810204080ull) >> 56; }
+
+// Bytes whose low seven bits lie in lo..hi (0 <= lo <= hi <= 7F), at the top
+// bit of each byte; exact, since no sum carries out of its byte.
+Mask LowBitsIn(Mask low7, unsigned lo, unsigned hi) {
+    const Mask atLeast = (low7 + kOnes * (0x80 - lo)) & kTops;
+    const Mask atMost = ~(low7 + kOnes * (0x7F - hi)) & kTops;
+    return atLeast & atMost;
+}
+
+// Bytes of w in r, at the top bit of each byte.
+Mask WordRange(Mask w, ByteRange r) {
+    const Mask top = w & kTops, low7 = w & ~kTops;
+    Mask in = 0;
+    if (r.lo < 0x80) in |= ~top & LowBitsIn(low7, r.lo, std::min(r.hi, 0x7Fu));
+    if (r.hi >= 0x80) in |= top & LowBitsIn(low7, std::max(r.lo, 0x80u) - 0x80, r.hi - 0x80);
+    return in;
+}
+
+// The masks of kRanges for one word, eight bits each.
+template <const auto& kRanges, std::size_t... K>
+void WordMasks(Mask w, Mask* out, std::index_sequence<K...>) {
+    ((out[K] = Compress(WordRange(w, kRanges[K]))), ...);
+}
+
+// UTF-8 classes straight from the bit patterns, at the top bit of each byte.
+Utf8Classes Utf8WordClasses(Mask w) {
+    const Mask b7 = w & kTops, b6 = (w << 1) & kTops, b5 = (w << 2) & kTops;
+    const Mask b4 = (w << 3) & kTops, b3 = (w << 4) & kTops;
+    const Mask lead1 = b7 & b6, lead2 = lead1 & b5, lead3 = lead2 & b4;
+    return {b7 & ~b6, lead1, lead2, lead3, lead3 & b3};
+}
+
+// ---- masks of 64-byte blocks --------------------------------------------------------
+// Each vector width has a loop that classifies a block into the masks of a
+// prober's ranges and hands them to the rule at once, so that the vector and
+// the scalar halves of the work overlap.
+
+constexpr unsigned int kBlock = 64;
+// Blocks judged between looks at the verdict; a rejection stops the run within them.
+constexpr std::size_t kBatch = 16;
+
+#if BRIM_WIDE_VECTORS
+[[gnu::target("avx512f,avx512bw,bmi,bmi2"), gnu::always_inline]] inline Mask Range512(__m512i v, ByteRange r) {
+    if (r.lo == 0x80 && r.hi == 0xFF) return _mm512_movepi8_mask(v);
+    if (r.hi == 0xFF) return _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(r.lo)));
+    const __m512i shifted = _mm512_sub_epi8(v, _mm512_set1_epi8(static_cast<char>(r.lo)));
+    return _mm512_cmple_epu8_mask(shifted, _mm512_set1_epi8(static_cast<char>(r.hi - r.lo)));
+}
+
+template <const auto& kRanges, typename Judge, std::size_t... K>
+[[gnu::target("avx512f,avx512bw,bmi,bmi2")]] Mask Blocks512(const unsigned char* d, std::size_t blocks, Judge& judge) {
+    Mask errors = 0;
+    for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
+        const __m512i v = _mm512_loadu_si512(d);
+        const Mask masks[] = {Range512(v, kRanges[K])...};
+        errors |= judge(masks);
+    }
+    return errors;
+}
+
+// Without unsigned comparisons: x lies in lo..hi when min(x - lo, hi - lo) is x - lo.
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline Mask Range256(__m256i v, ByteRange r) {
+    if (r.lo == 0x80 && r.hi == 0xFF) return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+    const __m256i shifted = _mm256_sub_epi8(v, _mm256_set1_epi8(static_cast<char>(r.lo)));
+    const __m256i in = _mm256_cmpeq_epi8(_mm256_min_epu8(shifted, _mm256_set1_epi8(static_cast<char>(r.hi - r.lo))), shifted);
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(in));
+}
+
+template <const auto& kRanges, typename Judge, std::size_t... K>
+[[gnu::target("avx2,bmi,bmi2")]] Mask Blocks256(const unsigned char* d, std::size_t blocks, Judge& judge) {
+    Mask errors = 0;
+    for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32));
+        const Mask masks[] = {(Range256(low, kRanges[K]) | Range256(high, kRanges[K]) << 32)...};
+        errors |= judge(masks);
+    }
+    return errors;
+}
+#endif
+
+#if BRIM_PROBE_SSE2
+inline Mask Range128(__m128i v, ByteRange r) {
+    if (r.lo == 0x80 && r.hi == 0xFF) return static_cast<std::uint32_t>(_mm_movemask_epi8(v));
+    const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(r.lo)));
+    const __m128i in = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(static_cast<char>(r.hi - r.lo))), shifted);
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(in));
+}
+
+template <const auto& kRanges, typename Judge, std::size_t... K>
+Mask Blocks128(const unsigned char* d, std::size_t blocks, Judge& judge) {
+    Mask errors = 0;
+    for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
+        __m128i v[4];
+        for (int q = 0; q < 4; ++q) v[q] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * q));
+        const Mask masks[] = {(Range128(v[0], kRanges[K]) | Range128(v[1], kRanges[K]) << 16 |
+                               Range128(v[2], kRanges[K]) << 32 | Range128(v[3], kRanges[K]) << 48)...};
+        errors |= judge(masks);
+    }
+    return errors;
+}
+#endif
+
+// The block loop of a vector width, or null for none.
+template <const auto& kRanges, typename Judge, std::size_t... K>
+auto BlockLoopOf(ProbeVectors vectors, std::index_sequence<K...>) -> Mask (*)(const unsigned char*, std::size_t, Judge&) {
+    switch (vectors) {
+#if BRIM_WIDE_VECTORS
+    case ProbeVectors::kAvx512: return &Blocks512<kRanges, Judge, K...>;
+    case ProbeVectors::kAvx2: return &Blocks256<kRanges, Judge, K...>;
+#endif
+#if BRIM_PROBE_SSE2
+    case ProbeVectors::kSse2: return &Blocks128<kRanges, Judge, K...>;
+#endif
+    default: return nullptr;
+    }
+}
+
+// Judges the whole blocks of d[i..n) with judge (masks -> bytes breaking the
+// rule), moving i past them; false once a batch of blocks breaks the rule.
+template <const auto& kRanges, typename Judge>
+bool RunBlocks(ProbeVectors vectors, const unsigned char* d, unsigned int& i, unsigned int n, Judge judge) {
+    const auto loop = BlockLoopOf<kRanges, Judge>(vectors, std::make_index_sequence<std::size(kRanges)>());
+    if (loop == nullptr) return true;
+    while (n - i >= kBlock) {
+        const std::size_t blocks = std::min<std::size_t>(kBatch, (n - i) / kBlock);
+        const Mask errors = loop(d + i, blocks, judge);
+        i += static_cast<unsigned int>(blocks) * kBlock;
+        if (errors != 0) return false;
+    }
+    return true;
+}
+
+// ---- the runners -----------------------------------------------------------------------
+
+bool StepBytes(Prober& prober, const unsigned char* d, unsigned int& i, unsigned int end) {
+    while (i < end && prober.bActive) prober.pfnProbe(&prober, d[i++]);
+    return prober.bActive != 0;
+}
+
+// Steps through the rest of an open sequence; false when the prober rejected
+// or the data ended first.
+bool FinishSequence(Prober& prober, const unsigned char* d, unsigned int& i, unsigned int end) {
+    while (i < end && prober.bActive && prober.nState != 0) prober.pfnProbe(&prober, d[i++]);
+    return prober.bActive != 0 && prober.nState == 0;
+}
+
+void RunAscii(Prober& prober, const unsigned char* d, unsigned int n, ProbeVectors vectors) {
     unsigned int i = 0;
-    for (; i + 8 <= n; i += 8) seen |= Load(d + i);
-    for (; i < n; ++i) seen |= d[i];
-    if ((seen & kTops) != 0) prober.bActive = 0;
+    bool clean = RunBlocks<kAsciiRanges>(vectors, d, i, n, [](const Mask* m) { return m[0]; });
+    // Words in pieces, so that text which is not 7-bit stops the run early.
+    constexpr unsigned int kPiece = 1024;
+    while (clean && i < n) {
+        const unsigned int end = n - i > kPiece ? i + kPiece : n;
+        Mask seen = 0;
+        for (; i + 8 <= end; i += 8) seen |= Load(d + i);
+        for (; i < end; ++i) seen |= d[i];
+        clean = (seen & kTops) == 0;
+    }
+    if (!clean) prober.bActive = 0;
 }
 
 // Bytes the sequence begun by lead takes, itself included.
@@ -48,150 +327,84 @@ unsigned int Utf8Length(unsigned char lead) {
     return 1;
 }
 
-bool StepBytes(Prober& prober, const unsigned char* d, unsigned int& i, unsigned int end) {
-    while (i < end && prober.bActive) prober.pfnProbe(&prober, d[i++]);
-    return prober.bActive != 0;
+// The continuations still owed at end by a lead just before it, for bytes
+// d[start..end) that began at a character boundary and broke no rule.
+int Utf8Owed(const unsigned char* d, unsigned int start, unsigned int end) {
+    int owed = 0;
+    for (unsigned int k = end - std::min(end - start, 3u); k < end; ++k) {
+        const unsigned int len = Utf8Length(d[k]);
+        if (k + len > end) owed = static_cast<int>(k + len - end);
+    }
+    return owed;
 }
 
-void RunUtf8(Prober& prober, const unsigned char* d, unsigned int n) {
+void RunUtf8(Prober& prober, const unsigned char* d, unsigned int n, ProbeVectors vectors) {
     unsigned int i = 0;
-    // Finish a sequence begun in the previous chunk.
-    while (i < n && prober.nState != 0) {
-        CBrimFile::_probeUtf8(&prober, d[i++]);
-        if (!prober.bActive) return;
+    if (!FinishSequence(prober, d, i, n)) return;
+    unsigned int start = i;
+    Utf8Rule<1> blockRule;
+    if (!RunBlocks<kUtf8Ranges>(vectors, d, i, n, [&](const Mask* m) { return blockRule.Errors(Utf8FromRanges(m)); })) {
+        prober.bActive = 0;
+        return;
     }
-    // Word at a time, from a character boundary. Per byte, at its top bit:
-    // lead1 = 11xxxxxx (wants one continuation after it), lead2 = 111xxxxx
-    // (a second one), lead3 = 1111xxxx (a third), bad = 11111xxx. Each byte
-    // must be a continuation (10xxxxxx) exactly when a lead before it wants one.
-    const unsigned int start = i;
-    std::uint64_t prev1 = 0, prev2 = 0, prev3 = 0, errors = 0;
+    prober.nState = Utf8Owed(d, start, i);
+    if (!FinishSequence(prober, d, i, n)) return;
+    start = i;
+    Utf8Rule<8> rule;
+    Mask errors = 0;
     for (; i + 8 <= n; i += 8) {
-        const std::uint64_t w = Load(d + i);
-        if (AllSevenBit(w) && (prev1 | prev2 | prev3) == 0) continue;
-        const std::uint64_t b7 = w & kTops, b6 = (w << 1) & kTops, b5 = (w << 2) & kTops;
-        const std::uint64_t b4 = (w << 3) & kTops, b3 = (w << 4) & kTops;
-        const std::uint64_t cont = b7 & ~b6;
-        const std::uint64_t lead1 = b7 & b6, lead2 = lead1 & b5, lead3 = lead2 & b4;
-        const std::uint64_t wanted = (lead1 << 8) | (prev1 >> 56) | (lead2 << 16) | (prev2 >> 48) |
-                                     (lead3 << 24) | (prev3 >> 40);
-        errors |= (wanted ^ cont) | (lead3 & b3);
-        prev1 = lead1;
-        prev2 = lead2;
-        prev3 = lead3;
+        const Mask w = Load(d + i);
+        if (AllSevenBit(w) && !rule.Open()) continue;
+        errors |= rule.Errors(Utf8WordClasses(w));
     }
     if (errors != 0) {
         prober.bActive = 0;
         return;
     }
-    // The state at i: the continuations still owed by a lead just before it.
-    int state = 0;
-    for (unsigned int k = i - (i - start < 3 ? i - start : 3); k < i; ++k) {
-        const unsigned int len = Utf8Length(d[k]);
-        if (k + len > i) state = static_cast<int>(k + len - i);
-    }
-    prober.nState = state;
+    prober.nState = Utf8Owed(d, start, i);
     StepBytes(prober, d, i, n);
 }
 
-// ---- the Korean double-byte probers ------------------------------------------
-// In both encodings a byte of 80 or above met in the start state is a lead,
-// and the byte after it is its trail whatever that byte is. So the leads are
-// the non-ASCII bytes at even offsets of each run of non-ASCII bytes:
-// lead[j] = nonAscii[j] && !lead[j-1]. A table gives, for the eight bytes of
-// a word (one bit each) and whether the word begins with a trail, which of
-// them are leads. Each pair is then checked against the encoding's byte
-// ranges with masks.
-
-struct LeadTable {
-    unsigned char leads[2][256];
-    LeadTable() {
-        for (int trailFirst = 0; trailFirst < 2; ++trailFirst) {
-            for (int mask = 0; mask < 256; ++mask) {
-                bool previousLead = trailFirst != 0;
-                unsigned char out = 0;
-                for (int j = 0; j < 8; ++j) {
-                    const bool lead = ((mask >> j) & 1) != 0 && !previousLead;
-                    if (lead) out = static_cast<unsigned char>(out | (1u << j));
-                    previousLead = lead;
-                }
-                leads[trailFirst][mask] = out;
-            }
-        }
-    }
-};
-const LeadTable kLeadTable;
-
-// The top bits of a byte mask as eight bits, byte j at bit j.
-unsigned Compress(std::uint64_t tops) { return static_cast<unsigned>(((tops >> 7) * 0x0102040810204080ull) >> 56); }
-
-// Bytes whose low seven bits lie in lo..hi (0 <= lo <= hi <= 7F), at the top
-// bit of each byte; exact, since no sum carries out of its byte.
-std::uint64_t LowBitsIn(std::uint64_t low7, unsigned lo, unsigned hi) {
-    const std::uint64_t atLeast = (low7 + kOnes * (0x80 - lo)) & kTops;
-    const std::uint64_t atMost = ~(low7 + kOnes * (0x7F - hi)) & kTops;
-    return atLeast & atMost;
-}
-
-// Byte classes of one word, eight bits each.
-struct KoreanClasses {
-    unsigned nonAscii, bad, leadA, leadB, trailA, trailB;
-};
-
-// EUC-KR: every lead (A1..FE) wants a trail in A1..FE; 80..A0 and FF are bad.
-KoreanClasses EucKrClasses(std::uint64_t w) {
-    const std::uint64_t top = w & kTops, low7 = w & ~kTops;
-    const unsigned nonAscii = Compress(top);
-    const unsigned high = Compress(top & LowBitsIn(low7, 0x21, 0x7E));
-    return {nonAscii, nonAscii & ~high, nonAscii, 0, high, 0};
-}
-
-// CP949: leads 81..C5 want 41..5A, 61..7A or 81..FE; leads C6..FE want A1..FE;
-// 80 and FF are bad.
-KoreanClasses Cp949Classes(std::uint64_t w) {
-    const std::uint64_t top = w & kTops, low7 = w & ~kTops;
-    const unsigned nonAscii = Compress(top);
-    const unsigned usable = Compress(top & LowBitsIn(low7, 0x01, 0x7E));
-    const unsigned leadA = Compress(top & LowBitsIn(low7, 0x01, 0x45));
-    const unsigned letters = Compress(~top & (LowBitsIn(low7, 0x41, 0x5A) | LowBitsIn(low7, 0x61, 0x7A)) & kTops);
-    const unsigned high = Compress(top & LowBitsIn(low7, 0x21, 0x7E));
-    return {nonAscii, nonAscii & ~usable, leadA, usable & ~leadA, letters | usable, high};
-}
-
-template <typename Classes>
-void RunKorean(Prober& prober, const unsigned char* d, unsigned int n, Classes classesOf) {
+template <const auto& kRanges, KoreanClasses (*kClassesOf)(const Mask*)>
+void RunKorean(Prober& prober, const unsigned char* d, unsigned int n, ProbeVectors vectors) {
     unsigned int i = 0;
-    // pendingA/B: the previous word ended on a lead of that kind.
-    unsigned pendingA = prober.nState == 1 ? 1u : 0u, pendingB = prober.nState == 2 ? 1u : 0u;
-    unsigned errors = 0;
+    KoreanRule<64> blockRule(prober.nState);
+    if (!RunBlocks<kRanges>(vectors, d, i, n, [&](const Mask* m) { return blockRule.Errors(kClassesOf(m)); })) {
+        prober.bActive = 0;
+        return;
+    }
+    KoreanRule<8> rule(blockRule.State());
+    Mask errors = 0;
     for (; i + 8 <= n; i += 8) {
-        const std::uint64_t w = Load(d + i);
-        if (AllSevenBit(w) && (pendingA | pendingB) == 0) continue;
-        const KoreanClasses c = classesOf(w);
-        const unsigned leads = kLeadTable.leads[pendingA | pendingB][c.nonAscii];
-        const unsigned trailsA = (((leads & c.leadA) << 1) | pendingA) & 0xFF;
-        const unsigned trailsB = (((leads & c.leadB) << 1) | pendingB) & 0xFF;
-        errors |= (c.bad & leads) | (trailsA & ~c.trailA) | (trailsB & ~c.trailB);
-        // A bad byte that is a trail is caught by the trail ranges above.
-        pendingA = ((leads & c.leadA) >> 7) & 1;
-        pendingB = ((leads & c.leadB) >> 7) & 1;
+        const Mask w = Load(d + i);
+        if (AllSevenBit(w) && !rule.Open()) continue;
+        Mask m[std::size(kRanges)];
+        WordMasks<kRanges>(w, m, std::make_index_sequence<std::size(kRanges)>());
+        errors |= rule.Errors(kClassesOf(m));
     }
     if (errors != 0) {
         prober.bActive = 0;
         return;
     }
-    prober.nState = pendingA != 0 ? 1 : pendingB != 0 ? 2 : 0;
+    prober.nState = rule.State();
     StepBytes(prober, d, i, n);
 }
 
 }  // namespace
 
-void RunProber(int index, CBrimFile::Prober& prober, const unsigned char* data, unsigned int n) {
+ProbeVectors BestProbeVectors() {
+    if (CpuHasAvx512()) return ProbeVectors::kAvx512;
+    if (CpuHasAvx2()) return ProbeVectors::kAvx2;
+    return BRIM_PROBE_SSE2 ? ProbeVectors::kSse2 : ProbeVectors::kNone;
+}
+
+void RunProber(int index, CBrimFile::Prober& prober, const unsigned char* data, unsigned int n, ProbeVectors vectors) {
+    vectors = std::min(vectors, BestProbeVectors());
     switch (index) {
-    case 0: RunAscii(prober, data, n); break;
-    case 1: RunUtf8(prober, data, n); break;
-    case 2: RunKorean(prober, data, n, EucKrClasses); break;
-    default: RunKorean(prober, data, n, Cp949Classes); break;
+    case 0: RunAscii(prober, data, n, vectors); break;
+    case 1: RunUtf8(prober, data, n, vectors); break;
+    case 2: RunKorean<kEucKrRanges, EucKrFromRanges>(prober, data, n, vectors); break;
+    default: RunKorean<kCp949Ranges, Cp949FromRanges>(prober, data, n, vectors); break;
     }
 }
 
