@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 #include <utility>
 
 #if BRIM_WIDE_VECTORS
@@ -44,26 +45,23 @@ constexpr Mask kEvenBits = 0x5555555555555555ull;
 
 // ---- the rules, on masks -------------------------------------------------------
 
-// UTF-8 classes: continuations (80..BF); leads that want at least one, two
-// and three continuations (C0..FF, E0..FF, F0..FF); bytes no rule takes (F8..FF).
-struct Utf8Classes {
-    Mask cont, lead1, lead2, lead3, bad;
-};
+// UTF-8: only the bit patterns count. A byte must be a continuation (80..BF)
+// exactly when a lead one, two or three bytes before it wants one (C0..FF,
+// E0..FF, F0..FF); F8..FF fits nowhere.
+Mask Utf8Errors(Mask cont, Mask wanted, Mask bad) { return (wanted ^ cont) | bad; }
 
-// Only the bit patterns count: a byte must be a continuation exactly when a
-// lead one, two or three bytes before it wants one. Masks fill 64 bits, a
-// byte's bit kStride bits above the previous byte's.
-template <int kStride>
-class Utf8Rule {
+// The rule on the top bits of eight-byte words, the leads carried from word to word.
+class Utf8WordRule {
 public:
-    // The bytes that break the rule; the leads are kept for the next masks.
-    Mask Errors(const Utf8Classes& c) {
-        const Mask wanted = (c.lead1 << kStride) | (lead1_ >> (64 - kStride)) | (c.lead2 << 2 * kStride) |
-                            (lead2_ >> (64 - 2 * kStride)) | (c.lead3 << 3 * kStride) | (lead3_ >> (64 - 3 * kStride));
-        lead1_ = c.lead1;
-        lead2_ = c.lead2;
-        lead3_ = c.lead3;
-        return (wanted ^ c.cont) | c.bad;
+    Mask Errors(Mask w) {
+        const Mask b7 = w & kTops, b6 = (w << 1) & kTops, b5 = (w << 2) & kTops;
+        const Mask b4 = (w << 3) & kTops, b3 = (w << 4) & kTops;
+        const Mask lead1 = b7 & b6, lead2 = lead1 & b5, lead3 = lead2 & b4;
+        const Mask wanted = (lead1 << 8) | (lead1_ >> 56) | (lead2 << 16) | (lead2_ >> 48) | (lead3 << 24) | (lead3_ >> 40);
+        lead1_ = lead1;
+        lead2_ = lead2;
+        lead3_ = lead3;
+        return Utf8Errors(b7 & ~b6, wanted, lead3 & b3);
     }
     bool Open() const { return (lead1_ | lead2_ | lead3_) != 0; }
 
@@ -119,16 +117,24 @@ private:
 
 // ---- the byte classes of each prober ---------------------------------------------
 
+// The bytes in lo..hi, each seen from `back` bytes after it.
 struct ByteRange {
-    unsigned lo, hi;
+    unsigned lo, hi, back = 0;
 };
 
 constexpr ByteRange kAsciiRanges[] = {{0x80, 0xFF}};
+struct AsciiJudge {
+    Mask operator()(const Mask* m) const { return m[0]; }
+};
 
-// Ranges that each take one comparison; continuations are the high bytes
-// that are no leads.
-constexpr ByteRange kUtf8Ranges[] = {{0x80, 0xFF}, {0xC0, 0xFF}, {0xE0, 0xFF}, {0xF0, 0xFF}, {0xF8, 0xFF}};
-Utf8Classes Utf8FromRanges(const Mask* m) { return {m[0] & ~m[1], m[1], m[2], m[3], m[4]}; }
+// The leads before a byte are read again from the bytes before its block, so
+// the rule carries nothing from block to block. Ranges that each take one
+// comparison: continuations are the high bytes that are no leads.
+constexpr ByteRange kUtf8Ranges[] = {{0x80, 0xFF}, {0xC0, 0xFF}, {0xC0, 0xFF, 1}, {0xE0, 0xFF, 2}, {0xF0, 0xFF, 3}, {0xF8, 0xFF}};
+constexpr unsigned kUtf8Back = 3;
+struct Utf8Judge {
+    Mask operator()(const Mask* m) const { return Utf8Errors(m[0] & ~m[1], m[2] | m[3] | m[4], m[5]); }
+};
 
 // EUC-KR: every lead (A1..FE) wants a trail in A1..FE; 80..A0 and FF are bad.
 constexpr ByteRange kEucKrRanges[] = {{0x80, 0xFF}, {0xA1, 0xFE}};
@@ -138,6 +144,12 @@ KoreanClasses EucKrFromRanges(const Mask* m) { return {m[0], m[0] & ~m[1], m[0],
 // 80 and FF are bad.
 constexpr ByteRange kCp949Ranges[] = {{0x80, 0xFF}, {0x81, 0xFE}, {0x81, 0xC5}, {0x41, 0x5A}, {0x61, 0x7A}, {0xA1, 0xFE}};
 KoreanClasses Cp949FromRanges(const Mask* m) { return {m[0], m[0] & ~m[1], m[2], m[1] | m[3] | m[4], m[5]}; }
+
+template <KoreanClasses (*kClassesOf)(const Mask*)>
+struct KoreanJudge {
+    KoreanRule<64> rule;
+    Mask operator()(const Mask* m) { return rule.Errors(kClassesOf(m)); }
+};
 
 // ---- masks of eight-byte words ----------------------------------------------------
 
@@ -181,14 +193,6 @@ void WordMasks(Mask w, Mask* out, std::index_sequence<K...>) {
     ((out[K] = Compress(WordRange(w, kRanges[K]))), ...);
 }
 
-// UTF-8 classes straight from the bit patterns, at the top bit of each byte.
-Utf8Classes Utf8WordClasses(Mask w) {
-    const Mask b7 = w & kTops, b6 = (w << 1) & kTops, b5 = (w << 2) & kTops;
-    const Mask b4 = (w << 3) & kTops, b3 = (w << 4) & kTops;
-    const Mask lead1 = b7 & b6, lead2 = lead1 & b5, lead3 = lead2 & b4;
-    return {b7 & ~b6, lead1, lead2, lead3, lead3 & b3};
-}
-
 // ---- masks of 64-byte blocks --------------------------------------------------------
 // Each vector width has a loop that classifies a block into the masks of a
 // prober's ranges and hands them to the rule at once, so that the vector and
@@ -208,13 +212,34 @@ constexpr std::size_t kBatch = 16;
 
 template <const auto& kRanges, typename Judge, std::size_t... K>
 [[gnu::target("avx512f,avx512bw,bmi,bmi2")]] Mask Blocks512(const unsigned char* d, std::size_t blocks, Judge& judge) {
+    Judge local = judge;   // in registers for the loop
     Mask errors = 0;
     for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
-        const __m512i v = _mm512_loadu_si512(d);
-        const Mask masks[] = {Range512(v, kRanges[K])...};
-        errors |= judge(masks);
+        const Mask masks[] = {Range512(_mm512_loadu_si512(d - kRanges[K].back), kRanges[K])...};
+        errors |= local(masks);
     }
+    judge = local;
     return errors;
+}
+
+// UTF-8 wants no masks on AVX-512: a byte's top bit after a saturating
+// subtraction of T - 80 tells whether it is T or above, so the rule is checked
+// on whole vectors, and the masks the other loops pay for are left out.
+[[gnu::target("avx512f,avx512bw,bmi,bmi2")]] Mask Utf8Blocks512(const unsigned char* d, std::size_t blocks, Utf8Judge&) {
+    const __m512i from40 = _mm512_set1_epi8(0x40), from60 = _mm512_set1_epi8(0x60), from70 = _mm512_set1_epi8(0x70);
+    __m512i broken = _mm512_setzero_si512(), highest = _mm512_setzero_si512();
+    for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
+        const __m512i v = _mm512_loadu_si512(d);
+        // At the top bit: a lead one, two or three bytes back wants this byte.
+        const __m512i wanted = _mm512_ternarylogic_epi32(_mm512_subs_epu8(_mm512_loadu_si512(d - 1), from40),
+                                                         _mm512_subs_epu8(_mm512_loadu_si512(d - 2), from60),
+                                                         _mm512_subs_epu8(_mm512_loadu_si512(d - 3), from70), 0xFE);
+        // A continuation is a high byte that is no lead (C0 and above).
+        const __m512i cont = _mm512_xor_si512(v, _mm512_subs_epu8(v, from40));
+        broken = _mm512_ternarylogic_epi32(broken, wanted, cont, 0xF6);   // broken | (wanted ^ cont)
+        highest = _mm512_max_epu8(highest, v);
+    }
+    return _mm512_movepi8_mask(broken) | _mm512_cmpge_epu8_mask(highest, _mm512_set1_epi8(static_cast<char>(0xF8)));
 }
 
 // Without unsigned comparisons: x lies in lo..hi when min(x - lo, hi - lo) is x - lo.
@@ -225,15 +250,20 @@ template <const auto& kRanges, typename Judge, std::size_t... K>
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(in));
 }
 
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline __m256i Load256(const unsigned char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
 template <const auto& kRanges, typename Judge, std::size_t... K>
 [[gnu::target("avx2,bmi,bmi2")]] Mask Blocks256(const unsigned char* d, std::size_t blocks, Judge& judge) {
+    Judge local = judge;
     Mask errors = 0;
     for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
-        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32));
-        const Mask masks[] = {(Range256(low, kRanges[K]) | Range256(high, kRanges[K]) << 32)...};
-        errors |= judge(masks);
+        const Mask masks[] = {(Range256(Load256(d - kRanges[K].back), kRanges[K]) |
+                               Range256(Load256(d + 32 - kRanges[K].back), kRanges[K]) << 32)...};
+        errors |= local(masks);
     }
+    judge = local;
     return errors;
 }
 #endif
@@ -246,16 +276,22 @@ inline Mask Range128(__m128i v, ByteRange r) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(in));
 }
 
+// The masks of a range for 64 bytes from 16-byte pieces.
+Mask Range128x4(const unsigned char* p, ByteRange r) {
+    Mask m = 0;
+    for (int q = 0; q < 4; ++q) m |= Range128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q)), r) << 16 * q;
+    return m;
+}
+
 template <const auto& kRanges, typename Judge, std::size_t... K>
 Mask Blocks128(const unsigned char* d, std::size_t blocks, Judge& judge) {
+    Judge local = judge;
     Mask errors = 0;
     for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
-        __m128i v[4];
-        for (int q = 0; q < 4; ++q) v[q] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * q));
-        const Mask masks[] = {(Range128(v[0], kRanges[K]) | Range128(v[1], kRanges[K]) << 16 |
-                               Range128(v[2], kRanges[K]) << 32 | Range128(v[3], kRanges[K]) << 48)...};
-        errors |= judge(masks);
+        const Mask masks[] = {Range128x4(d - kRanges[K].back, kRanges[K])...};
+        errors |= local(masks);
     }
+    judge = local;
     return errors;
 }
 #endif
@@ -265,7 +301,9 @@ template <const auto& kRanges, typename Judge, std::size_t... K>
 auto BlockLoopOf(ProbeVectors vectors, std::index_sequence<K...>) -> Mask (*)(const unsigned char*, std::size_t, Judge&) {
     switch (vectors) {
 #if BRIM_WIDE_VECTORS
-    case ProbeVectors::kAvx512: return &Blocks512<kRanges, Judge, K...>;
+    case ProbeVectors::kAvx512:
+        if constexpr (std::is_same_v<Judge, Utf8Judge>) return &Utf8Blocks512;
+        return &Blocks512<kRanges, Judge, K...>;
     case ProbeVectors::kAvx2: return &Blocks256<kRanges, Judge, K...>;
 #endif
 #if BRIM_PROBE_SSE2
@@ -277,8 +315,9 @@ auto BlockLoopOf(ProbeVectors vectors, std::index_sequence<K...>) -> Mask (*)(co
 
 // Judges the whole blocks of d[i..n) with judge (masks -> bytes breaking the
 // rule), moving i past them; false once a batch of blocks breaks the rule.
+// The ranges may look back to d[0], no further.
 template <const auto& kRanges, typename Judge>
-bool RunBlocks(ProbeVectors vectors, const unsigned char* d, unsigned int& i, unsigned int n, Judge judge) {
+bool RunBlocks(ProbeVectors vectors, const unsigned char* d, unsigned int& i, unsigned int n, Judge& judge) {
     const auto loop = BlockLoopOf<kRanges, Judge>(vectors, std::make_index_sequence<std::size(kRanges)>());
     if (loop == nullptr) return true;
     while (n - i >= kBlock) {
@@ -306,7 +345,8 @@ bool FinishSequence(Prober& prober, const unsigned char* d, unsigned int& i, uns
 
 void RunAscii(Prober& prober, const unsigned char* d, unsigned int n, ProbeVectors vectors) {
     unsigned int i = 0;
-    bool clean = RunBlocks<kAsciiRanges>(vectors, d, i, n, [](const Mask* m) { return m[0]; });
+    AsciiJudge judge;
+    bool clean = RunBlocks<kAsciiRanges>(vectors, d, i, n, judge);
     // Words in pieces, so that text which is not 7-bit stops the run early.
     constexpr unsigned int kPiece = 1024;
     while (clean && i < n) {
@@ -328,7 +368,7 @@ unsigned int Utf8Length(unsigned char lead) {
 }
 
 // The continuations still owed at end by a lead just before it, for bytes
-// d[start..end) that began at a character boundary and broke no rule.
+// d[start..end) that broke no rule (those before start are not read).
 int Utf8Owed(const unsigned char* d, unsigned int start, unsigned int end) {
     int owed = 0;
     for (unsigned int k = end - std::min(end - start, 3u); k < end; ++k) {
@@ -339,23 +379,25 @@ int Utf8Owed(const unsigned char* d, unsigned int start, unsigned int end) {
 }
 
 void RunUtf8(Prober& prober, const unsigned char* d, unsigned int n, ProbeVectors vectors) {
+    // The first bytes one at a time: they end any sequence begun before d,
+    // and blocks read the bytes before them.
     unsigned int i = 0;
-    if (!FinishSequence(prober, d, i, n)) return;
-    unsigned int start = i;
-    Utf8Rule<1> blockRule;
-    if (!RunBlocks<kUtf8Ranges>(vectors, d, i, n, [&](const Mask* m) { return blockRule.Errors(Utf8FromRanges(m)); })) {
+    if (!StepBytes(prober, d, i, std::min(n, kUtf8Back))) return;
+    const unsigned int blocksFrom = i;
+    Utf8Judge judge;
+    if (!RunBlocks<kUtf8Ranges>(vectors, d, i, n, judge)) {
         prober.bActive = 0;
         return;
     }
-    prober.nState = Utf8Owed(d, start, i);
+    if (i != blocksFrom) prober.nState = Utf8Owed(d, 0, i);
     if (!FinishSequence(prober, d, i, n)) return;
-    start = i;
-    Utf8Rule<8> rule;
+    const unsigned int start = i;
+    Utf8WordRule rule;
     Mask errors = 0;
     for (; i + 8 <= n; i += 8) {
         const Mask w = Load(d + i);
         if (AllSevenBit(w) && !rule.Open()) continue;
-        errors |= rule.Errors(Utf8WordClasses(w));
+        errors |= rule.Errors(w);
     }
     if (errors != 0) {
         prober.bActive = 0;
@@ -368,12 +410,12 @@ void RunUtf8(Prober& prober, const unsigned char* d, unsigned int n, ProbeVector
 template <const auto& kRanges, KoreanClasses (*kClassesOf)(const Mask*)>
 void RunKorean(Prober& prober, const unsigned char* d, unsigned int n, ProbeVectors vectors) {
     unsigned int i = 0;
-    KoreanRule<64> blockRule(prober.nState);
-    if (!RunBlocks<kRanges>(vectors, d, i, n, [&](const Mask* m) { return blockRule.Errors(kClassesOf(m)); })) {
+    KoreanJudge<kClassesOf> judge{KoreanRule<64>(prober.nState)};
+    if (!RunBlocks<kRanges>(vectors, d, i, n, judge)) {
         prober.bActive = 0;
         return;
     }
-    KoreanRule<8> rule(blockRule.State());
+    KoreanRule<8> rule(judge.rule.State());
     Mask errors = 0;
     for (; i + 8 <= n; i += 8) {
         const Mask w = Load(d + i);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -41,6 +42,7 @@ CBrimFile::Prober Run(int index, const Bytes& bytes, ProbeVectors path, const st
     std::vector<std::size_t> ends = cuts;
     ends.push_back(bytes.size());
     for (std::size_t end : ends) {
+        end = std::min(end, bytes.size());
         if (!p.bActive || end < at) break;
         const Bytes piece(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(end));
         brim::detail::RunProber(index, p, piece.empty() ? nullptr : piece.data(), static_cast<unsigned int>(piece.size()), path);
@@ -98,8 +100,10 @@ TEST(ProbeRunners, SequencesCutByTheEndOrByAPiece) {
             for (std::size_t n = 0; n <= good.size(); ++n) {
                 const Bytes prefix(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
                 ASSERT_TRUE(Agrees(index, prefix, path)) << "first " << n << " bytes";
-                // The same bytes in two pieces, the state carried between them.
+                // The same bytes in pieces, the state carried between them;
+                // pieces shorter than a sequence pass an open one on.
                 ASSERT_TRUE(Agrees(index, good, path, {n})) << "cut at " << n;
+                ASSERT_TRUE(Agrees(index, good, path, {n, n + 1, n + 3})) << "short pieces at " << n;
             }
         }
     }
