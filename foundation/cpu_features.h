@@ -25,7 +25,7 @@ inline bool CpuHasAvx2() {
 
 inline bool CpuHasAvx512() {
     static const bool yes = CpuHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl");
+                            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("pclmul");
     return yes;
 }
 #else

@@ -41,7 +41,7 @@ using Mask = std::uint64_t;
 
 constexpr Mask kOnes = 0x0101010101010101ull;
 constexpr Mask kTops = 0x8080808080808080ull;
-constexpr Mask kEvenBits = 0x5555555555555555ull;
+constexpr Mask kOddBits = 0xAAAAAAAAAAAAAAAAull;
 
 // ---- the rules, on masks -------------------------------------------------------
 
@@ -87,13 +87,14 @@ public:
 
     Mask Errors(const KoreanClasses& c) {
         const Mask runs = c.nonAscii;
-        const Mask starts = runs & ~(runs << 1);
-        // Adding its first bit to a run carries through the run and clears it.
-        const Mask evenRuns = runs & ~(runs + (starts & kEvenBits));
+        // The leads if no trail is owed from before. Subtracting the runs from
+        // themselves moved up a bit, with the odd bits set, borrows through
+        // each run and leaves its bits at even offsets from its start flipped
+        // against the odd bits.
+        const Mask leadsAlone = ((((runs << 1) | kOddBits) - runs) ^ kOddBits) & runs;
+        // A trail owed from before turns the roles round in the run at the
+        // start (adding one carries through that run and clears it).
         const Mask firstRun = runs & ~(runs + 1);
-        // The leads if no trail is owed from before; one that is turns the
-        // roles round in the run at the start.
-        const Mask leadsAlone = runs & ~(evenRuns ^ kEvenBits);
         const Mask leads = leadsAlone ^ (firstRun & (0 - owed_));
         const Mask leadsA = leads & c.leadA, leadsB = leads & ~c.leadA;
         const Mask trailsA = ((leadsA << 1) & kAll) | (owed_ & owedA_);
@@ -150,6 +151,7 @@ struct KoreanJudge {
     KoreanRule<64> rule;
     Mask operator()(const Mask* m) { return rule.Errors(kClassesOf(m)); }
 };
+using EucKrJudge = KoreanJudge<EucKrFromRanges>;
 
 // ---- masks of eight-byte words ----------------------------------------------------
 
@@ -224,22 +226,52 @@ template <const auto& kRanges, typename Judge, std::size_t... K>
 
 // UTF-8 wants no masks on AVX-512: a byte's top bit after a saturating
 // subtraction of T - 80 tells whether it is T or above, so the rule is checked
-// on whole vectors, and the masks the other loops pay for are left out.
+// on whole vectors, and the masks the other loops pay for are left out. The
+// bytes one, two and three back come from the previous block's register
+// (loads that straddle cache lines cost more).
 [[gnu::target("avx512f,avx512bw,bmi,bmi2")]] Mask Utf8Blocks512(const unsigned char* d, std::size_t blocks, Utf8Judge&) {
     const __m512i from40 = _mm512_set1_epi8(0x40), from60 = _mm512_set1_epi8(0x60), from70 = _mm512_set1_epi8(0x70);
+    unsigned char before[kBlock] = {};
+    std::memcpy(before + kBlock - kUtf8Back, d - kUtf8Back, kUtf8Back);
+    __m512i previous = _mm512_loadu_si512(before);
     __m512i broken = _mm512_setzero_si512(), highest = _mm512_setzero_si512();
     for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
         const __m512i v = _mm512_loadu_si512(d);
+        // Each 16-byte lane beside the one before it, then shifted by bytes.
+        // (The zero-masking form: GCC's header warns on the plain one.)
+        const __m512i lanesBack = _mm512_maskz_alignr_epi32(0xFFFF, v, previous, 12);
         // At the top bit: a lead one, two or three bytes back wants this byte.
-        const __m512i wanted = _mm512_ternarylogic_epi32(_mm512_subs_epu8(_mm512_loadu_si512(d - 1), from40),
-                                                         _mm512_subs_epu8(_mm512_loadu_si512(d - 2), from60),
-                                                         _mm512_subs_epu8(_mm512_loadu_si512(d - 3), from70), 0xFE);
+        const __m512i wanted = _mm512_ternarylogic_epi32(_mm512_subs_epu8(_mm512_alignr_epi8(v, lanesBack, 15), from40),
+                                                         _mm512_subs_epu8(_mm512_alignr_epi8(v, lanesBack, 14), from60),
+                                                         _mm512_subs_epu8(_mm512_alignr_epi8(v, lanesBack, 13), from70), 0xFE);
         // A continuation is a high byte that is no lead (C0 and above).
         const __m512i cont = _mm512_xor_si512(v, _mm512_subs_epu8(v, from40));
         broken = _mm512_ternarylogic_epi32(broken, wanted, cont, 0xF6);   // broken | (wanted ^ cont)
         highest = _mm512_max_epu8(highest, v);
+        previous = v;
     }
     return _mm512_movepi8_mask(broken) | _mm512_cmpge_epu8_mask(highest, _mm512_set1_epi8(static_cast<char>(0xF8)));
+}
+
+// EUC-KR on AVX-512: leads and trails are both A1..FE, so the text is good
+// when those are its only high bytes and every run of them has an even
+// length; that is, when a running parity of the high bytes (a carry-less
+// multiplication by all ones) is even at every ASCII byte. The chain from
+// block to block is then two steps long.
+[[gnu::target("avx512f,avx512bw,bmi,bmi2,pclmul")]] Mask EucKrBlocks512(const unsigned char* d, std::size_t blocks,
+                                                                     EucKrJudge& judge) {
+    const __m128i ones = _mm_set1_epi8(-1);
+    Mask owed = judge.rule.State() != 0 ? ~Mask{0} : 0, errors = 0;
+    for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
+        const __m512i v = _mm512_loadu_si512(d);
+        const Mask high = Range512(v, kEucKrRanges[0]), fit = Range512(v, kEucKrRanges[1]);
+        const __m128i highs = _mm_cvtsi64_si128(static_cast<long long>(high));
+        const Mask odd = static_cast<Mask>(_mm_cvtsi128_si64(_mm_clmulepi64_si128(highs, ones, 0))) ^ owed;
+        errors |= (odd & ~high) | (high & ~fit);
+        owed = 0 - (odd >> 63);
+    }
+    judge.rule = KoreanRule<64>(owed != 0 ? 1 : 0);
+    return errors;
 }
 
 // Without unsigned comparisons: x lies in lo..hi when min(x - lo, hi - lo) is x - lo.
@@ -303,6 +335,7 @@ auto BlockLoopOf(ProbeVectors vectors, std::index_sequence<K...>) -> Mask (*)(co
 #if BRIM_WIDE_VECTORS
     case ProbeVectors::kAvx512:
         if constexpr (std::is_same_v<Judge, Utf8Judge>) return &Utf8Blocks512;
+        if constexpr (std::is_same_v<Judge, EucKrJudge>) return &EucKrBlocks512;
         return &Blocks512<kRanges, Judge, K...>;
     case ProbeVectors::kAvx2: return &Blocks256<kRanges, Judge, K...>;
 #endif
