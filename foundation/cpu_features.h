@@ -18,13 +18,14 @@ namespace brim::detail {
 
 #if BRIM_WIDE_VECTORS
 inline bool CpuHasAvx2() {
-    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    static const bool yes =
+        __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
     return yes;
 }
 
 inline bool CpuHasAvx512() {
     static const bool yes = CpuHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl");
+                            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("pclmul");
     return yes;
 }
 // AVX-512 with the byte permutes and byte compress (VBMI, VBMI2).

@@ -2,9 +2,10 @@
 //
 // The step functions are the definition of each prober. EncodingCheck gets
 // the same answer faster: it runs one prober at a time in priority order, and
-// each prober's chunk runner (text/probe_runners.cpp) judges eight bytes at
-// once, falling back to the step function only at the end of a chunk. The byte-by-byte loop is kept as EncodingCheckByteWise, which the
-// differential fuzz target compares against.
+// each prober's chunk runner (text/probe_runners.cpp) judges a 64-byte block
+// or an eight-byte word at once, falling back to the step function only at
+// the end of a chunk. The byte-by-byte loop is kept as EncodingCheckByteWise,
+// which the differential tests and fuzz target compare against.
 
 #include <brim/text.h>
 

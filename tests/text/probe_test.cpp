@@ -1,0 +1,138 @@
+// The probers' chunk runners against their step functions, on every vector
+// path this machine has: one bad byte at every offset around word and block
+// boundaries, sequences cut by the end of the data, data handed over in
+// pieces, and random text. Runners see buffers of exactly their size, so the
+// sanitizer catches a read past the end.
+#include "text/encoding_detail.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using brim::detail::ProbeVectors;
+using Bytes = std::vector<unsigned char>;
+
+const char* const kProberNames[4] = {"ascii", "utf-8", "euc-kr", "cp949"};
+
+std::vector<ProbeVectors> Paths() {
+    std::vector<ProbeVectors> paths;
+    for (ProbeVectors v : {ProbeVectors::kNone, ProbeVectors::kSse2, ProbeVectors::kAvx2, ProbeVectors::kAvx512}) {
+        if (v <= brim::detail::BestProbeVectors()) paths.push_back(v);
+    }
+    return paths;
+}
+
+CBrimFile::Prober Stepped(int index, const Bytes& bytes) {
+    CBrimFile::Prober p = CBrimFile::_probers[index];
+    for (unsigned char b : bytes) {
+        if (p.bActive) p.pfnProbe(&p, b);
+    }
+    return p;
+}
+
+// Runs bytes through the runner, cut into pieces at the given offsets.
+CBrimFile::Prober Run(int index, const Bytes& bytes, ProbeVectors path, const std::vector<std::size_t>& cuts = {}) {
+    CBrimFile::Prober p = CBrimFile::_probers[index];
+    std::size_t at = 0;
+    std::vector<std::size_t> ends = cuts;
+    ends.push_back(bytes.size());
+    for (std::size_t end : ends) {
+        end = std::min(end, bytes.size());
+        if (!p.bActive || end < at) break;
+        const Bytes piece(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        brim::detail::RunProber(index, p, piece.empty() ? nullptr : piece.data(), static_cast<unsigned int>(piece.size()), path);
+        at = end;
+    }
+    return p;
+}
+
+// The runner agrees with the step function: same verdict, and the same state
+// while it still accepts.
+::testing::AssertionResult Agrees(int index, const Bytes& bytes, ProbeVectors path, const std::vector<std::size_t>& cuts = {}) {
+    const CBrimFile::Prober want = Stepped(index, bytes), got = Run(index, bytes, path, cuts);
+    if (got.bActive == want.bActive && (!want.bActive || got.nState == want.nState)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << kProberNames[index] << " path " << static_cast<int>(path) << ", "
+                                         << bytes.size() << " bytes: active " << got.bActive << " state " << got.nState
+                                         << ", step function gives " << want.bActive << " / " << want.nState;
+}
+
+// About 200 bytes of text each prober accepts, with multi-byte sequences at
+// every offset modulo 8 and 64.
+Bytes GoodText(int index) {
+    static const char* const pieces[4][3] = {
+        {"plain ", "words\t", "0123456789;\n"},
+        {"\xED\x95\x9C\xEA\xB8\x80 ", "\xF0\x9F\x98\x80", "\xC3\xA9x"},
+        {"\xC7\xD1\xB1\xDB ", "\xB0\xA1", "\xFE\xFEz"},
+        {"\x81\x41\xB0\x5A ", "\xC6\xA1\x81\xFE", "\xC5\x7A."}};
+    std::string text;
+    for (int k = 0; text.size() < 200; ++k) text += pieces[index][(k + k / 4) % 3];
+    return Bytes(text.begin(), text.end());
+}
+
+TEST(ProbeRunners, OneByteChangedAtEveryOffset) {
+    // Byte values at the edges of every class of every prober.
+    const unsigned char values[] = {0x00, 0x40, 0x41, 0x5A, 0x5B, 0x60, 0x61, 0x7A, 0x7B, 0x7F, 0x80, 0x81, 0xA0, 0xA1,
+                                    0xBF, 0xC0, 0xC1, 0xC5, 0xC6, 0xDF, 0xE0, 0xEF, 0xF0, 0xF7, 0xF8, 0xFE, 0xFF};
+    for (ProbeVectors path : Paths()) {
+        for (int index = 0; index < 4; ++index) {
+            const Bytes good = GoodText(index);
+            ASSERT_TRUE(Stepped(index, good).bActive) << kProberNames[index];
+            for (std::size_t at = 0; at < good.size(); ++at) {
+                for (unsigned char value : values) {
+                    Bytes bytes = good;
+                    bytes[at] = value;
+                    ASSERT_TRUE(Agrees(index, bytes, path)) << "byte " << int(value) << " at " << at;
+                }
+            }
+        }
+    }
+}
+
+TEST(ProbeRunners, SequencesCutByTheEndOrByAPiece) {
+    for (ProbeVectors path : Paths()) {
+        for (int index = 1; index < 4; ++index) {
+            const Bytes good = GoodText(index);
+            for (std::size_t n = 0; n <= good.size(); ++n) {
+                const Bytes prefix(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
+                ASSERT_TRUE(Agrees(index, prefix, path)) << "first " << n << " bytes";
+                // The same bytes in pieces, the state carried between them;
+                // pieces shorter than a sequence pass an open one on.
+                ASSERT_TRUE(Agrees(index, good, path, {n})) << "cut at " << n;
+                ASSERT_TRUE(Agrees(index, good, path, {n, n + 1, n + 3})) << "short pieces at " << n;
+            }
+        }
+    }
+}
+
+TEST(ProbeRunners, RandomTextInRandomPieces) {
+    std::mt19937 rng(7311);
+    const std::vector<ProbeVectors> paths = Paths();
+    for (int round = 0; round < 600; ++round) {
+        // Good text of one prober, joined with others' now and then, with a
+        // stray random byte sometimes.
+        Bytes bytes;
+        const std::size_t size = rng() % (round % 8 == 0 ? 5000 : 400);
+        while (bytes.size() < size) {
+            const Bytes piece = GoodText(rng() % 5 == 0 ? static_cast<int>(rng() % 4) : round % 4);
+            const std::size_t from = rng() % piece.size();
+            bytes.insert(bytes.end(), piece.begin() + static_cast<std::ptrdiff_t>(from), piece.end());
+            if (rng() % 4 == 0) bytes.push_back(static_cast<unsigned char>(rng()));
+        }
+        bytes.resize(size);
+        std::vector<std::size_t> cuts;
+        for (std::size_t at = rng() % 300; at < size; at += rng() % 300) cuts.push_back(at);
+        for (ProbeVectors path : paths) {
+            for (int index = 0; index < 4; ++index) {
+                ASSERT_TRUE(Agrees(index, bytes, path)) << "round " << round;
+                ASSERT_TRUE(Agrees(index, bytes, path, cuts)) << "round " << round << " in pieces";
+            }
+        }
+    }
+}
+
+}  // namespace
