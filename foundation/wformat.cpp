@@ -36,16 +36,16 @@ std::size_t NarrowLength(const char* s, std::size_t limit) {
 }
 
 // Pads body (already complete) to the width.
-void EmitPadded(WideSink& sink, const Conversion& spec, const wchar_t* body, std::size_t n, wchar_t padChar = L' ') {
-    const std::size_t width = static_cast<std::size_t>(spec.width);
+void EmitPadded(WideSink& sink, const Conversion& cv, const wchar_t* body, std::size_t n, wchar_t padChar = L' ') {
+    const std::size_t width = static_cast<std::size_t>(cv.width);
     const std::size_t pad = width > n ? width - n : 0;
-    if (!spec.left) sink.Fill(padChar, pad);
+    if (!cv.left) sink.Fill(padChar, pad);
     sink.Append(body, n);
-    if (spec.left) sink.Fill(L' ', pad);
+    if (cv.left) sink.Fill(L' ', pad);
 }
 
-void EmitInteger(WideSink& sink, const Conversion& spec, std::uint64_t magnitude, bool negative) {
-    const wchar_t conv = spec.conv;
+void EmitInteger(WideSink& sink, const Conversion& cv, std::uint64_t magnitude, bool negative) {
+    const wchar_t conv = cv.conv;
     const bool isSigned = conv == L'd' || conv == L'i';
     const unsigned base = (conv == L'o') ? 8 : (conv == L'x' || conv == L'X') ? 16 : 10;
     const wchar_t* digitSet = (conv == L'X') ? L"0123456789ABCDEF" : L"0123456789abcdef";
@@ -54,33 +54,33 @@ void EmitInteger(WideSink& sink, const Conversion& spec, std::uint64_t magnitude
     int nd = 0;
     for (std::uint64_t v = magnitude; v != 0; v /= base) digits[nd++] = digitSet[v % base];
     // digits are reversed; precision 0 with value 0 prints no digits
-    int minDigits = spec.precision >= 0 ? spec.precision : 1;
-    if (spec.alt && conv == L'o' && minDigits <= nd) minDigits = nd + 1;   // "#o" leads with 0
+    int minDigits = cv.precision >= 0 ? cv.precision : 1;
+    if (cv.alt && conv == L'o' && minDigits <= nd) minDigits = nd + 1;   // "#o" leads with 0
 
     wchar_t prefix[3];
     int np = 0;
     if (isSigned) {
         if (negative) prefix[np++] = L'-';
-        else if (spec.plus) prefix[np++] = L'+';
-        else if (spec.space) prefix[np++] = L' ';
+        else if (cv.plus) prefix[np++] = L'+';
+        else if (cv.space) prefix[np++] = L' ';
     }
-    if (spec.alt && base == 16 && magnitude != 0) {
+    if (cv.alt && base == 16 && magnitude != 0) {
         prefix[np++] = L'0';
         prefix[np++] = conv;
     }
 
     const std::size_t zeros = minDigits > nd ? static_cast<std::size_t>(minDigits - nd) : 0;
     const std::size_t body = static_cast<std::size_t>(np) + zeros + static_cast<std::size_t>(nd);
-    const std::size_t width = static_cast<std::size_t>(spec.width);
+    const std::size_t width = static_cast<std::size_t>(cv.width);
     const std::size_t pad = width > body ? width - body : 0;
-    const bool zeroPad = spec.zero && !spec.left && spec.precision < 0;
+    const bool zeroPad = cv.zero && !cv.left && cv.precision < 0;
 
-    if (!spec.left && !zeroPad) sink.Fill(L' ', pad);
+    if (!cv.left && !zeroPad) sink.Fill(L' ', pad);
     sink.Append(prefix, static_cast<std::size_t>(np));
     if (zeroPad) sink.Fill(L'0', pad);
     sink.Fill(L'0', zeros);
     for (int k = nd - 1; k >= 0; --k) sink.Append(&digits[k], 1);
-    if (spec.left) sink.Fill(L' ', pad);
+    if (cv.left) sink.Fill(L' ', pad);
 }
 
 std::int64_t TruncateSigned(std::int64_t v, Conversion::Size size) {
@@ -116,32 +116,32 @@ IntSize ArgSize(Conversion::Size size, bool isSigned) {
     }
 }
 
-void EmitFloat(WideSink& sink, const Conversion& spec, FormatArgs& args) {
+void EmitFloat(WideSink& sink, const Conversion& cv, FormatArgs& args) {
     char fmt[32];
     std::size_t k = 0;
     fmt[k++] = '%';
-    if (spec.left) fmt[k++] = '-';
-    if (spec.plus) fmt[k++] = '+';
-    if (spec.space) fmt[k++] = ' ';
-    if (spec.alt) fmt[k++] = '#';
-    if (spec.zero) fmt[k++] = '0';
+    if (cv.left) fmt[k++] = '-';
+    if (cv.plus) fmt[k++] = '+';
+    if (cv.space) fmt[k++] = ' ';
+    if (cv.alt) fmt[k++] = '#';
+    if (cv.zero) fmt[k++] = '0';
     fmt[k++] = '*';
     fmt[k++] = '.';
     fmt[k++] = '*';
-    const bool isLong = spec.size == Conversion::Size::BigL;
+    const bool isLong = cv.size == Conversion::Size::BigL;
     if (isLong) fmt[k++] = 'L';
-    fmt[k++] = static_cast<char>(spec.conv);
+    fmt[k++] = static_cast<char>(cv.conv);
     fmt[k] = '\0';
 
     // Without a precision, C's default of 6 applies (%a: exact digits).
-    const int precision = spec.precision >= 0 ? spec.precision : (spec.conv == L'a' || spec.conv == L'A') ? -1 : 6;
+    const int precision = cv.precision >= 0 ? cv.precision : (cv.conv == L'a' || cv.conv == L'A') ? -1 : 6;
     std::string text;
     const long double ld = isLong ? args.LongDoubleArg() : 0.0L;
     const double d = isLong ? 0.0 : args.DoubleArg();
     for (std::size_t room = 64;;) {
         text.resize(room);
-        const int n = isLong ? std::snprintf(text.data(), room, fmt, spec.width, precision, ld)
-                             : std::snprintf(text.data(), room, fmt, spec.width, precision, d);
+        const int n = isLong ? std::snprintf(text.data(), room, fmt, cv.width, precision, ld)
+                             : std::snprintf(text.data(), room, fmt, cv.width, precision, d);
         if (n < 0) return;
         if (static_cast<std::size_t>(n) < room) {
             text.resize(static_cast<std::size_t>(n));
@@ -153,43 +153,43 @@ void EmitFloat(WideSink& sink, const Conversion& spec, FormatArgs& args) {
     sink.Append(wide.data(), wide.size());
 }
 
-void EmitPointer(WideSink& sink, const Conversion& spec, const void* p) {
+void EmitPointer(WideSink& sink, const Conversion& cv, const void* p) {
     constexpr int kDigits = 2 * static_cast<int>(sizeof(void*));
     wchar_t body[kDigits];
     auto v = reinterpret_cast<std::uintptr_t>(p);
     for (int k = kDigits - 1; k >= 0; --k, v >>= 4) body[k] = L"0123456789ABCDEF"[v & 0xF];
-    EmitPadded(sink, spec, body, kDigits);
+    EmitPadded(sink, cv, body, kDigits);
 }
 
-void EmitString(WideSink& sink, const Conversion& spec, bool narrow, FormatArgs& args) {
-    const std::size_t limit = spec.precision >= 0 ? static_cast<std::size_t>(spec.precision) : SIZE_MAX;
-    const wchar_t padChar = spec.zero ? L'0' : L' ';
+void EmitString(WideSink& sink, const Conversion& cv, bool narrow, FormatArgs& args) {
+    const std::size_t limit = cv.precision >= 0 ? static_cast<std::size_t>(cv.precision) : SIZE_MAX;
+    const wchar_t padChar = cv.zero ? L'0' : L' ';
     if (narrow) {
         const char* s = args.NarrowStringArg();
         if (s == nullptr) s = "(null)";
         // Each wide character needs at least one byte, so limit bytes suffice.
         std::wstring wide = AnsiToWide(s, NarrowLength(s, limit));
         if (wide.size() > limit) wide.resize(limit);
-        EmitPadded(sink, spec, wide.data(), wide.size(), padChar);
+        EmitPadded(sink, cv, wide.data(), wide.size(), padChar);
     } else {
         const wchar_t* s = args.WideStringArg();
         if (s == nullptr) s = L"(null)";
-        EmitPadded(sink, spec, s, WideLength(s, limit), padChar);
+        EmitPadded(sink, cv, s, WideLength(s, limit), padChar);
     }
 }
 
-void EmitChar(WideSink& sink, const Conversion& spec, bool narrow, FormatArgs& args) {
+void EmitChar(WideSink& sink, const Conversion& cv, bool narrow, FormatArgs& args) {
     const int value = args.IntArg();
-    const wchar_t padChar = spec.zero ? L'0' : L' ';
+    const wchar_t padChar = cv.zero ? L'0' : L' ';
     if (narrow) {
         const char byte = static_cast<char>(value);
         std::wstring wide = AnsiToWide(&byte, 1);
         if (wide.empty()) wide.assign(1, L'?');
-        EmitPadded(sink, spec, wide.data(), 1, padChar);
+        EmitPadded(sink, cv, wide.data(), 1, padChar);
     } else {
         // The argument is a promoted wchar_t: keep its width's bits.
         const wchar_t ch = static_cast<wchar_t>(sizeof(wchar_t) == 2 ? (value & 0xFFFF) : value);
-        EmitPadded(sink, spec, &ch, 1, padChar);
+        EmitPadded(sink, cv, &ch, 1, padChar);
     }
 }
 
@@ -207,14 +207,14 @@ bool ReadNumber(const wchar_t*& p, int& value) {
 
 // Parses one conversion after its '%'. Returns false when it is not a valid
 // conversion; p then points past what was read.
-bool ParseSpec(const wchar_t*& p, Conversion& spec, FormatArgs& args) {
+bool ParseSpec(const wchar_t*& p, Conversion& cv, FormatArgs& args) {
     for (;; ++p) {
         switch (*p) {
-        case L'-': spec.left = true; continue;
-        case L'+': spec.plus = true; continue;
-        case L' ': spec.space = true; continue;
-        case L'#': spec.alt = true; continue;
-        case L'0': spec.zero = true; continue;
+        case L'-': cv.left = true; continue;
+        case L'+': cv.plus = true; continue;
+        case L' ': cv.space = true; continue;
+        case L'#': cv.alt = true; continue;
+        case L'0': cv.zero = true; continue;
         default: break;
         }
         break;
@@ -223,12 +223,12 @@ bool ParseSpec(const wchar_t*& p, Conversion& spec, FormatArgs& args) {
         ++p;
         int w = args.IntArg();
         if (w < 0) {
-            spec.left = true;
+            cv.left = true;
             w = (w == INT_MIN) ? INT_MAX : -w;
         }
         if (w > kMaxWidth) return false;
-        spec.width = w;
-    } else if (!ReadNumber(p, spec.width)) {
+        cv.width = w;
+    } else if (!ReadNumber(p, cv.width)) {
         return false;
     }
     if (*p == L'.') {
@@ -237,30 +237,30 @@ bool ParseSpec(const wchar_t*& p, Conversion& spec, FormatArgs& args) {
             ++p;
             const int prec = args.IntArg();
             if (prec > kMaxWidth) return false;
-            spec.precision = prec < 0 ? -1 : prec;
-        } else if (!ReadNumber(p, spec.precision)) {
+            cv.precision = prec < 0 ? -1 : prec;
+        } else if (!ReadNumber(p, cv.precision)) {
             return false;
         }
     }
     using S = Conversion::Size;
     switch (*p) {
-    case L'h': ++p; if (*p == L'h') { ++p; spec.size = S::HH; } else spec.size = S::H; break;
-    case L'l': ++p; if (*p == L'l') { ++p; spec.size = S::LL; } else spec.size = S::L; break;
-    case L'L': ++p; spec.size = S::BigL; break;
-    case L'w': ++p; spec.size = S::W; break;
-    case L'j': ++p; spec.size = S::J; break;
-    case L'z': ++p; spec.size = S::Z; break;
-    case L't': ++p; spec.size = S::T; break;
+    case L'h': ++p; if (*p == L'h') { ++p; cv.size = S::HH; } else cv.size = S::H; break;
+    case L'l': ++p; if (*p == L'l') { ++p; cv.size = S::LL; } else cv.size = S::L; break;
+    case L'L': ++p; cv.size = S::BigL; break;
+    case L'w': ++p; cv.size = S::W; break;
+    case L'j': ++p; cv.size = S::J; break;
+    case L'z': ++p; cv.size = S::Z; break;
+    case L't': ++p; cv.size = S::T; break;
     case L'I':
         ++p;
-        if (p[0] == L'6' && p[1] == L'4') { p += 2; spec.size = S::I64; }
-        else if (p[0] == L'3' && p[1] == L'2') { p += 2; spec.size = S::I32; }
-        else spec.size = S::I;
+        if (p[0] == L'6' && p[1] == L'4') { p += 2; cv.size = S::I64; }
+        else if (p[0] == L'3' && p[1] == L'2') { p += 2; cv.size = S::I32; }
+        else cv.size = S::I;
         break;
     default: break;
     }
     if (*p == 0) return false;
-    spec.conv = *p++;
+    cv.conv = *p++;
     return true;
 }
 
@@ -271,42 +271,42 @@ bool IsTextSize(Conversion::Size s) {
 }
 
 // Expands one conversion; false when the conversion is not valid.
-bool EmitConversion(WideSink& sink, const Conversion& spec, FormatArgs& args) {
+bool EmitConversion(WideSink& sink, const Conversion& cv, FormatArgs& args) {
     using S = Conversion::Size;
-    switch (spec.conv) {
+    switch (cv.conv) {
     case L'd':
     case L'i':
-        if (!IsIntegerSize(spec.size)) return false;
+        if (!IsIntegerSize(cv.size)) return false;
         {
-            const std::int64_t v = TruncateSigned(args.SignedArg(ArgSize(spec.size, true)), spec.size);
+            const std::int64_t v = TruncateSigned(args.SignedArg(ArgSize(cv.size, true)), cv.size);
             const std::uint64_t mag = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-            EmitInteger(sink, spec, mag, v < 0);
+            EmitInteger(sink, cv, mag, v < 0);
         }
         return true;
     case L'u':
     case L'o':
     case L'x':
     case L'X':
-        if (!IsIntegerSize(spec.size)) return false;
-        EmitInteger(sink, spec, TruncateUnsigned(args.UnsignedArg(ArgSize(spec.size, false)), spec.size), false);
+        if (!IsIntegerSize(cv.size)) return false;
+        EmitInteger(sink, cv, TruncateUnsigned(args.UnsignedArg(ArgSize(cv.size, false)), cv.size), false);
         return true;
     case L'e': case L'E': case L'f': case L'F': case L'g': case L'G': case L'a': case L'A':
-        if (!IsFloatSize(spec.size)) return false;
-        EmitFloat(sink, spec, args);
+        if (!IsFloatSize(cv.size)) return false;
+        EmitFloat(sink, cv, args);
         return true;
     case L's':
     case L'S':
-        if (!IsTextSize(spec.size)) return false;
-        EmitString(sink, spec, spec.size == S::H || (spec.conv == L'S' && spec.size == S::None), args);
+        if (!IsTextSize(cv.size)) return false;
+        EmitString(sink, cv, cv.size == S::H || (cv.conv == L'S' && cv.size == S::None), args);
         return true;
     case L'c':
     case L'C':
-        if (!IsTextSize(spec.size)) return false;
-        EmitChar(sink, spec, spec.size == S::H || (spec.conv == L'C' && spec.size == S::None), args);
+        if (!IsTextSize(cv.size)) return false;
+        EmitChar(sink, cv, cv.size == S::H || (cv.conv == L'C' && cv.size == S::None), args);
         return true;
     case L'p':
-        if (spec.size != S::None) return false;
-        EmitPointer(sink, spec, args.PointerArg());
+        if (cv.size != S::None) return false;
+        EmitPointer(sink, cv, args.PointerArg());
         return true;
     case L'%':
         sink.Append(L"%", 1);
@@ -397,8 +397,8 @@ void FormatTo(WideSink& sink, const wchar_t* format, FormatArgs& args) {
         sink.Append(literal, static_cast<std::size_t>(p - literal));
         if (*p == 0) break;
         const wchar_t* start = p++;   // at '%'
-        Conversion spec;
-        if (!ParseSpec(p, spec, args) || !EmitConversion(sink, spec, args)) {
+        Conversion cv;
+        if (!ParseSpec(p, cv, args) || !EmitConversion(sink, cv, args)) {
             sink.Append(start, static_cast<std::size_t>(p - start));
         }
     }
