@@ -44,7 +44,9 @@ cmake --build --preset fuzz
 for fuzzer in build/fuzz/bin/*_fuzz; do
   corpus="$scratch/corpus-$(basename "$fuzzer")"
   mkdir -p "$corpus"
-  if ! "$fuzzer" -max_total_time="$FUZZ_SECONDS" -max_len=1024 "$corpus" >"$corpus.log" 2>&1; then
+  # Full lengths from the start: the block loops only run on inputs longer
+  # than the few bytes libFuzzer would otherwise try in a short run.
+  if ! "$fuzzer" -max_total_time="$FUZZ_SECONDS" -max_len=1024 -len_control=0 "$corpus" >"$corpus.log" 2>&1; then
     tail -n 40 "$corpus.log"
     echo "fuzz target $(basename "$fuzzer") failed" >&2
     exit 1
