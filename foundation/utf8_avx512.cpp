@@ -69,9 +69,10 @@ BRIM_AVX512 inline __m512i Nibbles(char a0, char a1, char a2, char a3, char a4, 
 constexpr char kTooShort = 0x01, kTooLong = 0x02, kOverlong2 = 0x04, kOverlong3 = 0x08, kSurrogate = 0x10,
                kOverlong4 = 0x20, kTooLarge = 0x40, kTwoConts = char(0x80);
 
-// True when the 64 bytes of cur break no rule of UTF-8 after the 64 of prev
-// (a sequence cut by the end of cur passes: the next chunk checks its rest).
-BRIM_AVX512 inline bool WellFormed(__m512i cur, __m512i prev) {
+// Nonzero bytes where the 64 bytes of cur break a rule of UTF-8 after the 64
+// of prev (a sequence cut by the end of cur passes: the next chunk checks its
+// rest).
+BRIM_AVX512 inline __m512i Errors(__m512i cur, __m512i prev) {
     const __m512i p1 = _mm512_permutex2var_epi8(prev, LoadTable(kEarlier1), cur);
     const __m512i p2 = _mm512_permutex2var_epi8(prev, LoadTable(kEarlier2), cur);
     const __m512i p3 = _mm512_permutex2var_epi8(prev, LoadTable(kEarlier3), cur);
@@ -96,7 +97,11 @@ BRIM_AVX512 inline bool WellFormed(__m512i cur, __m512i prev) {
         _mm512_or_si512(_mm512_subs_epu8(p2, _mm512_set1_epi8(0x60)), _mm512_subs_epu8(p3, _mm512_set1_epi8(0x70))),
         _mm512_set1_epi8(char(0x80)));
     const __m512i never = _mm512_subs_epu8(cur, _mm512_set1_epi8(char(0xF4)));   // F5..FF
-    const __m512i errors = _mm512_ternarylogic_epi32(pairs, deep, never, 0xBE);     // (a ^ b) | c
+    return _mm512_ternarylogic_epi32(pairs, deep, never, 0xBE);     // (a ^ b) | c
+}
+
+BRIM_AVX512 inline bool WellFormed(__m512i cur, __m512i prev) {
+    const __m512i errors = Errors(cur, prev);
     return _mm512_test_epi8_mask(errors, errors) == 0;
 }
 
@@ -217,6 +222,17 @@ BRIM_AVX512 bool Utf8ToWideCount(const unsigned char* s, std::size_t n, std::siz
     std::size_t in = i, units = 0;
     bool stalled = false;
     __m512i prev = _mm512_setzero_si512();
+    // Two chunks a round, with one look at their errors: the checks of both
+    // overlap. A round with an error is done again a chunk at a time below.
+    for (; n - in >= kVectorUtf8InputRoom + kVectorChunk; in += 2 * kVectorChunk) {
+        const __m512i a = _mm512_loadu_si512(s + in), b = _mm512_loadu_si512(s + in + kVectorChunk);
+        if (_mm512_movepi8_mask(_mm512_ternarylogic_epi32(a, b, prev, 0xFE)) != 0) {   // a | b | prev
+            const __m512i errors = _mm512_or_si512(Errors(a, prev), Errors(b, a));
+            if (_mm512_test_epi8_mask(errors, errors) != 0) break;
+        }
+        units += static_cast<std::size_t>(__builtin_popcountll(Starts(a)) + __builtin_popcountll(Starts(b)));
+        prev = b;
+    }
     for (; n - in >= kVectorUtf8InputRoom; in += kVectorChunk) {
         const __m512i cur = _mm512_loadu_si512(s + in);
         if (_mm512_movepi8_mask(_mm512_or_si512(cur, prev)) != 0 && !WellFormed(cur, prev)) {

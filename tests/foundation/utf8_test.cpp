@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -115,6 +116,27 @@ TEST(Utf8Paths, IllFormedSequencesAtEveryOffsetAroundTheBlocks) {
                 text.insert(at, bad);
                 ExpectSameDecoding(text);
             }
+        }
+    }
+}
+
+// Each chunk must be judged after the chunk right before it. Here the chunk
+// two back ends in a lead whose continuations open the next chunk, so a
+// check against the wrong predecessor would pass the ill-formed sequence
+// that crosses the seam.
+TEST(Utf8Paths, EachSeamIsCheckedAgainstItsOwnPredecessor) {
+    const struct {
+        const char* good;   // a lead and its continuations, crossing one seam
+        const char* bad;    // a lead whose sequence crosses the next seam
+    } cases[] = {{"\xE3\x80\x80", "\xE0\x80\x80"}, {"\xE3\x80\x80", "\xED\xA0\x80"},
+                 {"\xF3\x80\x80\x80", "\xF4\x90\x80\x80"}, {"\xF3\x80\x80\x80", "\xF0\x80\x80\x80"},
+                 {"\xC3\xA9", "\xC0\x80"}};
+    for (const auto& c : cases) {
+        for (std::size_t seam = 128; seam <= 448; seam += 64) {
+            std::string text(600, 'a');
+            text.replace(seam - 65, std::strlen(c.good), c.good);
+            text.replace(seam - 1, std::strlen(c.bad), c.bad);
+            ExpectSameDecoding(text);
         }
     }
 }
