@@ -267,7 +267,9 @@ BRIM_AVX512 void WideToUtf8(const wchar_t* s, std::size_t n, std::size_t& i, cha
                             std::size_t capacity) {
     std::size_t in = i;
     char* out = dst + o;
-    while (n - in >= kVectorWideInputRoom && capacity - static_cast<std::size_t>(out - dst) >= kVectorUtf8OutputRoom) {
+    // Every store is masked to what is written, so input needs no room past
+    // the step (short texts, such as log records, stay in this loop).
+    while (n - in >= kVectorWideStep && capacity - static_cast<std::size_t>(out - dst) >= kVectorUtf8OutputRoom) {
         const __m512i c = _mm512_loadu_si512(s + in);
         if (_mm512_test_epi32_mask(c, _mm512_set1_epi32(static_cast<int>(0xFFFFFF80u))) == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtepi32_epi8(c));
