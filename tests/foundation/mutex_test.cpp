@@ -20,6 +20,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -116,6 +117,22 @@ TEST(CMutex, AnotherProcessWaitsWhileItIsHeld) {
     mutex.Unlock();
     EXPECT_EQ(waiter->ReadLine(), "acquired");
     EXPECT_EQ(waiter->Wait(), 0);
+}
+
+// Processes that meet a name for the first time all at once: one of them
+// sets the mutex up, and no increment made under it is lost.
+TEST(CMutex, ProcessesStartingTogetherOnANewNameExcludeEachOther) {
+    const std::wstring name = brimtest::UniqueName(L"BrimTestTogether");
+    brimtest::TempDir dir;
+    const std::filesystem::path counter = dir.Path() / "count";
+    brimtest::WriteBytes(counter, "0");
+    std::vector<std::unique_ptr<brimtest::ChildProcess>> children;
+    for (int p = 0; p < 6; ++p) children.push_back(brimtest::ChildProcess::Start({"count-mutex", Narrow(name), counter.string(), "300"}));
+    for (auto& child : children) {
+        EXPECT_EQ(child->ReadLine(), "done");
+        EXPECT_EQ(child->Wait(), 0);
+    }
+    EXPECT_EQ(brimtest::ReadBytes(counter), "1800");
 }
 
 TEST(CMutex, AKilledHolderHandsItToTheWaiter) {

@@ -36,6 +36,25 @@ int RunFoundationCommand(const std::vector<CStringW>& args) {
         }
         return 0;
     }
+    if (command == L"count-mutex" && args.size() == 4) {
+        // Adds one to the number in a file, count times, each under the mutex.
+        CMutex mutex(FALSE, args[1]);
+        const long count = std::wcstol(args[3], nullptr, 10);
+        for (long i = 0; i < count; ++i) {
+            if (!mutex.Lock()) return 3;
+            CFile file;
+            if (!file.Open(args[2], CFile::modeReadWrite | CFile::shareDenyNone)) return 4;
+            char digits[32] = {};
+            file.Read(digits, sizeof digits - 1);
+            const int n = std::snprintf(digits, sizeof digits, "%ld", std::strtol(digits, nullptr, 10) + 1);
+            file.SeekToBegin();
+            file.Write(digits, static_cast<UINT>(n));
+            file.Close();
+            mutex.Unlock();
+        }
+        Say("done");
+        return 0;
+    }
     if (command == L"open-file" && args.size() == 3) {
         CFile file;
         CFileException error;
