@@ -27,6 +27,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -55,9 +56,8 @@ constexpr off_t kUsersByte = 1;
 struct NamedMutex {
     std::string path;                 // the mapped file; empty when openError is set
     DWORD openError = 0;
-    std::once_flag mapped;
-    SharedBlock* block = nullptr;     // null until mapped, or if mapping failed
-    DWORD mapError = 0;
+    std::mutex mapLock;
+    std::atomic<SharedBlock*> block{nullptr};   // null until mapped
 };
 
 struct PrivateMutex {
@@ -145,39 +145,56 @@ void InitMutex(pthread_mutex_t* mutex) {
     pthread_mutexattr_destroy(&attr);
 }
 
-// Maps the file and joins its users, starting the mutex when there are none.
-// The descriptor stays open (closed on exec) to keep this process a user.
-void MapBlock(NamedMutex* m) {
-    const int fd = open(m->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+// Maps the file and joins its users, starting the mutex when there are none;
+// null (and error set) on failure. The descriptor stays open (closed on
+// exec) to keep this process a user.
+SharedBlock* MapBlock(const std::string& path, DWORD& error) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        m->mapError = ErrnoToWin32(errno);
-        return;
+        error = ErrnoToWin32(errno);
+        return nullptr;
     }
     void* mapping = MAP_FAILED;
+    int failure = 0;
     if (ByteLock(fd, kInitByte, F_WRLCK, F_OFD_SETLKW)) {
         const bool alone = ByteLock(fd, kUsersByte, F_WRLCK, F_OFD_GETLK);
         if (ftruncate(fd, static_cast<off_t>(sizeof(SharedBlock))) == 0 && ByteLock(fd, kUsersByte, F_RDLCK, F_OFD_SETLK)) {
             mapping = mmap(nullptr, sizeof(SharedBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         }
+        failure = errno;
         if (mapping != MAP_FAILED && alone) InitMutex(&static_cast<SharedBlock*>(mapping)->mutex);
         ByteLock(fd, kInitByte, F_UNLCK, F_OFD_SETLK);
+    } else {
+        failure = errno;
     }
     if (mapping == MAP_FAILED) {
-        m->mapError = ErrnoToWin32(errno);
+        error = ErrnoToWin32(failure);
         close(fd);
-        return;
+        return nullptr;
     }
-    m->block = static_cast<SharedBlock*>(mapping);
+    return static_cast<SharedBlock*>(mapping);
 }
 
+// The mapped mutex; a failed mapping (descriptors running out, say) is tried
+// again at the next use.
 SharedBlock* BlockOf(NamedMutex* m) {
     if (m->openError != 0) {
         SetLastError(m->openError);
         return nullptr;
     }
-    std::call_once(m->mapped, MapBlock, m);
-    if (m->block == nullptr) SetLastError(m->mapError);
-    return m->block;
+    if (SharedBlock* block = m->block.load(std::memory_order_acquire)) return block;
+    std::lock_guard<std::mutex> guard(m->mapLock);
+    SharedBlock* block = m->block.load(std::memory_order_relaxed);
+    if (block == nullptr) {
+        DWORD error = 0;
+        block = MapBlock(m->path, error);
+        if (block == nullptr) {
+            SetLastError(error);
+            return nullptr;
+        }
+        m->block.store(block, std::memory_order_release);
+    }
+    return block;
 }
 
 // How deep this thread holds each named mutex. The pthread mutex counts too,
