@@ -140,6 +140,9 @@ const CStringW& DayFilePath(const wchar_t* day) {
 // --- building the record -----------------------------------------------------
 
 // Appends to a string within room reserved up front, then sets its length.
+// The prefix's padding is written here rather than through the library's
+// formatter: on a record that costs a few system calls, the formatter's
+// general path for "%-22s %-44s (%5d) - " took about a tenth of the time.
 class RecordWriter {
 public:
     RecordWriter(CStringW& line, std::size_t room) : m_line(line), m_start(line.GetLength()) {
