@@ -109,11 +109,29 @@ BRIM_AVX512 inline std::uint64_t Starts(__m512i cur) {
     return _mm512_cmpgt_epi8_mask(cur, _mm512_set1_epi8(-65));   // not 80..BF
 }
 
+BRIM_AVX512 inline __m512i WidenSixteen(const unsigned char* p) {
+    return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Widens the 64 ASCII bytes at p to out. ASCII output is four times its input,
+// so the stores set the pace, and a store that straddles two cache lines costs
+// as much as two: the units go by whole lines from the one out starts in, its
+// first and last line masked to what is ours. Both sides step back skew units
+// for that, so out and p have at least a step before them (p has the 80 bytes
+// from p - skew on).
 BRIM_AVX512 inline void WidenAscii(const unsigned char* p, wchar_t* out) {
-    for (int k = 0; k < 4; ++k) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        _mm512_storeu_si512(out + 16 * k, _mm512_cvtepu8_epi32(bytes));
-    }
+    const auto skew = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) % 64 / sizeof(wchar_t));
+    wchar_t* line = out - skew;
+    const unsigned char* from = p - skew;
+    const auto before = static_cast<__mmask16>((1u << skew) - 1);
+    _mm512_mask_storeu_epi32(line, static_cast<__mmask16>(~before), WidenSixteen(from));
+    for (int k = 1; k < 4; ++k) _mm512_storeu_si512(line + 16 * k, WidenSixteen(from + 16 * k));
+    _mm512_mask_storeu_epi32(line + 64, before, WidenSixteen(from + 64));
+}
+
+// The same without stepping back, for the first chunk.
+BRIM_AVX512 inline void WidenAsciiUnaligned(const unsigned char* p, wchar_t* out) {
+    for (int k = 0; k < 4; ++k) _mm512_storeu_si512(out + 16 * k, WidenSixteen(p + 16 * k));
 }
 
 // Decodes the characters that start in cur (next holds the 64 bytes after,
@@ -201,7 +219,11 @@ BRIM_AVX512 bool Utf8ToWide(const unsigned char* s, std::size_t n, std::size_t& 
         }
         const std::uint64_t starts = Starts(cur);
         if (_mm512_movepi8_mask(cur) == 0) {
-            WidenAscii(s + in, dst + out);
+            if (in >= kVectorWideStep && out >= kVectorWideStep) {
+                WidenAscii(s + in, dst + out);
+            } else {
+                WidenAsciiUnaligned(s + in, dst + out);
+            }
             out += kVectorChunk;
         } else {
             out += DecodeChunk(cur, next, starts, dst + out);

@@ -2,8 +2,10 @@
 
 #include "foundation/platform.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -54,6 +56,23 @@ void ByteConvert(unsigned codePage, wchar_t* dst, int capacity, const char* src)
     if (brim::platform::MultiByteToWide(codePage, src, -1, dst, capacity) == 0) FailWithLastError();
 }
 
+// UTF-8 takes at least one byte for every wide unit (a U+FFFD included), so a
+// text of fewer than INT_MAX bytes always sizes, and its conversion writes
+// exactly its count whatever larger capacity is declared. For such a text the
+// sizing call is settled by the length alone, a quick read rather than a
+// second decoding pass, and nothing is written to dst that sizing would not
+// have allowed. A longer text takes the full sizing call and its failure.
+void Utf8ToWide(wchar_t* dst, const char* src) {
+    if (src == nullptr) Fail(kFromUtf8.noSource);
+    const std::size_t length = strnlen(src, INT_MAX);
+    if (length >= INT_MAX) {
+        ByteConvert(kCodePageUtf8, dst, ByteSize(kCodePageUtf8, src, kFromUtf8), src);
+        return;
+    }
+    const int units = static_cast<int>(length) + 1;   // the terminator too
+    if (brim::platform::MultiByteToWide(kCodePageUtf8, src, units, dst, units) == 0) FailWithLastError();
+}
+
 // The UTF-16 code units of a wide text one by one (wchar_t is UTF-32 on
 // POSIX), so that strings sort the same on every platform.
 class Utf16Units {
@@ -99,9 +118,7 @@ void CBrimString::Unicode2MBCS(char* dst, const wchar_t* src) {
 
 int CBrimString::UTF82UnicodeCount(const char* src) { return ByteSize(kCodePageUtf8, src, kFromUtf8); }
 
-void CBrimString::UTF82Unicode(wchar_t* dst, const char* src) {
-    ByteConvert(kCodePageUtf8, dst, ByteSize(kCodePageUtf8, src, kFromUtf8), src);
-}
+void CBrimString::UTF82Unicode(wchar_t* dst, const char* src) { Utf8ToWide(dst, src); }
 
 int CBrimString::MBCS2UnicodeCount(const char* src) { return ByteSize(kCodePageAnsi, src, kFromMbcs); }
 

@@ -151,6 +151,33 @@ TEST(Utf8Paths, EveryLengthAndCutOffEnds) {
     }
 }
 
+// ASCII is widened a whole cache line of output at a time, the first and
+// last line of each chunk masked to the chunk's own units: whatever the
+// output's alignment, nothing before or after the text's units is touched.
+TEST(Utf8Paths, AsciiIsWidenedAtEveryOutputAlignment) {
+    constexpr std::size_t kBefore = 32;
+    for (std::size_t lead = 0; lead <= 16; ++lead) {
+        // lead two-byte characters shift the output against the input.
+        std::string text;
+        for (std::size_t k = 0; k < lead; ++k) text += "\xC3\xA9";
+        text += std::string(700, 'w') + "\xEC\x84\x9C" + std::string(300, 'z');
+        const std::wstring expected = Decode(VectorPath::kPortable, text);
+        for (VectorPath path : VectorPaths()) {
+            for (std::size_t shift = 0; shift < 16; ++shift) {
+                SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", lead " << lead << ", shift " << shift);
+                std::vector<wchar_t> buffer(kBefore + shift + expected.size() + 32, kGuard);
+                wchar_t* out = buffer.data() + kBefore + shift;
+                ASSERT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), out, kNoLimit), expected.size());
+                EXPECT_EQ(std::wstring(out, expected.size()), expected);
+                for (wchar_t* p = buffer.data(); p != out; ++p) ASSERT_EQ(*p, kGuard) << "written before the output";
+                for (std::size_t k = expected.size(); out + k != buffer.data() + buffer.size(); ++k) {
+                    ASSERT_EQ(out[k], kGuard) << "written past the output";
+                }
+            }
+        }
+    }
+}
+
 TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
     const std::wstring r(1, wchar_t(0xFFFD));
     for (VectorPath path : VectorPaths()) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
@@ -116,6 +117,17 @@ TEST(CBrimStringConvert, LoneSurrogatesBecomeTheReplacementCharacter) {
     EXPECT_EQ(ToUtf8(std::wstring{L'a', wchar_t(0xD800), L'b'}), "a" + replacement + "b");
     EXPECT_EQ(ToUtf8(std::wstring{wchar_t(0xDC00)}), replacement);
     EXPECT_EQ(ToUtf8(std::wstring{L'x', wchar_t(0xDBFF)}), "x" + replacement);   // high surrogate at the end
+}
+
+// A text whose count does not fit an int fails the sizing call, and nothing
+// reaches dst: the conversion may not start before the length is known.
+TEST(CBrimStringConvert, Utf8TooLongToCountWritesNothing) {
+    const std::string text(static_cast<std::size_t>(INT_MAX), 'a');   // INT_MAX + 1 units with the terminator
+    const CStringW cannot = L"BrimException : Can not change UTF8 to Unicode";
+    EXPECT_EQ(Thrown([&] { CBrimString::UTF82UnicodeCount(text.c_str()); }), cannot);
+    std::vector<wchar_t> dst(64, L'#');
+    EXPECT_EQ(Thrown([&] { CBrimString::UTF82Unicode(dst.data(), text.c_str()); }), cannot);
+    EXPECT_EQ(std::wstring(dst.data(), dst.size()), std::wstring(dst.size(), L'#'));
 }
 
 TEST(CBrimStringConvert, Utf8DeclaresExactly32767Bytes) {
