@@ -18,6 +18,10 @@ namespace {
 // A UTF-8 chunk reads the 64 bytes after it too. Stores are masked to what
 // is written.
 
+// Inputs from this size on are widened with streaming stores (their output,
+// four bytes a unit, is then far larger than a core's caches).
+constexpr std::size_t kStreamedInput = 1 << 20;
+
 struct ByteTable {
     alignas(64) unsigned char at[64];
 };
@@ -113,20 +117,52 @@ BRIM_AVX512 inline __m512i WidenSixteen(const unsigned char* p) {
     return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
-// Widens the 64 ASCII bytes at p to out. ASCII output is four times its input,
-// so the stores set the pace, and a store that straddles two cache lines costs
-// as much as two: the units go by whole lines from the one out starts in, its
-// first and last line masked to what is ours. Both sides step back skew units
-// for that, so out and p have at least a step before them (p has the 80 bytes
-// from p - skew on).
-BRIM_AVX512 inline void WidenAscii(const unsigned char* p, wchar_t* out) {
-    const auto skew = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) % 64 / sizeof(wchar_t));
+// ASCII output is four times its input, so its stores set the pace. They go
+// by whole cache lines (a store that straddles two lines costs as much as
+// two): a chunk's units start skew units into a line, and the line is loaded
+// from skew bytes before the chunk. The units a run of ASCII chunks leaves in
+// its last line wait for the next chunk, which stores that line whole (its
+// first skew units are the widened bytes before it, as the chunk before was
+// ASCII too); when the run ends, CloseLine stores them. An output far larger
+// than the caches is streamed past them: it would only push the text (and
+// the host's other data) out on its way to memory.
+struct AsciiLines {
+    bool open = false;     // the line out is in holds units still to be stored
+    bool stream = false;
+};
+
+BRIM_AVX512 inline unsigned Skew(const wchar_t* out) {
+    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) % 64 / sizeof(wchar_t));
+}
+
+BRIM_AVX512 inline void StoreLine(wchar_t* line, __m512i units, bool stream) {
+    if (stream) {
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(line), units);
+    } else {
+        _mm512_storeu_si512(line, units);
+    }
+}
+
+// Widens the 64 ASCII bytes at p to out; p and out have a step before them.
+BRIM_AVX512 inline void WidenAscii(const unsigned char* p, wchar_t* out, AsciiLines& lines) {
+    const unsigned skew = Skew(out);
     wchar_t* line = out - skew;
     const unsigned char* from = p - skew;
-    const auto before = static_cast<__mmask16>((1u << skew) - 1);
-    _mm512_mask_storeu_epi32(line, static_cast<__mmask16>(~before), WidenSixteen(from));
-    for (int k = 1; k < 4; ++k) _mm512_storeu_si512(line + 16 * k, WidenSixteen(from + 16 * k));
-    _mm512_mask_storeu_epi32(line + 64, before, WidenSixteen(from + 64));
+    if (lines.open || skew == 0) {
+        StoreLine(line, WidenSixteen(from), lines.stream);
+    } else {
+        _mm512_mask_storeu_epi32(line, static_cast<__mmask16>(0xFFFFu << skew), WidenSixteen(from));
+    }
+    for (int k = 1; k < 4; ++k) StoreLine(line + 16 * k, WidenSixteen(from + 16 * k), lines.stream);
+    lines.open = true;
+}
+
+// Stores the units the last ASCII chunk, ending at p and out, left in its line.
+BRIM_AVX512 inline void CloseLine(const unsigned char* p, wchar_t* out, AsciiLines& lines) {
+    if (!lines.open) return;
+    lines.open = false;
+    const unsigned skew = Skew(out);
+    if (skew != 0) _mm512_mask_storeu_epi32(out - skew, static_cast<__mmask16>((1u << skew) - 1), WidenSixteen(p - skew));
 }
 
 // The same without stepping back, for the first chunk.
@@ -210,6 +246,8 @@ BRIM_AVX512 bool Utf8ToWide(const unsigned char* s, std::size_t n, std::size_t& 
     const std::size_t first = i;
     std::size_t in = i, out = o;
     bool stalled = false;
+    AsciiLines lines;
+    lines.stream = n - in >= kStreamedInput && reinterpret_cast<std::uintptr_t>(dst) % alignof(wchar_t) == 0;
     while (n - in >= kVectorUtf8InputRoom && capacity - out >= kVectorWideOutputRoom) {
         const __m512i cur = _mm512_loadu_si512(s + in), next = _mm512_loadu_si512(s + in + kVectorChunk);
         const bool ascii = _mm512_movepi8_mask(_mm512_or_si512(cur, next)) == 0;
@@ -220,16 +258,19 @@ BRIM_AVX512 bool Utf8ToWide(const unsigned char* s, std::size_t n, std::size_t& 
         const std::uint64_t starts = Starts(cur);
         if (_mm512_movepi8_mask(cur) == 0) {
             if (in >= kVectorWideStep && out >= kVectorWideStep) {
-                WidenAscii(s + in, dst + out);
+                WidenAscii(s + in, dst + out, lines);
             } else {
                 WidenAsciiUnaligned(s + in, dst + out);
             }
             out += kVectorChunk;
         } else {
+            CloseLine(s + in, dst + out, lines);
             out += DecodeChunk(cur, next, starts, dst + out);
         }
         in += kVectorChunk;
     }
+    CloseLine(s + in, dst + out, lines);
+    if (lines.stream) _mm_sfence();   // streamed stores are ordered before what follows
     // The continuation bytes of the last sequence decoded.
     if (in != first) {
         while ((s[in] & 0xC0) == 0x80) ++in;

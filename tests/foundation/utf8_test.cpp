@@ -151,31 +151,42 @@ TEST(Utf8Paths, EveryLengthAndCutOffEnds) {
     }
 }
 
-// ASCII is widened a whole cache line of output at a time, the first and
-// last line of each chunk masked to the chunk's own units: whatever the
-// output's alignment, nothing before or after the text's units is touched.
-TEST(Utf8Paths, AsciiIsWidenedAtEveryOutputAlignment) {
+// ASCII is widened by whole cache lines of output, the lines a run of ASCII
+// begins and ends in shared with the units around it, and long texts are
+// streamed: whatever the output's alignment, the units come out right and
+// nothing before or after them is touched.
+void ExpectSameDecodingAtEveryAlignment(const std::string& text) {
     constexpr std::size_t kBefore = 32;
+    const std::wstring expected = Decode(VectorPath::kPortable, text);
+    for (VectorPath path : VectorPaths()) {
+        for (std::size_t shift = 0; shift < 16; ++shift) {
+            SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " bytes, shift " << shift);
+            std::vector<wchar_t> buffer(kBefore + shift + expected.size() + 32, kGuard);
+            wchar_t* out = buffer.data() + kBefore + shift;
+            ASSERT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), out, kNoLimit), expected.size());
+            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), out));
+            for (wchar_t* p = buffer.data(); p != out; ++p) ASSERT_EQ(*p, kGuard) << "written before the output";
+            for (std::size_t k = expected.size(); out + k != buffer.data() + buffer.size(); ++k) {
+                ASSERT_EQ(out[k], kGuard) << "written past the output";
+            }
+        }
+    }
+}
+
+TEST(Utf8Paths, AsciiIsWidenedAtEveryOutputAlignment) {
     for (std::size_t lead = 0; lead <= 16; ++lead) {
         // lead two-byte characters shift the output against the input.
         std::string text;
         for (std::size_t k = 0; k < lead; ++k) text += "\xC3\xA9";
-        text += std::string(700, 'w') + "\xEC\x84\x9C" + std::string(300, 'z');
-        const std::wstring expected = Decode(VectorPath::kPortable, text);
-        for (VectorPath path : VectorPaths()) {
-            for (std::size_t shift = 0; shift < 16; ++shift) {
-                SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", lead " << lead << ", shift " << shift);
-                std::vector<wchar_t> buffer(kBefore + shift + expected.size() + 32, kGuard);
-                wchar_t* out = buffer.data() + kBefore + shift;
-                ASSERT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), out, kNoLimit), expected.size());
-                EXPECT_EQ(std::wstring(out, expected.size()), expected);
-                for (wchar_t* p = buffer.data(); p != out; ++p) ASSERT_EQ(*p, kGuard) << "written before the output";
-                for (std::size_t k = expected.size(); out + k != buffer.data() + buffer.size(); ++k) {
-                    ASSERT_EQ(out[k], kGuard) << "written past the output";
-                }
-            }
-        }
+        ExpectSameDecodingAtEveryAlignment(text + std::string(700, 'w') + "\xEC\x84\x9C" + std::string(300, 'z'));
     }
+    // Long enough to be streamed: ASCII runs of every length up to a few
+    // chunks, each ended by a character of one to four bytes.
+    std::mt19937 rng(7);
+    const char* const ends[] = {"\xC3\xA9", "\xEC\x84\x9C", "\xF0\x9F\x98\x80", "\x80"};
+    std::string text;
+    while (text.size() < (2u << 20)) text += std::string(rng() % 300, 'a' + static_cast<char>(rng() % 26)) + ends[rng() % 4];
+    ExpectSameDecodingAtEveryAlignment(text);
 }
 
 TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
