@@ -239,8 +239,19 @@ std::size_t ConvertWide(VectorPath path, const wchar_t* src, std::size_t n, char
 constexpr std::size_t kTerminatedBlock = 32 * 1024;
 
 // Bytes of the next block at s; last when it holds the terminator (counted).
-std::size_t NextBlock(const char* s, bool& last) {
-    const std::size_t length = strnlen(s, kTerminatedBlock);
+// ascii when they are all ASCII: their count is then their number.
+std::size_t NextBlock(VectorPath path, const char* s, bool& last, bool& ascii) {
+    std::size_t length;
+#if BRIM_WIDE_VECTORS
+    if (path == VectorPath::kAvx512) {
+        length = avx512::ScanText(s, kTerminatedBlock, ascii);
+    } else
+#endif
+    {
+        (void)path;
+        length = strnlen(s, kTerminatedBlock);
+        ascii = false;
+    }
     last = length < kTerminatedBlock;
     if (last) return length + 1;
     // s[kTerminatedBlock] is readable: the text goes on past the block.
@@ -256,9 +267,9 @@ std::size_t Utf8ToWideCountTerminated(const char* src, std::size_t& bytes) {
     const VectorPath path = BestVectorPath();
     std::size_t units = 0;
     bytes = 0;
-    for (bool last = false; !last;) {
-        const std::size_t n = NextBlock(src + bytes, last);
-        units += CountUtf8(path, src + bytes, n);
+    for (bool last = false, ascii = false; !last;) {
+        const std::size_t n = NextBlock(path, src + bytes, last, ascii);
+        units += ascii ? n : CountUtf8(path, src + bytes, n);
         bytes += n;
     }
     return units;
@@ -267,8 +278,8 @@ std::size_t Utf8ToWideCountTerminated(const char* src, std::size_t& bytes) {
 std::size_t Utf8ToWideConvertTerminated(const char* src, wchar_t* dst, std::size_t capacity) {
     const VectorPath path = BestVectorPath();
     std::size_t read = 0, written = 0;
-    for (bool last = false; !last;) {
-        const std::size_t n = NextBlock(src + read, last);
+    for (bool last = false, ascii = false; !last;) {
+        const std::size_t n = NextBlock(path, src + read, last, ascii);
         const std::size_t done = ConvertUtf8(path, src + read, n, dst + written, capacity - written);
         if (done == kOverflow) return kOverflow;
         read += n;

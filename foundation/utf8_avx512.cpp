@@ -326,6 +326,41 @@ BRIM_AVX512 bool Utf8ToWideCount(const unsigned char* s, std::size_t n, std::siz
     return stalled;
 }
 
+// AddressSanitizer would take the bytes a line holds beyond the text for an
+// overflow, so it does not watch this function; what it reads is masked to
+// the text before it is used.
+__attribute__((no_sanitize_address)) BRIM_AVX512 std::size_t ScanText(const char* s, std::size_t limit, bool& ascii) {
+    const auto address = reinterpret_cast<std::uintptr_t>(s);
+    const auto* line = reinterpret_cast<const char*>(address & ~std::uintptr_t{63});
+    auto first = static_cast<unsigned>(address & 63);   // the bit of the text's first byte in this line
+    std::size_t before = 0;                              // the text's bytes in the lines before
+    std::uint64_t high = 0;
+    for (;; line += 64, before += 64 - first, first = 0) {
+        // Whole lines well before the limit go four at a time while they hold no
+        // zero, from a 256-byte boundary (so the four lie in one page).
+        while (first == 0 && reinterpret_cast<std::uintptr_t>(line) % 256 == 0 && limit - before > 256) {
+            const __m512i a = _mm512_load_si512(line), b = _mm512_load_si512(line + 64);
+            const __m512i c = _mm512_load_si512(line + 128), d = _mm512_load_si512(line + 192);
+            const __m512i least = _mm512_min_epu8(_mm512_min_epu8(a, b), _mm512_min_epu8(c, d));
+            if (_mm512_testn_epi8_mask(least, least) != 0) break;
+            high |= _mm512_movepi8_mask(_mm512_ternarylogic_epi32(a, b, _mm512_or_si512(c, d), 0xFE));   // a | b | c
+            line += 256;
+            before += 256;
+        }
+        const __m512i bytes = _mm512_load_si512(line);
+        std::uint64_t counted = ~0ull << first;
+        const std::uint64_t zeros = _mm512_testn_epi8_mask(bytes, bytes) & counted;
+        if (zeros != 0) counted &= (zeros & (0 - zeros)) - 1;   // the bytes before the first zero
+        if (limit - before < 64 - first) counted &= (1ull << (first + (limit - before))) - 1;
+        high |= _mm512_movepi8_mask(bytes) & counted;
+        const std::size_t end = before + static_cast<std::size_t>(__builtin_popcountll(counted));
+        if (zeros != 0 || end >= limit) {
+            ascii = high == 0;
+            return end;
+        }
+    }
+}
+
 BRIM_AVX512 void WideToUtf8(const wchar_t* s, std::size_t n, std::size_t& i, char* dst, std::size_t& o,
                             std::size_t capacity) {
     std::size_t in = i;

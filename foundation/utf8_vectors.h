@@ -52,6 +52,11 @@ BRIM_UTF8_VECTOR_LOOPS
 }
 namespace avx512 {
 BRIM_UTF8_VECTOR_LOOPS
+// strnlen(s, limit), also telling whether the bytes before that length are
+// all ASCII (false may also mean it could not tell). It reads whole aligned
+// 64-byte lines: they never reach a page the text does not, but they do
+// reach past its ends.
+std::size_t ScanText(const char* s, std::size_t limit, bool& ascii);
 }
 #undef BRIM_UTF8_VECTOR_LOOPS
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -49,6 +50,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      [&](VectorPath p, wchar_t* dst, std::size_t capacity) {
                          return brim::detail::Utf8ToWideConvertOn(p, text, size, dst, capacity);
                      });
+
+    // The same bytes as a terminated text (up to the first zero), read to its
+    // end by the terminated conversions, which find that end as they go.
+    const std::string terminated(text, strnlen(text, size));
+    const std::size_t whole = brim::detail::Utf8ToWideCount(terminated.c_str(), terminated.size() + 1);
+    std::size_t bytes = 0;
+    if (brim::detail::Utf8ToWideCountTerminated(terminated.c_str(), bytes) != whole || bytes != terminated.size() + 1) {
+        std::abort();
+    }
+    std::vector<wchar_t> expected(whole), got(whole);
+    brim::detail::Utf8ToWideConvert(terminated.c_str(), terminated.size() + 1, expected.data());
+    if (brim::detail::Utf8ToWideConvertTerminated(terminated.c_str(), got.data(), whole) != whole || got != expected) {
+        std::abort();
+    }
 
     // Mostly code points (surrogates among them), some ASCII, some raw values.
     std::vector<wchar_t> wide(size / 4);

@@ -15,6 +15,11 @@
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #if BRIM_WIDE_VECTORS
 namespace {
 
@@ -284,3 +289,40 @@ TEST(Utf8Terminated, BlocksDecodeAsTheWholeText) {
         }
     }
 }
+
+#if !defined(_WIN32)
+// Finding a text's end reads ahead by whole lines; a text that ends (or
+// starts) at a page the process cannot read must still be read safely,
+// wherever in its line it ends. The pages around the text are made
+// unreadable, so any read beyond it faults.
+TEST(Utf8Terminated, TextsNextToAnUnreadablePage) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* map = mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    char* readable = static_cast<char*>(map) + page;
+    ASSERT_EQ(mprotect(map, page, PROT_NONE), 0);
+    ASSERT_EQ(mprotect(readable + page, page, PROT_NONE), 0);
+    const std::string korean = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 ";
+    for (std::size_t length = 0; length < 700; ++length) {
+        for (const bool ascii : {true, false}) {
+            std::string body;
+            while (body.size() < length) body += ascii ? std::string("plain ") : korean;
+            body.resize(length);   // may cut a sequence: the end must still be found
+            for (char* text : {readable + page - length - 1, readable}) {
+                SCOPED_TRACE(::testing::Message() << length << " bytes, " << (ascii ? "ASCII" : "Korean")
+                                                  << (text == readable ? ", at the page's start" : ", to the page's end"));
+                std::memcpy(text, body.c_str(), length + 1);
+                const std::size_t whole = brim::detail::Utf8ToWideCount(text, length + 1);
+                std::size_t bytes = 0;
+                ASSERT_EQ(brim::detail::Utf8ToWideCountTerminated(text, bytes), whole);
+                ASSERT_EQ(bytes, length + 1);
+                std::vector<wchar_t> expected(whole), got(whole);
+                brim::detail::Utf8ToWideConvert(text, length + 1, expected.data());
+                ASSERT_EQ(brim::detail::Utf8ToWideConvertTerminated(text, got.data(), whole), whole);
+                ASSERT_EQ(got, expected);
+            }
+        }
+    }
+    munmap(map, 3 * page);
+}
+#endif
