@@ -153,11 +153,57 @@ BRIM_AVX2 inline std::uint64_t Starts(__m256i lo, __m256i hi) {
 
 // ---- UTF-8 -> UTF-32 ----------------------------------------------------------
 
+BRIM_AVX2 inline __m256i WidenEight(const unsigned char* p) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
 BRIM_AVX2 inline void WidenAscii(const unsigned char* p, wchar_t* out) {
-    for (int k = 0; k < 8; ++k) {
-        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * k));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_cvtepu8_epi32(bytes));
+    for (int k = 0; k < 8; ++k) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), WidenEight(p + 8 * k));
+}
+
+// ASCII output is four times its input, so its stores set the pace; a store
+// that straddles two cache lines costs as much as two. The first chunk of a
+// run of ASCII is stored as it lies. Each chunk after it is stored by whole
+// lines from skew units before it: those units are the widened bytes before
+// the chunk, which the chunk before (ASCII too) wrote the same. The skew
+// units this leaves open at the end go with the run's last 16 units when the
+// run ends. An output far larger than the caches is streamed past them: it
+// would only push the text (and the host's other data) out on its way to
+// memory.
+struct AsciiRun {
+    bool running = false;   // the chunk before was ASCII
+    bool open = false;      // its last units are still to be stored
+    bool stream = false;
+};
+
+BRIM_AVX2 inline void WidenAsciiInRun(const unsigned char* p, wchar_t* out, AsciiRun& run) {
+    if (!run.running) {
+        WidenAscii(p, out);
+        run.running = true;
+        return;
     }
+    const auto skew = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) % 64 / sizeof(wchar_t));
+    wchar_t* line = out - skew;
+    const unsigned char* from = p - skew;
+    for (int k = 0; k < 8; ++k) {
+        auto* at = reinterpret_cast<__m256i*>(line + 8 * k);
+        if (run.stream) {
+            _mm256_stream_si256(at, WidenEight(from + 8 * k));
+        } else {
+            _mm256_storeu_si256(at, WidenEight(from + 8 * k));
+        }
+    }
+    run.open = skew != 0;
+}
+
+// Ends a run of ASCII that ended at p and out.
+BRIM_AVX2 inline void EndRun(const unsigned char* p, wchar_t* out, AsciiRun& run) {
+    if (run.open) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out - 16), WidenEight(p - 16));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out - 8), WidenEight(p - 8));
+    }
+    run.running = false;
+    run.open = false;
 }
 
 // Decodes the characters that start in p[0..end) of a well-formed chunk: the
@@ -251,49 +297,65 @@ BRIM_AVX2 inline __m256i ExtraBytes(__m256i c) {
                             _mm256_cmpgt_epi32(c, _mm256_set1_epi32(0xFFFF)));
 }
 
-// The walk of both: with kWrite the units go to dst, otherwise they are only
-// counted in o.
-template <bool kWrite>
-BRIM_AVX2 inline bool Walk(const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst, std::size_t& o,
-                           std::size_t capacity) {
+}  // namespace
+
+// Chunks of a well-formed text are decoded as they lie, each from a sequence
+// start: the chunk's last whole sequence sets where the next begins.
+BRIM_AVX2 bool Utf8ToWide(const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst, std::size_t& o,
+                          std::size_t capacity) {
     std::size_t in = i, out = o;
     bool stalled = false;
+    AsciiRun run;
+    run.stream = n - in >= kStreamedInput && reinterpret_cast<std::uintptr_t>(dst) % alignof(wchar_t) == 0;
     while (n - in >= kVectorUtf8InputRoom && capacity - out >= kVectorWideOutputRoom) {
         const unsigned char* p = s + in;
         const __m256i lo = Load(p), hi = Load(p + 32);
         if (_mm256_movemask_epi8(_mm256_or_si256(lo, hi)) == 0) {
-            if constexpr (kWrite) WidenAscii(p, dst + out);
+            WidenAsciiInRun(p, dst + out, run);
             in += kVectorChunk;
             out += kVectorChunk;
             continue;
         }
+        EndRun(p, dst + out, run);
         if (!WellFormed(lo, hi)) {
             stalled = true;
             break;
         }
         const std::uint64_t starts = Starts(lo, hi);
         const std::size_t end = CompleteEnd(p, starts);
-        if constexpr (kWrite) {
-            out = static_cast<std::size_t>(DecodeChunk(p, starts, end, dst + out) - dst);
-        } else {
-            out += static_cast<std::size_t>(__builtin_popcountll(starts & LowBits(end)));
-        }
+        out = static_cast<std::size_t>(DecodeChunk(p, starts, end, dst + out) - dst);
         in += end;
     }
+    EndRun(s + in, dst + out, run);
+    if (run.stream) _mm_sfence();   // streamed stores are ordered before what follows
     i = in;
     o = out;
     return stalled;
 }
 
-}  // namespace
-
-BRIM_AVX2 bool Utf8ToWide(const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst, std::size_t& o,
-                          std::size_t capacity) {
-    return Walk<true>(s, n, i, dst, o, capacity);
-}
-
+// Chunks go at a fixed stride, each checked against the one before, so no
+// chunk waits for the previous one's end.
 BRIM_AVX2 bool Utf8ToWideCount(const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count) {
-    return Walk<false>(s, n, i, nullptr, count, static_cast<std::size_t>(-1));
+    const std::size_t first = i;
+    std::size_t in = i, units = 0;
+    bool stalled = false;
+    __m256i prev = _mm256_setzero_si256();
+    for (; n - in >= kVectorUtf8InputRoom; in += kVectorChunk) {
+        const __m256i lo = Load(s + in), hi = Load(s + in + 32);
+        if (_mm256_movemask_epi8(_mm256_or_si256(_mm256_or_si256(lo, hi), prev)) == 0) {
+            units += kVectorChunk;   // ASCII, after ASCII
+        } else {
+            const __m256i errors = _mm256_or_si256(Utf8Errors(lo, prev), Utf8Errors(hi, lo));
+            if (_mm256_testz_si256(errors, errors) == 0) {
+                stalled = true;
+                break;
+            }
+            units += static_cast<std::size_t>(__builtin_popcountll(Starts(lo, hi)));
+        }
+        prev = hi;
+    }
+    EndCount(s, first, in, units, i, count);
+    return stalled;
 }
 
 BRIM_AVX2 void WideToUtf8(const wchar_t* s, std::size_t n, std::size_t& i, char* dst, std::size_t& o,

@@ -18,10 +18,6 @@ namespace {
 // A UTF-8 chunk reads the 64 bytes after it too. Stores are masked to what
 // is written.
 
-// Inputs from this size on are widened with streaming stores (their output,
-// four bytes a unit, is then far larger than a core's caches).
-constexpr std::size_t kStreamedInput = 1 << 20;
-
 struct ByteTable {
     alignas(64) unsigned char at[64];
 };
@@ -305,24 +301,7 @@ BRIM_AVX512 bool Utf8ToWideCount(const unsigned char* s, std::size_t n, std::siz
         units += static_cast<std::size_t>(__builtin_popcountll(Starts(cur)));
         prev = cur;
     }
-    // A sequence the last chunk cuts is left (and uncounted) for the next step,
-    // as the rest of it is not checked yet.
-    if (in != first) {
-        std::size_t lead = in;
-        if (s[in - 1] >= 0xC0) {
-            lead = in - 1;
-        } else if (s[in - 2] >= 0xE0) {
-            lead = in - 2;
-        } else if (s[in - 3] >= 0xF0) {
-            lead = in - 3;
-        }
-        if (lead != in) {
-            --units;
-            in = lead;
-        }
-    }
-    i = in;
-    count += units;
+    EndCount(s, first, in, units, i, count);
     return stalled;
 }
 

@@ -34,13 +34,41 @@ inline std::size_t CompleteEnd(const unsigned char* p, unsigned long long starts
     return last + kSequenceLength[p[last] >> 4] > 64 ? last : 64;
 }
 
+// Ends a count loop that checked s[first..in) and found units there: a
+// sequence cut by in is left (and uncounted) for the next step, as the rest
+// of it is not checked yet. Stores where the next step starts in i and adds
+// the units to count.
+inline void EndCount(const unsigned char* s, std::size_t first, std::size_t in, std::size_t units, std::size_t& i,
+                     std::size_t& count) {
+    if (in != first) {
+        std::size_t lead = in;
+        if (s[in - 1] >= 0xC0) {
+            lead = in - 1;
+        } else if (s[in - 2] >= 0xE0) {
+            lead = in - 2;
+        } else if (s[in - 3] >= 0xF0) {
+            lead = in - 3;
+        }
+        if (lead != in) {
+            --units;
+            in = lead;
+        }
+    }
+    i = in;
+    count += units;
+}
+
+// Inputs from this size on are widened with streaming stores: their output,
+// four bytes a unit, is far larger than a core's caches.
+constexpr std::size_t kStreamedInput = std::size_t{1} << 20;
+
 #define BRIM_UTF8_VECTOR_LOOPS                                                                                  \
     /* UTF-8 to UTF-32. Stops where the portable decoder would start a sequence: near the end of the input, */ \
     /* near the end of the capacity, or before 64 bytes that are not well-formed; then it returns true, and */  \
     /* the caller decodes those before calling again. */                                                       \
     bool Utf8ToWide(const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst, std::size_t& o,        \
                     std::size_t capacity);                                                                     \
-    /* The same walk, adding the units it passes to count. */                                                  \
+    /* The same, adding to count the units of what it passes. */                                             \
     bool Utf8ToWideCount(const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count);           \
     /* UTF-32 to UTF-8, substitutions included; stops near the end of the input or of the capacity. */        \
     void WideToUtf8(const wchar_t* s, std::size_t n, std::size_t& i, char* dst, std::size_t& o,                \
