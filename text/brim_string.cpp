@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -73,6 +74,25 @@ void Utf8ToWide(wchar_t* dst, const char* src) {
     if (brim::platform::MultiByteToWide(kCodePageUtf8, src, units, dst, units) == 0) FailWithLastError();
 }
 
+// The same for the other direction: a wide unit takes at most four UTF-8
+// bytes, so a text of fewer than INT_MAX / 4 units always sizes, and the
+// converting call returns the count the sizing call would have. Its declared
+// capacity, and the failure when the text does not fit it, are unchanged.
+int WideToUtf8(char* dst, const wchar_t* src) {
+    if (src == nullptr) Fail(kToUtf8.noSource);
+    constexpr std::size_t kSurelySized = INT_MAX / 4;
+    const std::size_t length = wcsnlen(src, kSurelySized);
+    if (length >= kSurelySized) {
+        const int n = WideSize(kCodePageUtf8, src, kToUtf8);
+        WideConvert(kCodePageUtf8, dst, kUtf8DeclaredCapacity, src);
+        return n;
+    }
+    const int n = brim::platform::WideToMultiByte(kCodePageUtf8, src, static_cast<int>(length) + 1, dst,
+                                                  kUtf8DeclaredCapacity);
+    if (n == 0) FailWithLastError();
+    return n;
+}
+
 // The UTF-16 code units of a wide text one by one (wchar_t is UTF-32 on
 // POSIX), so that strings sort the same on every platform.
 class Utf16Units {
@@ -126,11 +146,7 @@ void CBrimString::MBCS2Unicode(wchar_t* dst, const char* src) {
     ByteConvert(kCodePageAnsi, dst, ByteSize(kCodePageAnsi, src, kFromMbcs), src);
 }
 
-int CBrimString::Unicode2UTF8(char* dst, const wchar_t* src) {
-    const int n = WideSize(kCodePageUtf8, src, kToUtf8);
-    WideConvert(kCodePageUtf8, dst, kUtf8DeclaredCapacity, src);
-    return n;
-}
+int CBrimString::Unicode2UTF8(char* dst, const wchar_t* src) { return WideToUtf8(dst, src); }
 
 CStringW CBrimString::BYTE2CString(const unsigned char* data, const int& len) {
     static constexpr wchar_t kHex[] = L"0123456789abcdef";
