@@ -1,6 +1,6 @@
 #include <brim/foundation.h>
 
-#include "foundation/wformat.h"
+#include "framework/strings/wformat.h"
 
 namespace {
 constexpr wchar_t kPrefix[] = L"BrimException : ";

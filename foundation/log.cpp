@@ -11,10 +11,11 @@
 #include <brim/foundation.h>
 #include <brim/text.h>
 
-#include "foundation/error_codes.h"
-#include "foundation/path_split.h"
-#include "foundation/platform.h"
-#include "foundation/wformat.h"
+#include "framework/errors/error_codes.h"
+#include "framework/files/path_split.h"
+#include "framework/files/file_platform.h"
+#include "framework/system/clock.h"
+#include "framework/strings/wformat.h"
 #include "text/append_utf8.h"
 
 #include <climits>

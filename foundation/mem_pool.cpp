@@ -1,7 +1,7 @@
 #include <brim/foundation.h>
 
-#include "foundation/error_codes.h"
-#include "foundation/host_platform.h"
+#include "framework/errors/error_codes.h"
+#include "framework/system/host_platform.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include <brim/foundation.h>
 
-#include "foundation/platform.h"
-#include "foundation/wformat.h"
+#include "framework/errors/messages.h"
+#include "framework/strings/wformat.h"
 
 #include <cstdint>
 #include <string>

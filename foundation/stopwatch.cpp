@@ -1,6 +1,6 @@
 #include <brim/foundation.h>
 
-#include "foundation/host_platform.h"
+#include "framework/system/host_platform.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include <brim/fs.h>
 
-#include "foundation/file_find_platform.h"
+#include "framework/files/file_find_platform.h"
 
 CBrimFileFind::CBrimFileFind() = default;
 

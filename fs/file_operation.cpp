@@ -1,6 +1,6 @@
 #include <brim/fs.h>
 
-#include "fs/fs_platform.h"
+#include "framework/shell/fs_platform.h"
 
 #include <cwchar>
 

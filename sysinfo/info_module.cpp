@@ -1,9 +1,9 @@
 #include <brim/sysinfo.h>
 
-#include "foundation/module.h"
-#include "foundation/path_split.h"
-#include "foundation/wformat.h"
-#include "sysinfo/system.h"
+#include "framework/resources/module.h"
+#include "framework/files/path_split.h"
+#include "framework/strings/wformat.h"
+#include "framework/system/system.h"
 
 #include <cstring>
 #include <cwchar>

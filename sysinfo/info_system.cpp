@@ -1,7 +1,7 @@
 #include <brim/env.h>
 #include <brim/sysinfo.h>
 
-#include "sysinfo/system.h"
+#include "framework/system/system.h"
 
 #include <cwchar>
 

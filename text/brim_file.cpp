@@ -2,8 +2,8 @@
 
 #include <brim/text.h>
 
-#include "foundation/error_codes.h"
-#include "foundation/platform.h"
+#include "framework/errors/error_codes.h"
+#include "framework/files/file_platform.h"
 #include "text/append_utf8.h"
 #include "text/utf16le.h"
 

@@ -1,6 +1,7 @@
 #include <brim/text.h>
 
-#include "foundation/platform.h"
+#include "framework/codepages/codepage.h"
+#include "framework/system/clock.h"
 
 #include <climits>
 #include <cstdint>

@@ -12,7 +12,7 @@
 
 #include "text/encoding_detail.h"
 
-#include "foundation/cpu_features.h"
+#include "framework/codepages/cpu_features.h"
 
 #include <algorithm>
 #include <bit>

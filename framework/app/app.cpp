@@ -3,9 +3,9 @@
 
 #include <brim/framework.h>
 
-#include "foundation/module.h"
-#include "foundation/profile.h"
-#include "foundation/registry.h"
+#include "framework/resources/module.h"
+#include "framework/app/profile.h"
+#include "framework/registry/registry.h"
 
 #include <atomic>
 #include <vector>

@@ -1,6 +1,6 @@
 #include <brim/framework.h>
 
-#include "foundation/module.h"
+#include "framework/resources/module.h"
 
 #include <atomic>
 

@@ -2,12 +2,12 @@
 // under an exclusive OFD lock, so processes sharing a file see whole updates
 // and lose none. Relative names live in the user's configuration folder.
 
-#include "foundation/profile.h"
+#include "framework/app/profile.h"
 
-#include "foundation/config_folder_posix.h"
-#include "foundation/errno_posix.h"
-#include "foundation/fold_posix.h"
-#include "foundation/text_codec.h"
+#include "framework/system/config_folder_posix.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/strings/fold_posix.h"
+#include "framework/codepages/text_codec.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

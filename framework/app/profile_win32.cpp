@@ -1,4 +1,4 @@
-#include "foundation/profile.h"
+#include "framework/app/profile.h"
 
 #include <vector>
 

@@ -2,11 +2,11 @@
 // ANSI code page is chosen the way Windows chooses it, from the language of
 // the user's locale (never its charset), and converted with iconv.
 
-#include "foundation/platform.h"
+#include "framework/codepages/codepage.h"
 
-#include "foundation/error_codes.h"
-#include "foundation/errno_posix.h"
-#include "foundation/utf8.h"
+#include "framework/errors/error_codes.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/codepages/utf8.h"
 
 #include <iconv.h>
 

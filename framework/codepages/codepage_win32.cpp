@@ -1,4 +1,4 @@
-#include "foundation/platform.h"
+#include "framework/codepages/codepage.h"
 
 namespace brim::platform {
 

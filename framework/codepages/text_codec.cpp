@@ -1,7 +1,7 @@
-#include "foundation/text_codec.h"
+#include "framework/codepages/text_codec.h"
 
-#include "foundation/platform.h"
-#include "foundation/utf8.h"
+#include "framework/codepages/codepage.h"
+#include "framework/codepages/utf8.h"
 
 #include <climits>
 

@@ -1,6 +1,6 @@
-#include "foundation/utf8.h"
+#include "framework/codepages/utf8.h"
 
-#include "foundation/utf8_vectors.h"
+#include "framework/codepages/utf8_vectors.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "foundation/utf8_vectors.h"
+#include "framework/codepages/utf8_vectors.h"
 
 #if BRIM_WIDE_VECTORS
 #include <immintrin.h>

@@ -5,7 +5,7 @@
 // rest, so the portable code alone defines the results.
 #pragma once
 
-#include "foundation/cpu_features.h"
+#include "framework/codepages/cpu_features.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
-#include "foundation/errno_posix.h"
+#include "framework/errors/errno_posix.h"
 
-#include "foundation/error_codes.h"
+#include "framework/errors/error_codes.h"
 
 #include <cerrno>
 

@@ -9,7 +9,7 @@
 // Both tables must stay sorted by code with no duplicates: FindMessage
 // relies on it.
 
-#include "foundation/message_tables.h"
+#include "framework/errors/message_tables.h"
 
 #include <algorithm>
 #include <iterator>

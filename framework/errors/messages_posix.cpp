@@ -2,9 +2,9 @@
 // The internet table counts as loaded once the process has used the network
 // layer; the network-management and message-queuing tables do not exist here.
 
-#include "foundation/platform.h"
+#include "framework/errors/messages.h"
 
-#include "foundation/message_tables.h"
+#include "framework/errors/message_tables.h"
 
 #include <atomic>
 

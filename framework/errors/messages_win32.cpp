@@ -1,4 +1,4 @@
-#include "foundation/platform.h"
+#include "framework/errors/messages.h"
 
 namespace brim::platform {
 namespace {

@@ -1,7 +1,7 @@
 #include <brim/framework.h>
 
-#include "foundation/error_codes.h"
-#include "foundation/platform.h"
+#include "framework/errors/error_codes.h"
+#include "framework/files/file_platform.h"
 
 namespace {
 [[noreturn]] void ThrowLastError(const CStringW& name) {

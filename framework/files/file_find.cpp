@@ -1,6 +1,6 @@
 #include <brim/framework.h>
 
-#include "foundation/file_find_platform.h"
+#include "framework/files/file_find_platform.h"
 
 #include <string>
 #include <utility>

@@ -4,7 +4,7 @@
 
 #include <brim/framework.h>
 
-#include "foundation/path_split.h"   // PathSeparator
+#include "framework/files/path_split.h"   // PathSeparator
 
 #include <string>
 

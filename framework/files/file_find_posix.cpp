@@ -2,12 +2,12 @@
 // from the directory entry where the file system gives them, so a walk costs
 // no stat per entry; symbolic links are reported as links, never followed.
 
-#include "foundation/file_find_platform.h"
+#include "framework/files/file_find_platform.h"
 
-#include "foundation/errno_posix.h"
-#include "foundation/error_codes.h"
-#include "foundation/text_codec.h"
-#include "foundation/utf8.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/errors/error_codes.h"
+#include "framework/codepages/text_codec.h"
+#include "framework/codepages/utf8.h"
 
 #include <brim/framework.h>
 

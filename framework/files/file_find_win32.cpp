@@ -1,6 +1,6 @@
 // File enumeration on Windows: FindFirstFileW and FindNextFileW.
 
-#include "foundation/file_find_platform.h"
+#include "framework/files/file_find_platform.h"
 
 namespace brim::platform {
 

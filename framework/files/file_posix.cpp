@@ -9,11 +9,11 @@
 // fail, where Windows would let one win. On a file system without locks the
 // open proceeds without sharing checks.
 
-#include "foundation/platform.h"
+#include "framework/files/file_platform.h"
 
-#include "foundation/errno_posix.h"
-#include "foundation/error_codes.h"
-#include "foundation/text_codec.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/errors/error_codes.h"
+#include "framework/codepages/text_codec.h"
 
 #include <brim/framework.h>
 

@@ -1,6 +1,6 @@
-#include "foundation/platform.h"
+#include "framework/files/file_platform.h"
 
-#include "foundation/error_codes.h"
+#include "framework/errors/error_codes.h"
 
 #include <brim/framework.h>
 

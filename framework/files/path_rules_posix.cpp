@@ -1,4 +1,4 @@
-#include "foundation/path_split.h"
+#include "framework/files/path_split.h"
 
 namespace brim::platform {
 // A backslash is an ordinary character of a POSIX file name.

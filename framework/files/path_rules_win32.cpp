@@ -1,4 +1,4 @@
-#include "foundation/path_split.h"
+#include "framework/files/path_split.h"
 
 namespace brim::platform {
 bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }

@@ -1,4 +1,4 @@
-#include "foundation/path_split.h"
+#include "framework/files/path_split.h"
 
 namespace brim::detail {
 

@@ -2,8 +2,8 @@
 
 #include <brim/framework.h>
 
-#include "foundation/platform.h"
-#include "net/inet_platform.h"
+#include "framework/errors/messages.h"
+#include "framework/inet/inet_platform.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
-#include "net/ftp_client_posix.h"
+#include "framework/inet/ftp_client_posix.h"
 
-#include "net/inet_errors.h"
+#include "framework/inet/inet_errors.h"
 
 #include <sys/socket.h>
 

@@ -6,9 +6,9 @@
 // works behind NAT). Failures set the WinINet code a Windows client gives.
 #pragma once
 
-#include "net/ftp_list.h"
-#include "net/ftp_reply.h"
-#include "net/socket_posix.h"
+#include "framework/inet/ftp_list.h"
+#include "framework/inet/ftp_reply.h"
+#include "framework/inet/socket_posix.h"
 
 #include <string>
 #include <vector>

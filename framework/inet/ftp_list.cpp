@@ -1,4 +1,4 @@
-#include "net/ftp_list.h"
+#include "framework/inet/ftp_list.h"
 
 #include <cctype>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "net/ftp_reply.h"
+#include "framework/inet/ftp_reply.h"
 
 namespace brim::detail {
 namespace {

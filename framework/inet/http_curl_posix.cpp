@@ -1,6 +1,6 @@
-#include "net/http_curl_posix.h"
+#include "framework/inet/http_curl_posix.h"
 
-#include "net/inet_errors.h"
+#include "framework/inet/inet_errors.h"
 
 #include <curl/curl.h>
 

@@ -1,7 +1,7 @@
 // WinINet error codes, by name, on every platform.
 #pragma once
 
-#include "foundation/error_codes.h"   // the general codes, kNoMoreFiles among them
+#include "framework/errors/error_codes.h"   // the general codes, kNoMoreFiles among them
 
 namespace brim::err {
 constexpr DWORD kInternetOutOfHandles = 12001;

@@ -1,13 +1,13 @@
 // The internet layer on POSIX: handles over the library's FTP client and
 // libcurl, with WinINet's rules for options, headers and queries.
 
-#include "net/inet_platform.h"
+#include "framework/inet/inet_platform.h"
 
-#include "foundation/error_codes.h"
-#include "foundation/text_codec.h"
-#include "net/ftp_client_posix.h"
-#include "net/http_curl_posix.h"
-#include "net/inet_errors.h"
+#include "framework/errors/error_codes.h"
+#include "framework/codepages/text_codec.h"
+#include "framework/inet/ftp_client_posix.h"
+#include "framework/inet/http_curl_posix.h"
+#include "framework/inet/inet_errors.h"
 
 #include <strings.h>
 

@@ -3,9 +3,9 @@
 // uses the network classes does not load it (its message table then stays
 // unavailable, as for a host that never loaded it).
 
-#include "net/inet_platform.h"
+#include "framework/inet/inet_platform.h"
 
-#include "foundation/platform.h"
+
 
 #include <mutex>
 

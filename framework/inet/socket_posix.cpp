@@ -1,6 +1,6 @@
-#include "net/socket_posix.h"
+#include "framework/inet/socket_posix.h"
 
-#include "net/inet_errors.h"
+#include "framework/inet/inet_errors.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

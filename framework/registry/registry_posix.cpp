@@ -6,12 +6,12 @@
 // transaction, so a process killed in the middle of one leaves the last
 // committed state behind.
 
-#include "foundation/registry.h"
+#include "framework/registry/registry.h"
 
-#include "foundation/config_folder_posix.h"
-#include "foundation/error_codes.h"
-#include "foundation/fold_posix.h"
-#include "foundation/text_codec.h"
+#include "framework/system/config_folder_posix.h"
+#include "framework/errors/error_codes.h"
+#include "framework/strings/fold_posix.h"
+#include "framework/codepages/text_codec.h"
 
 #include <sqlite3.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "foundation/registry.h"
+#include "framework/registry/registry.h"
 
 #include <cwchar>
 

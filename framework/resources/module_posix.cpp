@@ -4,15 +4,15 @@
 // environment here, before the host starts threads, keeps the choice stable
 // and clear of races with a host's setenv.
 
-#include "foundation/platform.h"
+#include "framework/codepages/codepage.h"
 
 namespace {
 __attribute__((constructor)) void BrimLibraryLoad() { (void)brim::platform::AnsiCodePage(); }
 }  // namespace
 
-#include "foundation/module.h"
+#include "framework/resources/module.h"
 
-#include "foundation/text_codec.h"
+#include "framework/codepages/text_codec.h"
 
 #include <dlfcn.h>
 #include <sys/auxv.h>

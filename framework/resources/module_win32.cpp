@@ -1,7 +1,7 @@
 // Loading and unloading on Windows: the library starts the socket layer when
 // it is loaded (a failure fails the load) and stops it when it is unloaded.
 
-#include "foundation/module_win32.h"
+#include "framework/resources/module_win32.h"
 
 #include <winsock2.h>
 
@@ -33,7 +33,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
     return TRUE;
 }
 
-#include "foundation/module.h"
+#include "framework/resources/module.h"
 
 #include <vector>
 

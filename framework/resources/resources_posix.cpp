@@ -1,8 +1,8 @@
 // Resources on POSIX: what the embedding macros of <brim/resources.h>
 // registered, each entry tied to the module (load address) that holds it.
 
-#include "foundation/module.h"
-#include "foundation/platform.h"
+#include "framework/resources/module.h"
+#include "framework/resources/string_table.h"
 
 #include <brim/framework.h>
 

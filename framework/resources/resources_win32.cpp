@@ -1,7 +1,7 @@
-#include "foundation/module.h"
-#include "foundation/platform.h"
+#include "framework/resources/module.h"
+#include "framework/resources/string_table.h"
 
-#include "foundation/module_win32.h"
+#include "framework/resources/module_win32.h"
 
 #include <brim/framework.h>
 

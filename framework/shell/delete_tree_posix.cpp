@@ -7,11 +7,11 @@
 // changes. The levels are an explicit stack: one descriptor per level, no
 // recursion.
 
-#include "fs/fs_platform.h"
+#include "framework/shell/fs_platform.h"
 
-#include "foundation/errno_posix.h"
-#include "foundation/error_codes.h"
-#include "foundation/text_codec.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/errors/error_codes.h"
+#include "framework/codepages/text_codec.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -3,7 +3,7 @@
 // ERROR_FILENAME_EXCED_RANGE. A folder link (reparse point) is removed as a
 // link and never entered.
 
-#include "fs/fs_platform.h"
+#include "framework/shell/fs_platform.h"
 
 #include <io.h>
 #include <sys/stat.h>

@@ -2,10 +2,10 @@
 // replaces a target, and a taken name is retried as "name (2).ext",
 // "name (3).ext", and so on, like the Windows shell names copies.
 
-#include "fs/fs_platform.h"
+#include "framework/shell/fs_platform.h"
 
-#include "foundation/errno_posix.h"
-#include "foundation/text_codec.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/codepages/text_codec.h"
 
 #include <fcntl.h>
 #include <stdio.h>

@@ -1,6 +1,6 @@
 // Renaming through the shell, which picks a fresh name on collision.
 
-#include "fs/fs_platform.h"
+#include "framework/shell/fs_platform.h"
 
 #include <shellapi.h>
 

@@ -4,9 +4,9 @@
 
 #include <brim/framework.h>
 
-#include "foundation/platform.h"
-#include "foundation/text_codec.h"
-#include "foundation/wformat.h"
+#include "framework/resources/string_table.h"
+#include "framework/codepages/text_codec.h"
+#include "framework/strings/wformat.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "foundation/fold_posix.h"
+#include "framework/strings/fold_posix.h"
 
 #include <locale.h>
 

@@ -1,6 +1,6 @@
-#include "foundation/wformat.h"
+#include "framework/strings/wformat.h"
 
-#include "foundation/text_codec.h"
+#include "framework/codepages/text_codec.h"
 
 #include <brim/framework.h>
 

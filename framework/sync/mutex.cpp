@@ -1,6 +1,6 @@
 #include <brim/framework.h>
 
-#include "foundation/platform.h"
+#include "framework/sync/mutex_platform.h"
 
 struct CMutex::Impl {
     brim::platform::Mutex* mutex;

@@ -14,11 +14,11 @@
 // condition variable. A thread that ends owning one abandons it to the next
 // waiter, as on Windows.
 
-#include "foundation/platform.h"
+#include "framework/sync/mutex_platform.h"
 
-#include "foundation/errno_posix.h"
-#include "foundation/error_codes.h"
-#include "foundation/text_codec.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/errors/error_codes.h"
+#include "framework/codepages/text_codec.h"
 
 #include <fcntl.h>
 #include <pthread.h>

@@ -1,4 +1,4 @@
-#include "foundation/platform.h"
+#include "framework/sync/mutex_platform.h"
 
 namespace brim::platform {
 

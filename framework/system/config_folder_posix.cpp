@@ -1,4 +1,4 @@
-#include "foundation/config_folder_posix.h"
+#include "framework/system/config_folder_posix.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

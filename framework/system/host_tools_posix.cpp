@@ -1,10 +1,10 @@
 // Host tools on POSIX: anonymous mappings, /proc/self/status and the C
 // library's local time.
 
-#include "foundation/host_platform.h"
+#include "framework/system/host_platform.h"
 
-#include "foundation/errno_posix.h"
-#include "foundation/error_codes.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/errors/error_codes.h"
 
 #include <sys/mman.h>
 #include <time.h>

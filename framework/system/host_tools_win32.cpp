@@ -1,7 +1,7 @@
 // Host tools on Windows: VirtualAlloc, the process's memory counters and the
 // system's local time.
 
-#include "foundation/host_platform.h"
+#include "framework/system/host_platform.h"
 
 #include <psapi.h>
 

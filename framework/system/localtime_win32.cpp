@@ -1,4 +1,4 @@
-#include "foundation/platform.h"
+#include "framework/system/clock.h"
 
 namespace brim::platform {
 

@@ -1,7 +1,7 @@
-#include "sysinfo/system.h"
+#include "framework/system/system.h"
 
-#include "foundation/errno_posix.h"
-#include "foundation/text_codec.h"
+#include "framework/errors/errno_posix.h"
+#include "framework/codepages/text_codec.h"
 
 #include <dirent.h>
 #include <sys/statvfs.h>

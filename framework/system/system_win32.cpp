@@ -1,4 +1,4 @@
-#include "sysinfo/system.h"
+#include "framework/system/system.h"
 
 #include <psapi.h>
 #include <tlhelp32.h>

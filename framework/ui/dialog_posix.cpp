@@ -1,4 +1,4 @@
-#include "foundation/dialog_posix.h"
+#include "framework/ui/dialog_posix.h"
 
 #include <fcntl.h>
 #include <spawn.h>

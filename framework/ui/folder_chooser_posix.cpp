@@ -1,7 +1,7 @@
-#include "foundation/folder_chooser.h"
+#include "framework/ui/folder_chooser.h"
 
-#include "foundation/dialog_posix.h"
-#include "foundation/text_codec.h"
+#include "framework/ui/dialog_posix.h"
+#include "framework/codepages/text_codec.h"
 
 #include <cwchar>
 #include <string>

@@ -1,4 +1,4 @@
-#include "foundation/folder_chooser.h"
+#include "framework/ui/folder_chooser.h"
 
 #include <shlobj.h>
 

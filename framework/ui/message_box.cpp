@@ -1,6 +1,6 @@
 #include <brim/framework.h>
 
-#include "foundation/platform.h"
+#include "framework/ui/message_box.h"
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
-#include "foundation/platform.h"
+#include "framework/ui/message_box.h"
 
-#include "foundation/dialog_posix.h"
-#include "foundation/text_codec.h"
+#include "framework/ui/dialog_posix.h"
+#include "framework/codepages/text_codec.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "foundation/platform.h"
+#include "framework/ui/message_box.h"
 
 namespace brim::platform {
 

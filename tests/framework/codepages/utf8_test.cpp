@@ -3,8 +3,8 @@
 // wherever an ill-formed sequence falls relative to the vector blocks, and
 // must write nothing past a buffer sized by the count. The vector paths exist
 // on x86-64 outside Windows only (wchar_t holds UTF-32 there).
-#include "foundation/cpu_features.h"
-#include "foundation/utf8.h"
+#include "framework/codepages/cpu_features.h"
+#include "framework/codepages/utf8.h"
 
 #include <gtest/gtest.h>
 
