@@ -1,6 +1,6 @@
 #include <brim/env.h>
 
-#include "foundation/folder_chooser.h"
+#include "framework/ui/folder_chooser.h"
 
 namespace {
 constexpr UINT kFolderCapacity = 1000;

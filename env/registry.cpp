@@ -1,6 +1,6 @@
 #include <brim/env.h>
 
-#include "foundation/registry.h"
+#include "framework/registry/registry.h"
 
 #include <cstdio>
 #include <string>

@@ -1,6 +1,6 @@
 #include <brim/util.h>
 
-#include "foundation/path_split.h"
+#include "framework/files/path_split.h"
 
 #include <cwchar>
 #include <string>

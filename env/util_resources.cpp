@@ -1,6 +1,6 @@
 #include <brim/util.h>
 
-#include "foundation/module.h"
+#include "framework/resources/module.h"
 
 #include <cstdarg>
 

@@ -1,7 +1,7 @@
 // Drives the formatter with arbitrary formats and arguments. Checks that it
 // never reads or writes out of bounds (the sanitizers), that a bounded buffer
 // receives exactly the start of the whole output, and that it is terminated.
-#include "foundation/wformat.h"
+#include "framework/strings/wformat.h"
 
 #include <cstddef>
 #include <cstdint>

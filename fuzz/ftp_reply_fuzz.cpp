@@ -1,8 +1,8 @@
 // FTP control replies and LIST lines from a hostile server: the reader must
 // stay within its bounds, never over-read, and keep its verdicts final.
 
-#include "net/ftp_list.h"
-#include "net/ftp_reply.h"
+#include "framework/inet/ftp_list.h"
+#include "framework/inet/ftp_reply.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // and that a path that fits comes back whole from its parts.
 #include <brim/brim.h>
 
-#include "foundation/path_split.h"
+#include "framework/files/path_split.h"
 
 #include <cstddef>
 #include <cstdint>

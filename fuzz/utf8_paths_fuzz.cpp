@@ -1,7 +1,7 @@
 // The UTF-8 converter's vector paths against its portable path, byte for
 // byte: the input read as UTF-8 and, four bytes a unit, as wide text. Counts,
 // units, overflow at one unit short, and no store past the counted size.
-#include "foundation/utf8.h"
+#include "framework/codepages/utf8.h"
 
 #include <cstddef>
 #include <cstdint>
