@@ -11,9 +11,64 @@
 #include <cstdarg>
 
 // ---------------------------------------------------------------------------
+class CObject;
+
+// Run-time class information: a class's name, size and base, so that code can
+// ask what an object is (IsKindOf) and, for classes declared with
+// DECLARE_DYNCREATE, make one by class (CreateObject). Each class's record is
+// a static member named class<Name>; RUNTIME_CLASS(Name) gives its address.
+struct BRIM_API CRuntimeClass {
+    const char* m_lpszClassName;
+    int m_nObjectSize;
+    UINT m_wSchema;                       // 0xFFFF: not serialisable
+    CObject* (*m_pfnCreateObject)();      // null: not creatable by class
+    const CRuntimeClass* m_pBaseClass;    // null for CObject only
+    const CRuntimeClass* m_pNextClass;    // unused, kept null
+
+    // A new object of the class, or null when it is not creatable by class.
+    CObject* CreateObject() const;
+    // TRUE when this class is base or derives from it.
+    BOOL IsDerivedFrom(const CRuntimeClass* base) const;
+};
+
+#define RUNTIME_CLASS(class_name) (const_cast<CRuntimeClass*>(&class_name::class##class_name))
+
+// In a class body: the class gets its own run-time class record.
+#define DECLARE_DYNAMIC(class_name)                       \
+public:                                                   \
+    static const CRuntimeClass class##class_name;         \
+    CRuntimeClass* GetRuntimeClass() const override;
+
+// As DECLARE_DYNAMIC, and objects can be made by class (the class needs a
+// default constructor).
+#define DECLARE_DYNCREATE(class_name)                     \
+    DECLARE_DYNAMIC(class_name)                           \
+    static CObject* CreateObject();
+
+// In one source file: the record of class_name, derived from base_class_name.
+#define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, schema, create)                                  \
+    const CRuntimeClass class_name::class##class_name = {#class_name, static_cast<int>(sizeof(class_name)), \
+                                                         schema, create, RUNTIME_CLASS(base_class_name),    \
+                                                         nullptr};                                          \
+    CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name) \
+    IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFFu, nullptr)
+
+#define IMPLEMENT_DYNCREATE(class_name, base_class_name)             \
+    CObject* class_name::CreateObject() { return new class_name; } \
+    IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFFu, class_name::CreateObject)
+
 class BRIM_API CObject {
 public:
+    // The object's run-time class: that of the most derived class that
+    // declares one (a class without its own record reports its base's).
+    virtual CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject();
+
+    BOOL IsKindOf(const CRuntimeClass* cls) const;
+
+    static const CRuntimeClass classCObject;
 
 protected:
     CObject() = default;
@@ -26,6 +81,7 @@ public:
 // Exceptions are thrown as pointers to heap objects; the catcher disposes of
 // them with Delete(), which deletes only objects whose auto-delete flag is set.
 class BRIM_API CException : public CObject {
+    DECLARE_DYNAMIC(CException)
 public:
     CException();                          // auto-delete set
     explicit CException(BOOL autoDelete);
@@ -37,6 +93,11 @@ public:
     // characters. The base class has none: it stores an empty text and
     // returns FALSE.
     virtual BOOL GetErrorMessage(wchar_t* error, UINT maxError, UINT* helpContext = nullptr) const;
+    // Shows the failure in a message box (AfxMessageBox with type) and
+    // returns the button chosen: the text GetErrorMessage gives; when it
+    // gives none, the string resource messageId; when that is 0 or missing,
+    // "No error message is available.".
+    virtual int ReportError(UINT type = MB_OK, UINT messageId = 0);
 
     BOOL m_bAutoDelete;
 };
@@ -44,6 +105,7 @@ public:
 // Thrown when the library cannot get memory. One preallocated object is
 // thrown each time (auto-delete clear), so throwing it needs no memory.
 class BRIM_API CMemoryException : public CException {
+    DECLARE_DYNAMIC(CMemoryException)
 public:
     CMemoryException();
     ~CMemoryException() override;
@@ -53,6 +115,7 @@ public:
 // Thrown (as a pointer) when an argument breaks a call's contract, for
 // example a null list position.
 class BRIM_API CInvalidArgException : public CException {
+    DECLARE_DYNAMIC(CInvalidArgException)
 public:
     CInvalidArgException();
     ~CInvalidArgException() override;
@@ -206,6 +269,7 @@ inline bool operator>=(const wchar_t* a, const CStringW& b) { return b.Compare(a
 // valid until that node is removed. Calls given a null position throw
 // CInvalidArgException*.
 class BRIM_API CStringList : public CObject {
+    DECLARE_DYNAMIC(CStringList)
 public:
     CStringList();
     ~CStringList() override;
@@ -261,6 +325,7 @@ private:
 
 // ---------------------------------------------------------------------------
 class BRIM_API CFileException : public CException {
+    DECLARE_DYNAMIC(CFileException)
 public:
     enum {
         none = 0,
@@ -297,6 +362,7 @@ public:
 // returning FALSE; every other operation throws CFileException* on failure.
 // The destructor closes a file still open.
 class BRIM_API CFile : public CObject {
+    DECLARE_DYNAMIC(CFile)
 public:
     enum OpenFlags {
         modeRead = 0x0000,
@@ -351,6 +417,7 @@ private:
 // name (unnamed: this process only). Recursive for its owning thread; a
 // holder that ends (thread or process) releases it to the next waiter.
 class BRIM_API CMutex : public CObject {
+    DECLARE_DYNAMIC(CMutex)
 public:
     explicit CMutex(BOOL initiallyOwn = FALSE, const wchar_t* name = nullptr,
                     LPSECURITY_ATTRIBUTES attributes = nullptr);

@@ -25,6 +25,7 @@
 // The m_psz strings belong to the object; a host may point them at strings of
 // its own that outlive it, but must not free the ones the object set.
 class BRIM_API CWinApp : public CObject {
+    DECLARE_DYNAMIC(CWinApp)
 public:
     // appName null: the executable's base name without its extension.
     explicit CWinApp(const wchar_t* appName = nullptr);

@@ -32,6 +32,7 @@ struct FindHandle;
 }
 
 class BRIM_API CFileFind : public CObject {
+    DECLARE_DYNAMIC(CFileFind)
 public:
     CFileFind();
     ~CFileFind() override;

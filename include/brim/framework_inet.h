@@ -80,6 +80,7 @@ class CInternetFile;
 
 // ---------------------------------------------------------------------------
 class BRIM_API CInternetException : public CException {
+    DECLARE_DYNAMIC(CInternetException)
 public:
     explicit CInternetException(DWORD error);
     ~CInternetException() override;
@@ -94,6 +95,7 @@ public:
 
 // ---------------------------------------------------------------------------
 class BRIM_API CInternetSession : public CObject {
+    DECLARE_DYNAMIC(CInternetSession)
 public:
     // The agent names the requests' user agent (null: the layer's default).
     // The session opens at once; when it cannot, the constructor throws.
@@ -127,6 +129,7 @@ public:
 
 // ---------------------------------------------------------------------------
 class BRIM_API CInternetConnection : public CObject {
+    DECLARE_DYNAMIC(CInternetConnection)
 public:
     ~CInternetConnection() override;
     virtual void Close();
@@ -146,6 +149,7 @@ protected:
 };
 
 class BRIM_API CFtpConnection : public CInternetConnection {
+    DECLARE_DYNAMIC(CFtpConnection)
 public:
     CFtpConnection(CInternetSession* session, const wchar_t* server, const wchar_t* userName,
                    const wchar_t* password, DWORD_PTR context, INTERNET_PORT port, BOOL passive);
@@ -161,6 +165,7 @@ public:
 class CHttpFile;
 
 class BRIM_API CHttpConnection : public CInternetConnection {
+    DECLARE_DYNAMIC(CHttpConnection)
 public:
     enum { HTTP_VERB_MIN = 0, HTTP_VERB_POST = 0, HTTP_VERB_GET = 1, HTTP_VERB_HEAD = 2, HTTP_VERB_PUT = 3,
            HTTP_VERB_LINK = 4, HTTP_VERB_DELETE = 5, HTTP_VERB_UNLINK = 6, HTTP_VERB_MAX = 6 };
@@ -177,6 +182,7 @@ public:
 // ---------------------------------------------------------------------------
 // A remote file, response or request body stream.
 class BRIM_API CInternetFile : public CObject {
+    DECLARE_DYNAMIC(CInternetFile)
 public:
     ~CInternetFile() override;
 
@@ -206,6 +212,7 @@ protected:
 };
 
 class BRIM_API CHttpFile : public CInternetFile {
+    DECLARE_DYNAMIC(CHttpFile)
 public:
     ~CHttpFile() override;
 
@@ -231,6 +238,7 @@ protected:
 // ---------------------------------------------------------------------------
 // The entries of a remote folder listing, one at a time.
 class BRIM_API CFtpFileFind : public CObject {
+    DECLARE_DYNAMIC(CFtpFileFind)
 public:
     explicit CFtpFileFind(CFtpConnection* connection, DWORD_PTR context = 1);
     ~CFtpFileFind() override;

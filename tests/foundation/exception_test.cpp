@@ -115,3 +115,61 @@ TEST(MessageError, CodesJustOutsideTheRangesGoToTheSystemTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// A host's own class, declared as a host declares one.
+class CHostRecord : public CObject {
+    DECLARE_DYNCREATE(CHostRecord)
+public:
+    CHostRecord() = default;
+};
+IMPLEMENT_DYNCREATE(CHostRecord, CObject)
+
+TEST(RuntimeClass, TheLibraryExceptionIsACExceptionAndNothingMore) {
+    CBrimException* e = new CBrimException(L"x");
+    EXPECT_EQ(e->GetRuntimeClass(), RUNTIME_CLASS(CException));
+    EXPECT_STREQ(e->GetRuntimeClass()->m_lpszClassName, "CException");
+    EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CException)));
+    EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CObject)));
+    EXPECT_FALSE(e->IsKindOf(RUNTIME_CLASS(CFileException)));
+    e->Delete();
+
+    CFileException file;
+    EXPECT_TRUE(file.IsKindOf(RUNTIME_CLASS(CException)));
+    EXPECT_FALSE(file.IsKindOf(RUNTIME_CLASS(CMemoryException)));
+    EXPECT_EQ(RUNTIME_CLASS(CFtpConnection)->m_pBaseClass, RUNTIME_CLASS(CInternetConnection));
+    EXPECT_EQ(RUNTIME_CLASS(CObject)->m_pBaseClass, nullptr);
+    EXPECT_EQ(RUNTIME_CLASS(CException)->CreateObject(), nullptr);   // not creatable by class
+}
+
+TEST(RuntimeClass, AHostClassIsCreatableByClassAndKnowsItsBase) {
+    CObject* made = RUNTIME_CLASS(CHostRecord)->CreateObject();
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->GetRuntimeClass(), RUNTIME_CLASS(CHostRecord));
+    EXPECT_TRUE(made->IsKindOf(RUNTIME_CLASS(CObject)));
+    EXPECT_FALSE(made->IsKindOf(RUNTIME_CLASS(CException)));
+    EXPECT_EQ(RUNTIME_CLASS(CHostRecord)->m_nObjectSize, static_cast<int>(sizeof(CHostRecord)));
+    delete made;
+}
+
+// CBrimObject: the host supplies the operation; a new object's word is 0 and
+// copies carry it.
+class Task : public CBrimObject {
+public:
+    void vExecute() override { ++runs; }
+    int runs = 0;
+};
+
+TEST(CBrimObject, StartsWithAZeroWordThatCopiesCarry) {
+    Task task;
+    EXPECT_EQ(task.m_dwData, 0u);
+    task.m_dwData = 7;
+    Task copy(task);
+    EXPECT_EQ(copy.m_dwData, 7u);
+    CBrimObject& base = copy;
+    base.vExecute();
+    EXPECT_EQ(copy.runs, 1);
+}
+
+}  // namespace

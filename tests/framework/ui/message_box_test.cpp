@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -26,6 +27,35 @@ TEST(AfxMessageBox, AnInstalledHandlerAnswersInsteadOfTheDesktop) {
     EXPECT_EQ(g_seenText, L"");
     EXPECT_EQ(g_seenType, MB_OK);
     EXPECT_EQ(BrimSetMessageBoxHandler(before), Recording);
+}
+
+}  // namespace
+
+namespace {
+
+// What a host catching a library failure does with it: ReportError shows the
+// framework's description, or the fallback text when the exception has none
+// (CBrimException keeps the base behaviour and does not show its message).
+TEST(ReportError, ShowsTheDescriptionOrTheFallbackThroughTheHandler) {
+    const BrimMessageBoxHandler before = BrimSetMessageBoxHandler(Recording);
+    CBrimException* brim = new CBrimException(L"kept out of the box");
+    EXPECT_EQ(brim->ReportError(MB_ICONERROR), IDYES);
+    EXPECT_EQ(g_seenText, L"No error message is available.");
+    EXPECT_EQ(g_seenType, MB_ICONERROR);
+    EXPECT_EQ(brim->ReportError(MB_OK, 0xFFFFu), IDYES);   // a string resource nobody has
+    EXPECT_EQ(g_seenText, L"No error message is available.");
+    brim->Delete();
+
+    struct Described : CException {
+        BOOL GetErrorMessage(wchar_t* error, UINT maxError, UINT*) const override {
+            std::wcsncpy(error, L"disk full", maxError);
+            return TRUE;
+        }
+    } described;
+    described.ReportError();
+    EXPECT_EQ(g_seenText, L"disk full");
+    EXPECT_EQ(g_seenType, MB_OK);
+    BrimSetMessageBoxHandler(before);
 }
 
 }  // namespace
