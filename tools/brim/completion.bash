@@ -24,7 +24,9 @@ _brim() {
     [[ -n $prog ]] || return 0
 
     if (( COMP_CWORD == 1 )); then
-        words=($("$prog" --help 2>/dev/null | sed -n 's/^  \([a-z][a-z-]*\)  *.*/\1/p') --help)
+        words=($("$prog" --help 2>/dev/null | sed -n 's/^  \([a-z][a-z-]*\)  *.*/\1/p'))
+        (( ${#words[@]} )) || return 0
+        words+=(--help)
         COMPREPLY=($(compgen -W "${words[*]}" -- "$cur"))
         return 0
     fi
