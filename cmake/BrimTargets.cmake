@@ -1,3 +1,9 @@
+# The library goes into the multiarch folder (lib/x86_64-linux-gnu) where the
+# toolchain has one, whatever the prefix: GNUInstallDirs would pick it only
+# for a prefix of /usr, and the Debian packages are made from the default one.
+if(NOT WIN32 AND CMAKE_LIBRARY_ARCHITECTURE)
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries (LIBDIR)")
+endif()
 include(GNUInstallDirs)
 
 # Adds sources to the library, keeping *_posix.cpp or *_win32.cpp files for the

@@ -15,7 +15,7 @@ FUZZ_SECONDS="${FUZZ_SECONDS:-30}"
 step() { printf '\n==== %s ====\n' "$*"; }
 
 step "dependencies"
-./scripts/install-deps.sh
+./scripts/install-deps.sh test
 
 step "native (ASan + UBSan)"
 cmake --preset native

@@ -1,4 +1,8 @@
-# Runs as a ctest script: install, configure the host, build it, run it.
+cmake_minimum_required(VERSION 3.25)
+# Runs as a ctest script. Installs the build into a temporary prefix and, where
+# the build makes Debian packages, unpacks the packages into a temporary root;
+# against each it builds a separate host project with find_package(BrimCommon)
+# and with pkg-config, and runs it. Nothing outside WORK_DIR is touched.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(PREFIX ${WORK_DIR}/prefix)
 
@@ -10,33 +14,47 @@ function(run)
   set(LAST_OUTPUT "${out}" PARENT_SCOPE)
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
-foreach(f include/brim/brim.h lib/cmake/BrimCommon/BrimCommonConfig.cmake lib/pkgconfig/brimcommon.pc)
-  if(NOT EXISTS ${PREFIX}/${f})
-    message(FATAL_ERROR "missing after install: ${f}")
-  endif()
-endforeach()
+function(expect_files root)
+  foreach(f IN LISTS ARGN)
+    if(NOT EXISTS ${root}/${f})
+      message(FATAL_ERROR "missing from ${root}: ${f}")
+    endif()
+  endforeach()
+endfunction()
 
 set(flags "")
 if(SANITIZE)
   set(flags "-fsanitize=${SANITIZE}")
 endif()
-run(${CMAKE_COMMAND} -S ${HOST_SOURCE} -B ${WORK_DIR}/host -G Ninja
-    -DCMAKE_PREFIX_PATH=${PREFIX} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/host)
-run(${WORK_DIR}/host/host)
-if(NOT LAST_OUTPUT MATCHES "BrimException : Access is denied.")
-  message(FATAL_ERROR "unexpected host output: ${LAST_OUTPUT}")
-endif()
 
-# The same host through pkg-config.
-find_program(PKG_CONFIG pkg-config REQUIRED)
-set(ENV{PKG_CONFIG_PATH} ${PREFIX}/lib/pkgconfig)
-run(${PKG_CONFIG} --cflags --libs brimcommon)
-string(STRIP "${LAST_OUTPUT}" pc_flags)
-separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
-run(c++ -std=c++20 ${flags} ${HOST_SOURCE}/host.cpp ${pc_flags} -Wl,-rpath,${PREFIX}/lib -o ${WORK_DIR}/host-pc)
-run(${WORK_DIR}/host-pc)
+# The host against the library installed under `prefix`, once through its
+# CMake package and once through its pkg-config file.
+function(build_hosts prefix tag)
+  set(host ${WORK_DIR}/host-${tag})
+  run(${CMAKE_COMMAND} -S ${HOST_SOURCE} -B ${host} -G Ninja
+      -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
+  run(${CMAKE_COMMAND} --build ${host})
+  run(${host}/host)
+  if(NOT LAST_OUTPUT MATCHES "BrimException : Access is denied.")
+    message(FATAL_ERROR "unexpected output of the ${tag} host (find_package): ${LAST_OUTPUT}")
+  endif()
+
+  find_program(PKG_CONFIG pkg-config REQUIRED)
+  set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
+  run(${PKG_CONFIG} --cflags --libs brimcommon)
+  string(STRIP "${LAST_OUTPUT}" pc_flags)
+  separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
+  run(c++ -std=c++20 ${flags} ${HOST_SOURCE}/host.cpp ${pc_flags} -Wl,-rpath,${prefix}/${LIBDIR} -o ${host}-pc)
+  run(${host}-pc)
+  if(NOT LAST_OUTPUT MATCHES "BrimException : Access is denied.")
+    message(FATAL_ERROR "unexpected output of the ${tag} host (pkg-config): ${LAST_OUTPUT}")
+  endif()
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+expect_files(${PREFIX} include/brim/brim.h ${LIBDIR}/cmake/BrimCommon/BrimCommonConfig.cmake
+  ${LIBDIR}/pkgconfig/brimcommon.pc)
+build_hosts(${PREFIX} prefix)
 
 # The examples build against the installed package too.
 file(GLOB examples LIST_DIRECTORIES true ${EXAMPLES}/*)
@@ -45,11 +63,73 @@ foreach(example IN LISTS examples)
     get_filename_component(name ${example} NAME)
     run(${CMAKE_COMMAND} -S ${example} -B ${WORK_DIR}/example-${name} -G Ninja
         -DCMAKE_PREFIX_PATH=${PREFIX} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}"
-        "-DCMAKE_BUILD_RPATH=${PREFIX}/lib")
+        "-DCMAKE_BUILD_RPATH=${PREFIX}/${LIBDIR}")
     run(${CMAKE_COMMAND} --build ${WORK_DIR}/example-${name})
   endif()
 endforeach()
 run(${WORK_DIR}/example-walk/walk ${EXAMPLES})
 if(NOT LAST_OUTPUT MATCHES "folders, [0-9]+ files")
   message(FATAL_ERROR "unexpected walk output: ${LAST_OUTPUT}")
+endif()
+
+# ---- the Debian packages ------------------------------------------------------
+if(NOT DEB_PACKAGES)
+  return()
+endif()
+set(packages ${WORK_DIR}/packages)
+run(${CMAKE_COMMAND} -E env LC_ALL=C ${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake -B ${packages})
+set(root ${WORK_DIR}/root)
+set(names libbrimcommon0 libbrimcommon-dev brim)
+set(summaries "")
+foreach(name IN LISTS names)
+  file(GLOB deb ${packages}/${name}_*.deb)
+  if(NOT deb)
+    message(FATAL_ERROR "cpack made no package ${name}")
+  endif()
+  run(dpkg-deb -x ${deb} ${root})
+  expect_files(${root} usr/share/doc/${name}/copyright usr/share/doc/${name}/changelog.Debian.gz)
+  run(dpkg-deb -f ${deb} Description Maintainer)
+  if(LAST_OUTPUT MATCHES "@localhost")
+    message(FATAL_ERROR "${name}: the maintainer's address is on localhost")
+  endif()
+  string(REGEX MATCH "^Description: [^\n]*" summary "${LAST_OUTPUT}")
+  if(summary IN_LIST summaries)
+    message(FATAL_ERROR "${name} has the summary of another package: ${summary}")
+  endif()
+  list(APPEND summaries "${summary}")
+  set(debs ${debs} ${deb})
+endforeach()
+
+set(lib ${root}/usr/${LIBDIR}/libbrimcommon.so.0)
+expect_files(${root} usr/${LIBDIR}/libbrimcommon.so.0 usr/${LIBDIR}/libbrimcommon.so
+  usr/${LIBDIR}/cmake/BrimCommon/BrimCommonConfig.cmake usr/${LIBDIR}/pkgconfig/brimcommon.pc
+  usr/include/brim/brim.h usr/bin/brim usr/share/man/man1/brim.1.gz usr/share/bash-completion/completions/brim)
+# Stripped, the debug information in the -dbgsym package under the library's
+# build id.
+run(readelf -S -n ${lib})
+if(LAST_OUTPUT MATCHES "\\.debug_info")
+  message(FATAL_ERROR "the packaged library is not stripped")
+endif()
+string(REGEX MATCH "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)" build_id "${LAST_OUTPUT}")
+file(GLOB dbgsym ${packages}/libbrimcommon0-dbgsym_*.ddeb)
+if(NOT dbgsym)
+  message(FATAL_ERROR "cpack made no libbrimcommon0-dbgsym package")
+endif()
+run(dpkg-deb -x ${dbgsym} ${WORK_DIR}/dbgsym)
+expect_files(${WORK_DIR}/dbgsym usr/lib/debug/.build-id/${CMAKE_MATCH_1}/${CMAKE_MATCH_2}.debug)
+
+build_hosts(${root}/usr packages)
+# The packaged brim runs on the packaged library.
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${root}/usr/${LIBDIR} ${root}/usr/bin/brim error 5)
+if(NOT LAST_OUTPUT MATCHES "Access is denied.")
+  message(FATAL_ERROR "unexpected output of the packaged brim: ${LAST_OUTPUT}")
+endif()
+
+# Debian's own check, where it is installed: no errors.
+find_program(LINTIAN lintian)
+if(LINTIAN)
+  execute_process(COMMAND ${LINTIAN} --fail-on error ${debs} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "lintian finds errors in the packages:\n${out}")
+  endif()
 endif()

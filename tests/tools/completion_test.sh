@@ -1,0 +1,68 @@
+#!/bin/bash
+# brim's bash completion against the real program: what it offers comes from
+# brim's help, so these cases fail when the help and the completion part ways.
+#   completion_test.sh BRIM COMPLETION_FILE
+set -u
+brim="$(realpath "$1")"
+source "$2"
+failures=0
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch" && touch notes.txt notes.log other.bin
+
+complete_words() {
+    COMP_WORDS=("$@")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _brim
+    (( ${#COMPREPLY[@]} == 0 )) || printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '
+}
+
+expect() {  # expect WANTED WORDS...: the offered words, sorted, are WANTED
+    local wanted="$1" got
+    shift
+    got="$(complete_words "$@")"
+    if [[ "$got" != "$wanted" ]]; then
+        echo "FAIL: [${*:2}] offers '$got', expected '$wanted'"
+        failures=$((failures + 1))
+    fi
+}
+
+expect_some() {  # expect_some WORD WORDS...: WORD is among the offered words
+    local word="$1" got
+    shift
+    got=" $(complete_words "$@")"
+    if [[ "$got" != *" $word "* ]]; then
+        echo "FAIL: [${*:2}] offers '$got', which lacks '$word'"
+        failures=$((failures + 1))
+    fi
+}
+
+# Every command of the help, and nothing that is not one.
+for command in $("$brim" --help | sed -n 's/^  \([a-z][a-z-]*\)  *.*/\1/p') --help; do
+    expect_some "$command" "$brim" ""
+done
+expect "version-info " "$brim" version-i
+expect "" "$brim" zz
+
+# Fixed words: a first operand's choice and an option's values.
+expect "get put " "$brim" ftp ""
+expect "put " "$brim" ftp p
+expect "delete get set " "$brim" reg ""
+expect "utf16 utf8 " "$brim" convert --to ""
+expect "utf8 " "$brim" convert --to utf8
+
+# A command's own options, and files elsewhere.
+expect "--ext --help --hidden --recursive " "$brim" find dir --
+expect "--limit-rate " "$brim" get URL FILE --l
+expect "notes.log notes.txt " "$brim" cat no
+expect "notes.log notes.txt " "$brim" log --folder no
+expect "notes.log notes.txt other.bin " "$brim" ftp put host user ""
+
+# Nothing for a command brim does not know, or a program that is not there.
+expect "" "$brim" nosuch ""
+expect "" "$scratch/missing/brim" ""
+expect "" no-such-brim-program ""
+
+[[ $failures -eq 0 ]] && echo "completion: all cases pass"
+exit $((failures > 0))
