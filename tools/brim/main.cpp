@@ -1,6 +1,9 @@
 #include "tools/brim/commands.h"
 #include "tools/brim/console.h"
 
+#include <exception>
+#include <new>
+
 namespace brimtool {
 namespace {
 
@@ -69,6 +72,15 @@ void Usage() {
     Out(text);
 }
 
+// Any other exception of the framework: its own description, else the
+// generic failure text.
+CStringW ExceptionText(CException* e) {
+    wchar_t text[1024] = {};
+    const CStringW message = e->GetErrorMessage(text, 1024) ? CStringW(text) : CBrimUtil::MessageError(31);
+    e->Delete();
+    return message;
+}
+
 bool WantsHelp(const Arguments& args) {
     for (const CStringW& a : args) {
         if (a == L"--help" || a == L"-h") return true;
@@ -123,6 +135,24 @@ int Run(const std::vector<CStringW>& args) {
             const CStringW message = CBrimUtil::MessageError(static_cast<unsigned long>(e->m_lOsError));
             e->Delete();
             return Failure(message);
+        } catch (CMemoryException* e) {
+            e->Delete();   // the shared instance: Delete leaves it alone
+            return Failure(CBrimUtil::MessageError(8));
+        } catch (CInvalidArgException* e) {
+            e->Delete();
+            return Failure(CBrimUtil::MessageError(87));
+        } catch (CInternetException* e) {
+            const CStringW message = CBrimUtil::MessageError(e->m_dwError);
+            e->Delete();
+            return Failure(message);
+        } catch (CException* e) {
+            return Failure(ExceptionText(e));
+        } catch (const std::bad_alloc&) {
+            return Failure(CBrimUtil::MessageError(8));
+        } catch (const std::exception& e) {
+            return Failure(FromUtf8(e.what()));
+        } catch (...) {
+            return Failure(L"an exception the library does not describe");
         }
     }
     Err(L"brim: unknown command '" + name + L"' (try 'brim --help')\n");
