@@ -11,6 +11,9 @@ start_scripted: a small server whose misbehaviour is chosen by the user name:
   dropretr   RETR sends 10000 of 100000 bytes, then resets the data
              connection and closes the control connection
   dropstor   STOR reads a little, then resets both connections
+  cutretr    LIST shows 102400 bytes; RETR sends 50000, closes, says 226
+  abortretr  the same, but the final reply is 426
+  refusestor STOR reads everything, then says 452 and keeps nothing
 """
 
 import socket
@@ -122,6 +125,8 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                 conn = self.data_connection()
                 if self.user == "multiline":
                     conn.sendall(b"-rw-r--r--   1 owner group        5 Jan 01 12:00 m.txt\r\n")
+                elif self.user in ("cutretr", "abortretr"):
+                    conn.sendall(b"-rw-r--r--   1 owner group   102400 Jan 01 12:00 big.bin\r\n")
                 conn.close()
                 self.send("226 Done\r\n")
             elif verb == "RETR":
@@ -132,6 +137,11 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                     reset(conn)
                     reset(self.connection)
                     return
+                if self.user in ("cutretr", "abortretr"):
+                    conn.sendall(bytes(50000))
+                    conn.close()
+                    self.send("426 Transfer aborted\r\n" if self.user == "abortretr" else "226 Done\r\n")
+                    continue
                 conn.sendall(b"hello")
                 conn.close()
                 self.send("226 Done\r\n")
@@ -146,7 +156,7 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                 while conn.recv(65536):
                     pass
                 conn.close()
-                self.send("226 Done\r\n")
+                self.send("452 Insufficient storage\r\n" if self.user == "refusestor" else "226 Done\r\n")
             elif verb == "QUIT":
                 self.send("221 Bye\r\n")
                 return

@@ -66,3 +66,55 @@ expect(0 "" reg delete "${key}")
 expect(0 "^\n$" reg get "${key}\\sub" greeting)
 expect(2 "ROOT" reg get "HKXX\\a" v)
 expect(0 "system drive: +/" sysinfo)
+
+# Arguments that are not UTF-8 are refused: decoded lossily they could name
+# another, existing folder ("t\xFF" would become "t�").
+file(MAKE_DIRECTORY "${WORK}/t�")
+execute_process(COMMAND sh -c "\"$0\" rmdir \"$(printf 't\\377')\"" ${BRIM} WORKING_DIRECTORY ${WORK}
+  RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 2 OR NOT err MATCHES "not valid UTF-8" OR NOT IS_DIRECTORY "${WORK}/t�")
+  message(FATAL_ERROR "a non-UTF-8 argument must be refused (rc ${rc}): ${err}")
+endif()
+
+# rmdir never takes ".", ".." or the root, whatever the separators around them.
+file(MAKE_DIRECTORY ${WORK}/keep/inner)
+foreach(path keep/.. keep/. keep/./ keep/inner/../ . / //)
+  expect(2 "never deleted" rmdir ${path})
+endforeach()
+if(NOT IS_DIRECTORY ${WORK}/keep/inner)
+  message(FATAL_ERROR "rmdir of a dot path deleted something")
+endif()
+
+# log says what happened to the record.
+execute_process(COMMAND ${BRIM} log --folder "" x RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 2 OR NOT err MATCHES "--folder needs")
+  message(FATAL_ERROR "log --folder \"\": rc ${rc}: ${err}")
+endif()
+file(WRITE ${WORK}/plainfile "")
+expect(1 "did not reach .*plainfile/" log --folder ${WORK}/plainfile x)
+expect(1 "did not reach" log --folder ${WORK}/missing/deeper x)
+expect(1 "below the threshold" log --level -1 --folder ${WORK}/logs x)
+
+# Readers take regular files only, and name what stops them.
+execute_process(COMMAND mkfifo ${WORK}/fifo)
+foreach(command detect cat hexdump)
+  execute_process(COMMAND ${BRIM} ${command} ${WORK}/fifo TIMEOUT 20 RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 1 OR NOT err MATCHES "not a regular file")
+    message(FATAL_ERROR "${command} of a FIFO: rc ${rc}: ${err}")
+  endif()
+endforeach()
+expect(1 "keep: An operation is not supported on a directory" cat ${WORK}/keep)
+expect(1 "keep: An operation is not supported on a directory" convert --to utf8 ${WORK}/keep ${WORK}/k.txt)
+string(REPEAT "n" 300 long)
+expect(1 "too long" cat ${WORK}/${long}.txt)
+expect(1 "too long" convert --to utf8 ${SAMPLES}/utf8.txt ${WORK}/${long}.txt)
+expect(0 "00000000  ef bb bf" hexdump ${SAMPLES}/utf8-bom.txt)
+file(WRITE ${WORK}/empty.txt "")
+expect(0 "empty.txt: " detect ${WORK}/empty.txt)
+
+# sort refuses NUL bytes rather than dropping the rest of the input.
+execute_process(COMMAND sh -c "printf 'b\\na\\000x\\nc\\n' | \"$0\" sort" ${BRIM} RESULT_VARIABLE rc OUTPUT_VARIABLE out
+  ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "NUL byte \\(line 2\\)")
+  message(FATAL_ERROR "sort of input with a NUL: rc ${rc}: ${out}${err}")
+endif()

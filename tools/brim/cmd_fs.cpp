@@ -3,16 +3,57 @@
 #include "tools/brim/commands.h"
 #include "tools/brim/console.h"
 
+#include <algorithm>
+#include <ctime>
+#include <cwchar>
+
 namespace brimtool {
 namespace {
 
+// Lines gathered into large writes: a walk prints one per entry.
 class Lister final : public CBrimFileFind {
 public:
-    void vFoundFolder(const wchar_t* path, const wchar_t* /*name*/) override { Out(CStringW(L"D ") + path + L"\n"); }
+    void vFoundFolder(const wchar_t* path, const wchar_t* /*name*/) override { Line(L"D ", path); }
     void vFoundFile(const wchar_t* path, const wchar_t* /*name*/, const wchar_t* /*title*/) override {
-        Out(CStringW(L"F ") + path + L"\n");
+        Line(L"F ", path);
     }
+
+private:
+    void Line(const wchar_t* kind, const wchar_t* path) {
+        m_out.Add(kind);
+        m_out.Add(path);
+        m_out.Add(L"\n");
+    }
+    OutBuffer m_out;
 };
+
+// "/", "." and ".." as the last component (trailing separators aside), and on
+// Windows a drive's root: deleting them would empty the parent, the folder
+// itself or the whole volume, so they are refused as rm -rf refuses them.
+bool NeverDeleted(const CStringW& path) {
+    CStringW trimmed = path;
+    trimmed.TrimRight(L"/\\");
+    if (trimmed.IsEmpty()) return true;
+    if (trimmed.GetLength() == 2 && trimmed[1] == L':') return true;
+    const CStringW last = trimmed.Mid(std::max(trimmed.ReverseFind(L'/'), trimmed.ReverseFind(L'\\')) + 1);
+    return last == L"." || last == L"..";
+}
+
+// The size of a file, -1 when it cannot be opened.
+long long FileSize(const CStringW& path) {
+    if (KindOf(path) != PathKind::Regular) return -1;
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return -1;
+    return static_cast<long long>(file.GetLength());
+}
+
+// The day file the log writes to now: the folder, the local date, ".log".
+CStringW DayFile(const CStringW& folder) {
+    const std::time_t now = std::time(nullptr);
+    wchar_t date[32] = {};
+    std::wcsftime(date, 32, L"%Y-%m-%d", std::localtime(&now));
+    return folder + date + L".log";
+}
 
 }  // namespace
 
@@ -34,6 +75,9 @@ int CommandRmdir(const Arguments& args) {
     Args a;
     if (!a.Parse(args, {}, {})) return UsageError(self, a.Error());
     if (a.Operands().size() != 1) return UsageError(self, L"one folder is needed");
+    if (NeverDeleted(a.Operands()[0])) {
+        return UsageError(self, L"refusing to delete '" + a.Operands()[0] + L"': \"/\", \".\" and \"..\" are never deleted");
+    }
     if (!CBrimFileOperation::DeleteDirectory(a.Operands()[0])) {
         return Failure(a.Operands()[0] + L": " + CBrimUtil::MessageError(GetLastError()));
     }
@@ -59,10 +103,25 @@ int CommandLog(const Arguments& args) {
     }
     if (a.Operands().size() != 1) return UsageError(self, L"one TEXT is needed");
     CStringW folder = a.Value(L"--folder", L"./Log/");
+    // "" would make the day file's name absolute, in the root folder.
+    if (folder.IsEmpty()) return UsageError(self, L"--folder needs a folder's name");
     if (folder.Right(1) != L"/" && folder.Right(1) != L"\\") folder += L"/";
+    // The log may drop a record without a word: whether it arrived is seen in
+    // the day file (either day's, should midnight pass meanwhile).
+    const CStringW before = DayFile(folder);
+    const long long sizeBefore = FileSize(before);
     CBrimLog::Init(0, folder);
+    SetLastError(0);
     BRIM_LOG(static_cast<int>(level), L"%s", a.Operands()[0].GetString());
-    Out(L"logged to " + folder + L"\n");
+    const DWORD code = GetLastError();
+    const CStringW after = DayFile(folder);
+    const bool arrived = FileSize(before) > sizeBefore || (after != before && FileSize(after) > 0);
+    if (!arrived) {
+        if (level < 0) return Failure(L"the record was not written: its level is below the threshold 0");
+        return Failure(L"the record did not reach " + after + L": " +
+                       CBrimUtil::MessageError(code != 0 ? code : 29));   // 29: "The system cannot write to the specified device."
+    }
+    Out(L"logged to " + after + L"\n");
     return kExitOk;
 }
 

@@ -3,6 +3,7 @@
 #include "tools/brim/commands.h"
 #include "tools/brim/console.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -27,13 +28,21 @@ CStringW AsLine(CStringW text) {
     return text + L"\n";
 }
 
-// Standard input as text: UTF-8 bytes converted by the library.
-CStringW ReadStandardInput() {
+// Standard input as text: UTF-8 bytes converted by the library. The library's
+// strings end at a zero, so input holding a NUL byte is refused (false, with
+// the line it is on) rather than cut short there.
+bool ReadStandardInput(CStringW& text, long long& nulLine) {
     std::string bytes;
     char chunk[65536];
     std::size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) bytes.append(chunk, n);
-    return FromUtf8(bytes.c_str());
+    const std::size_t nul = bytes.find('\0');
+    if (nul != std::string::npos) {
+        nulLine = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+        return false;
+    }
+    text = FromUtf8(bytes.c_str());
+    return true;
 }
 
 class Collector final : public CBrimFileFind {
@@ -78,7 +87,13 @@ int CommandSort(const Arguments& args) {
     const Command& self = CommandNamed(L"sort");
     Args a;
     if (!a.Parse(args, {}, {}) || !a.Operands().empty()) return UsageError(self, a.Error().IsEmpty() ? CStringW(L"no operands") : a.Error());
-    const CStringW text = ReadStandardInput();
+    CStringW text;
+    long long nulLine = 0;
+    if (!ReadStandardInput(text, nulLine)) {
+        CStringW message;
+        message.Format(L"standard input holds a NUL byte (line %I64d); sort takes text lines without NULs", nulLine);
+        return Failure(message);
+    }
     CStringList lines;
     int pos = 0;
     while (pos < text.GetLength()) {

@@ -5,21 +5,66 @@
 
 namespace brimtool {
 
-bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStringW& error) {
-    CFile file;
+namespace {
+constexpr unsigned long kErrorNotEnoughMemory = 8;
+constexpr unsigned long kErrorFolder = 336;   // "An operation is not supported on a directory."
+
+bool OpenForReading(CFile& file, const CStringW& path, CStringW& error) {
+    switch (KindOf(path)) {
+    case PathKind::Folder:
+        error = path + L": " + CBrimUtil::MessageError(kErrorFolder);
+        return false;
+    case PathKind::Other:
+        error = path + L": not a regular file (pipes, FIFOs and devices are not read; give a file)";
+        return false;
+    default:
+        break;
+    }
     CFileException failure;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary, &failure)) {
         error = path + L": " + CBrimUtil::MessageError(static_cast<unsigned long>(failure.m_lOsError));
         return false;
     }
+    return true;
+}
+}  // namespace
+
+bool CheckReadable(const CStringW& path, CStringW& error) {
+    CFile file;
+    return OpenForReading(file, path, error);
+}
+
+WholeFile::~WholeFile() {
+    if (m_mapped != nullptr) UnmapFile(m_mapped, m_size);
+}
+
+bool WholeFile::Open(const CStringW& path, CStringW& error) {
+    CFile file;
+    if (!OpenForReading(file, path, error)) return false;
     const ULONGLONG length = file.GetLength();
-    if (length > 0x7FFFFFFFu) {
-        error = path + L": " + CBrimUtil::MessageError(8);
+    if (length > 0x7FFFFFFFu) {   // the detector takes an unsigned int
+        error = path + L": " + CBrimUtil::MessageError(kErrorNotEnoughMemory);
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(length));
-    const UINT got = bytes.empty() ? 0 : file.Read(bytes.data(), static_cast<UINT>(bytes.size()));
-    bytes.resize(got);
+    m_size = static_cast<std::size_t>(length);
+    if (m_size == 0) return true;
+    m_mapped = MapFile(path, m_size);
+    if (m_mapped != nullptr) return true;
+    m_read.reset(new unsigned char[m_size]);
+    std::size_t got = 0;
+    while (got < m_size) {
+        const UINT n = file.Read(m_read.get() + got, static_cast<UINT>(m_size - got));
+        if (n == 0) break;
+        got += n;
+    }
+    m_size = got;
+    return true;
+}
+
+bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStringW& error) {
+    WholeFile file;
+    if (!file.Open(path, error)) return false;
+    bytes.assign(file.Data(), file.Data() + file.Size());
     return true;
 }
 
@@ -34,10 +79,8 @@ CStringW DecodedText(const CStringW& path) {
     return text;
 }
 
-bool Exists(const CStringW& path) {
-    CFile probe;
-    return probe.Open(path, CFile::modeRead | CFile::shareDenyNone) != FALSE;
-}
+// Looked at, never opened: opening a FIFO would wait for a writer.
+bool Exists(const CStringW& path) { return KindOf(path) != PathKind::Missing; }
 
 }  // namespace
 
@@ -48,13 +91,15 @@ int CommandDetect(const Arguments& args) {
     if (a.Operands().empty()) return UsageError(self, L"no file given");
     int status = kExitOk;
     for (const CStringW& path : a.Operands()) {
-        std::vector<unsigned char> bytes;
+        WholeFile bytes;
         CStringW error;
-        if (!ReadAllBytes(path, bytes, error)) {
+        if (!bytes.Open(path, error)) {
             status = Failure(error);
             continue;
         }
-        const int id = CBrimFile::EncodingCheck(bytes.data(), static_cast<unsigned int>(bytes.size()));
+        // The detector only reads, though its parameter is not const.
+        const int id = CBrimFile::EncodingCheck(const_cast<unsigned char*>(bytes.Data()),
+                                                static_cast<unsigned int>(bytes.Size()));
         Out(path + L": " + CBrimFile::GetEncodingName(id) + L"\n");
     }
     return status;
@@ -67,8 +112,9 @@ int CommandCat(const Arguments& args) {
     if (a.Operands().empty()) return UsageError(self, L"no file given");
     int status = kExitOk;
     for (const CStringW& path : a.Operands()) {
-        if (!Exists(path)) {
-            status = Failure(path + L": " + CBrimUtil::MessageError(2));
+        CStringW error;
+        if (!CheckReadable(path, error)) {
+            status = Failure(error);
             continue;
         }
         Out(DecodedText(path));   // an encoding it does not decode throws: exit 1 with its text
@@ -85,14 +131,25 @@ int CommandConvert(const Arguments& args) {
     if (a.Operands().size() != 2) return UsageError(self, L"IN and OUT are needed");
     const CStringW& in = a.Operands()[0];
     const CStringW& out = a.Operands()[1];
-    if (!Exists(in)) return Failure(in + L": " + CBrimUtil::MessageError(2));
+    CStringW error;
+    if (!CheckReadable(in, error)) return Failure(error);
     if (Exists(out)) return Failure(out + L": " + CBrimUtil::MessageError(80));   // the writers append: refuse
     const CStringW text = DecodedText(in);
     CBrimFile target;
     target.SetFilename(out);
     if (to == L"utf8") target.WriteUTF8(text);
     else target.WriteUnicode(text);
-    if (!Exists(out)) return Failure(out + L": " + CBrimUtil::MessageError(3));   // the writer drops what it cannot open
+    if (!Exists(out)) {
+        // The writer drops what it cannot open; an open of our own names the cause.
+        CFile probe;
+        CFileException failure;
+        if (!probe.Open(out, CFile::modeCreate | CFile::modeWrite, &failure)) {
+            return Failure(out + L": " + CBrimUtil::MessageError(static_cast<unsigned long>(failure.m_lOsError)));
+        }
+        probe.Close();
+        CFile::Remove(out);
+        return Failure(out + L": " + CBrimUtil::MessageError(3));
+    }
     return kExitOk;
 }
 
@@ -101,13 +158,14 @@ int CommandHexdump(const Arguments& args) {
     Args a;
     if (!a.Parse(args, {}, {})) return UsageError(self, a.Error());
     if (a.Operands().size() != 1) return UsageError(self, L"one file is needed");
-    std::vector<unsigned char> bytes;
+    WholeFile file;
     CStringW error;
-    if (!ReadAllBytes(a.Operands()[0], bytes, error)) return Failure(error);
+    if (!file.Open(a.Operands()[0], error)) return Failure(error);
+    const unsigned char* bytes = file.Data();
     CStringW page;
-    for (std::size_t at = 0; at < bytes.size(); at += 16) {
-        const int n = static_cast<int>(bytes.size() - at < 16 ? bytes.size() - at : 16);
-        CStringW hex = CBrimString::BYTE2CString(bytes.data() + at, n);
+    for (std::size_t at = 0; at < file.Size(); at += 16) {
+        const int n = static_cast<int>(file.Size() - at < 16 ? file.Size() - at : 16);
+        CStringW hex = CBrimString::BYTE2CString(bytes + at, n);
         CStringW shown;
         for (int k = 0; k < n; ++k) {
             const unsigned char b = bytes[at + static_cast<std::size_t>(k)];

@@ -4,6 +4,7 @@
 
 #include <brim/brim.h>
 
+#include <memory>
 #include <vector>
 
 namespace brimtool {
@@ -48,5 +49,29 @@ int CommandVersionInfo(const Arguments& args);
 
 // Whole files as bytes through CFile; false with the system's text in error.
 bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStringW& error);
+
+// A regular file's bytes, mapped where the platform allows, else read into
+// memory that is not zero-filled first. Folders, FIFOs and devices are
+// refused before any open: a FIFO without a writer would block for ever.
+class WholeFile {
+public:
+    WholeFile() = default;
+    ~WholeFile();
+    WholeFile(const WholeFile&) = delete;
+    WholeFile& operator=(const WholeFile&) = delete;
+    // False with "PATH: <why>" in error.
+    bool Open(const CStringW& path, CStringW& error);
+    const unsigned char* Data() const { return m_mapped != nullptr ? m_mapped : m_read.get(); }
+    std::size_t Size() const { return m_size; }
+
+private:
+    const unsigned char* m_mapped = nullptr;
+    std::unique_ptr<unsigned char[]> m_read;
+    std::size_t m_size = 0;
+};
+
+// Whether path can be opened for reading as a regular file; false with
+// "PATH: <why>" in error (the Windows text of the cause).
+bool CheckReadable(const CStringW& path, CStringW& error);
 
 }  // namespace brimtool

@@ -26,6 +26,33 @@ CStringW FromUtf8(const char* bytes);
 // The value of an environment variable, "" when unset.
 CStringW Environment(const wchar_t* name);
 
+// What a path names, for the commands that read regular files only (a FIFO
+// without a writer would block them for ever). Missing: it cannot be looked
+// at; opening it tells why.
+enum class PathKind { Regular, Folder, Other, Missing };
+PathKind KindOf(const CStringW& path);
+
+// A regular file's size bytes mapped read-only, or nullptr where the
+// platform does not map (the caller then reads the file).
+const unsigned char* MapFile(const CStringW& path, std::size_t size);
+void UnmapFile(const unsigned char* data, std::size_t size);
+
+// Standard output for commands that print many lines: text gathered and
+// written in large pieces (UTF-8 on POSIX), nothing allocated per line.
+class OutBuffer {
+public:
+    OutBuffer();
+    ~OutBuffer();
+    OutBuffer(const OutBuffer&) = delete;
+    OutBuffer& operator=(const OutBuffer&) = delete;
+    void Add(const wchar_t* text);
+    void Flush();
+
+private:
+    std::string m_bytes;
+    CStringW m_text;
+};
+
 // The program proper, with the arguments after the program name.
 int Run(const std::vector<CStringW>& args);
 

@@ -1,5 +1,8 @@
 #include "tools/brim/console.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -51,11 +54,128 @@ CStringW ReadPassword(const CStringW& prompt) {
     return FromUtf8(line.c_str());
 }
 
+namespace {
+// The path's bytes; arguments were checked to be UTF-8, so this is exact.
+// Past the converter's 32767 bytes it gives "", which names nothing.
+std::string Native(const CStringW& path) {
+    if (path.GetLength() > 8000) return std::string();
+    std::vector<char> bytes(static_cast<std::size_t>(path.GetLength()) * 4 + 1);
+    CBrimString::Unicode2UTF8(bytes.data(), path);
+    return bytes.data();
+}
+}  // namespace
+
+PathKind KindOf(const CStringW& path) {
+    struct stat st {};
+    if (stat(Native(path).c_str(), &st) != 0) return PathKind::Missing;
+    if (S_ISREG(st.st_mode)) return PathKind::Regular;
+    return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+const unsigned char* MapFile(const CStringW& path, std::size_t size) {
+    const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    // Populated at once: the caller reads every page, and one call that
+    // fills the page tables beats a fault per page.
+    void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    close(fd);
+    return data == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(data);
+}
+
+void UnmapFile(const unsigned char* data, std::size_t size) {
+    munmap(const_cast<unsigned char*>(data), size);
+}
+
+namespace {
+constexpr std::size_t kOutPiece = 1 << 16;
+
+// One code point as UTF-8; what is not a Unicode scalar value becomes U+FFFD.
+void AppendUtf8(std::string& out, unsigned long c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+    char bytes[4];
+    int n;
+    if (c < 0x800) {
+        bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+        n = 2;
+    } else if (c < 0x10000) {
+        bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+        bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        n = 3;
+    } else {
+        bytes[0] = static_cast<char>(0xF0 | (c >> 18));
+        bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        n = 4;
+    }
+    bytes[n - 1] = static_cast<char>(0x80 | (c & 0x3F));
+    out.append(bytes, static_cast<std::size_t>(n));
+}
+}  // namespace
+
+OutBuffer::OutBuffer() { m_bytes.reserve(kOutPiece + 4096); }
+OutBuffer::~OutBuffer() { Flush(); }
+
+void OutBuffer::Add(const wchar_t* text) {
+    for (; *text != 0; ++text) AppendUtf8(m_bytes, static_cast<unsigned long>(*text));
+    if (m_bytes.size() >= kOutPiece) Flush();
+}
+
+void OutBuffer::Flush() {
+    if (m_bytes.empty()) return;
+    std::fwrite(m_bytes.data(), 1, m_bytes.size(), stdout);
+    std::fflush(stdout);
+    m_bytes.clear();
+}
+
 }  // namespace brimtool
+
+namespace {
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool ValidUtf8(const unsigned char* p) {
+    while (*p != 0) {
+        const unsigned c = *p++;
+        if (c < 0x80) continue;
+        int more = 0;
+        unsigned low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) more = 1;
+        else if (c >= 0xE0 && c <= 0xEF) more = 2, low = c == 0xE0 ? 0xA0 : 0x80, high = c == 0xED ? 0x9F : 0xBF;
+        else if (c >= 0xF0 && c <= 0xF4) more = 3, low = c == 0xF0 ? 0x90 : 0x80, high = c == 0xF4 ? 0x8F : 0xBF;
+        else return false;
+        for (int k = 0; k < more; ++k, ++p, low = 0x80, high = 0xBF) {
+            if (*p < low || *p > high) return false;
+        }
+    }
+    return true;
+}
+
+// The argument with its bytes outside printable ASCII as \xHH.
+CStringW Escaped(const unsigned char* p) {
+    CStringW text;
+    for (; *p != 0; ++p) {
+        if (*p >= 0x20 && *p < 0x7F) text += static_cast<wchar_t>(*p);
+        else text.AppendFormat(L"\\x%02X", *p);
+    }
+    return text;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<CStringW> args;
     // Terminals and shells hand over UTF-8 here, whatever the ANSI code page.
-    for (int i = 1; i < argc; ++i) args.push_back(brimtool::FromUtf8(argv[i]));
+    // The library decodes a bad byte as U+FFFD, which could name another,
+    // existing file: such an argument is refused rather than guessed at.
+    for (int i = 1; i < argc; ++i) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(argv[i]);
+        if (!ValidUtf8(bytes)) {
+            brimtool::Err(L"brim: argument \"" + Escaped(bytes) +
+                          L"\" is not valid UTF-8; brim takes names and texts in UTF-8 only\n");
+            return 2;
+        }
+        args.push_back(brimtool::FromUtf8(argv[i]));
+    }
     return brimtool::Run(args);
 }

@@ -52,6 +52,31 @@ CStringW ReadPassword(const CStringW& prompt) {
     return line;
 }
 
+PathKind KindOf(const CStringW& path) {
+    const DWORD attributes = ::GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Regular;
+}
+
+// Windows reads the file instead: a view would hold the file open against
+// the sharing rules the rest of the tool follows.
+const unsigned char* MapFile(const CStringW&, std::size_t) { return nullptr; }
+void UnmapFile(const unsigned char*, std::size_t) {}
+
+OutBuffer::OutBuffer() = default;
+OutBuffer::~OutBuffer() { Flush(); }
+
+void OutBuffer::Add(const wchar_t* text) {
+    m_text += text;
+    if (m_text.GetLength() >= 32768) Flush();
+}
+
+void OutBuffer::Flush() {
+    if (m_text.IsEmpty()) return;
+    Out(m_text);
+    m_text.Empty();
+}
+
 }  // namespace brimtool
 
 int wmain(int argc, wchar_t** argv) {

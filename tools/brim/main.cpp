@@ -1,6 +1,9 @@
 #include "tools/brim/commands.h"
 #include "tools/brim/console.h"
 
+#include <exception>
+#include <new>
+
 namespace brimtool {
 namespace {
 
@@ -32,17 +35,23 @@ const Command kCommands[] = {
     {L"rename", CommandRename, L"rename, with a fresh name if the new one is taken",
      L"usage: brim rename OLD NEW\n\nRenames OLD to NEW; when NEW is taken the item gets a fresh name instead.\n"},
     {L"get", CommandGet, L"download a URL into a file over HTTP",
-     L"usage: brim get URL FILE [--limit-rate RATE]\n\nSaves the body of URL into FILE, showing the progress (a bar on a terminal, a line a\n"
-     L"second otherwise). RATE limits the speed: bytes a second, or with K, M or G.\n"},
+     L"usage: brim get URL FILE [--limit-rate RATE] [--max-time SECONDS] [--max-size SIZE]\n\nSaves the body of URL into FILE, showing the progress (a bar on a terminal, a line a\n"
+     L"second otherwise). RATE limits the speed: bytes a second, or with K, M or G.\n"
+     L"The body is written to FILE.brim-part and renamed to FILE once complete (all the bytes\n"
+     L"that Content-Length announced); otherwise it is removed and brim fails. --max-time ends\n"
+     L"the whole transfer after SECONDS, --max-size fails a body larger than SIZE (K, M, G).\n"},
     {L"post", CommandPost, L"post a URL-encoded form and print the answer",
-     L"usage: brim post HOST PORT PATH FORM\n\nPosts FORM (for example a=1&b=2) to PATH on HOST:PORT, prints the response headers\n"
+     L"usage: brim post HOST PORT PATH FORM [--max-time SECONDS] [--max-size SIZE]\n\nPosts FORM (for example a=1&b=2) to PATH on HOST:PORT, prints the response headers\n"
      L"(the library's message box) on standard error and the body of a 200 answer on\n"
-     L"standard output.\n"},
+     L"standard output. The library reads the body whole, so it must announce its length\n"
+     L"(Content-Length) within SIZE (default 16M); --max-time ends the post after SECONDS.\n"},
     {L"ftp", CommandFtp, L"upload or download a file over FTP",
      L"usage: brim ftp put|get HOST[:PORT] USER LOCAL REMOTE [--active] [--text] [--limit-rate RATE]\n\n"
      L"put sends LOCAL to REMOTE, get fetches REMOTE into LOCAL, in passive mode unless --active.\n"
      L"The password comes from BRIM_FTP_PASSWORD or is asked for on the terminal, never from\n"
-     L"the command line. --text opens the local file in text mode; bytes travel unchanged.\n"},
+     L"the command line. --text opens the local file in text mode; bytes travel unchanged.\n"
+     L"get writes LOCAL.brim-part and renames it to LOCAL once every byte the listing announced\n"
+     L"has arrived; put checks the size the server then lists. A short transfer fails.\n"},
     {L"reg", CommandReg, L"read, write or delete registry values and keys",
      L"usage: brim reg get|set|delete ROOT\\KEY [VALUE] [DATA] [--int]\n\n"
      L"  get ROOT\\KEY VALUE          prints the value (a string; with --int a number)\n"
@@ -67,6 +76,15 @@ void Usage() {
     for (const Command& c : kCommands) text.AppendFormat(L"  %-10s %s\n", c.name, c.summary);
     text += L"\n'brim COMMAND --help' describes a command. Exit codes: 0 success, 1 failure, 2 usage error.\n";
     Out(text);
+}
+
+// Any other exception of the framework: its own description, else the
+// generic failure text.
+CStringW ExceptionText(CException* e) {
+    wchar_t text[1024] = {};
+    const CStringW message = e->GetErrorMessage(text, 1024) ? CStringW(text) : CBrimUtil::MessageError(31);
+    e->Delete();
+    return message;
 }
 
 bool WantsHelp(const Arguments& args) {
@@ -123,6 +141,24 @@ int Run(const std::vector<CStringW>& args) {
             const CStringW message = CBrimUtil::MessageError(static_cast<unsigned long>(e->m_lOsError));
             e->Delete();
             return Failure(message);
+        } catch (CMemoryException* e) {
+            e->Delete();   // the shared instance: Delete leaves it alone
+            return Failure(CBrimUtil::MessageError(8));
+        } catch (CInvalidArgException* e) {
+            e->Delete();
+            return Failure(CBrimUtil::MessageError(87));
+        } catch (CInternetException* e) {
+            const CStringW message = CBrimUtil::MessageError(e->m_dwError);
+            e->Delete();
+            return Failure(message);
+        } catch (CException* e) {
+            return Failure(ExceptionText(e));
+        } catch (const std::bad_alloc&) {
+            return Failure(CBrimUtil::MessageError(8));
+        } catch (const std::exception& e) {
+            return Failure(FromUtf8(e.what()));
+        } catch (...) {
+            return Failure(L"an exception the library does not describe");
         }
     }
     Err(L"brim: unknown command '" + name + L"' (try 'brim --help')\n");
