@@ -2,6 +2,7 @@
 #include "tools/brim/args.h"
 #include "tools/brim/commands.h"
 #include "tools/brim/console.h"
+#include "tools/brim/decode.h"
 
 namespace brimtool {
 
@@ -9,7 +10,9 @@ bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStri
     CFile file;
     CFileException failure;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary, &failure)) {
-        error = path + L": " + CBrimUtil::MessageError(static_cast<unsigned long>(failure.m_lOsError));
+        // A folder is refused as access denied, which hides the real mistake.
+        error = path + L": " + (KindOf(path) == PathKind::kFolder ? CStringW(L"is a folder, not a file\n")
+                                                                  : CBrimUtil::MessageError(static_cast<unsigned long>(failure.m_lOsError)));
         return false;
     }
     const ULONGLONG length = file.GetLength();
@@ -63,15 +66,18 @@ int CommandDetect(const Arguments& args) {
 int CommandCat(const Arguments& args) {
     const Command& self = CommandNamed(L"cat");
     Args a;
-    if (!a.Parse(args, {}, {})) return UsageError(self, a.Error());
+    if (!a.Parse(args, {}, {L"--ansi"})) return UsageError(self, a.Error());
     if (a.Operands().empty()) return UsageError(self, L"no file given");
     int status = kExitOk;
     for (const CStringW& path : a.Operands()) {
-        if (!Exists(path)) {
-            status = Failure(path + L": " + CBrimUtil::MessageError(2));
+        std::vector<unsigned char> bytes;
+        CStringW error;
+        if (!ReadAllBytes(path, bytes, error)) {
+            status = Failure(error);
             continue;
         }
-        Out(DecodedText(path));   // an encoding it does not decode throws: exit 1 with its text
+        const int id = CBrimFile::EncodingCheck(bytes.data(), static_cast<unsigned int>(bytes.size()));
+        Out(DecodeText(bytes, id, a.Flag(L"--ansi")));   // an encoding it does not decode throws: exit 1 with its text
     }
     return status;
 }
