@@ -66,6 +66,7 @@ unset(ENV{LC_ALL})
 # A folder is named as a folder by every reading command, not as missing or denied.
 expect(1 "^brim: [^\n]*samples: is a folder, not a file\n$" cat ${SAMPLES})
 expect(1 "^brim: [^\n]*samples: is a folder, not a file\n$" detect ${SAMPLES})
+expect(1 "^brim: [^\n]*samples: is a folder, not a file\n$" convert --to utf8 ${SAMPLES} ${WORK}/from-folder.txt)
 expect(1 "^brim: [^\n]*missing.txt: The system cannot find the file specified\\.\n$" cat ${WORK}/missing.txt)
 expect(0 "^한국어 UTF-8 텍스트입니다" cat ${SAMPLES}/utf8.txt)
 expect(0 "00000000  ef bb bf" hexdump ${SAMPLES}/utf8-bom.txt)

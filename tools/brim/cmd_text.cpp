@@ -6,13 +6,20 @@
 
 namespace brimtool {
 
+namespace {
+
+// A folder is refused as access denied (or not found), which hides the real mistake.
+CStringW OpenProblem(const CStringW& path, unsigned long code) {
+    return path + L": " + (KindOf(path) == PathKind::kFolder ? CStringW(L"is a folder, not a file\n") : CBrimUtil::MessageError(code));
+}
+
+}  // namespace
+
 bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStringW& error) {
     CFile file;
     CFileException failure;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary, &failure)) {
-        // A folder is refused as access denied, which hides the real mistake.
-        error = path + L": " + (KindOf(path) == PathKind::kFolder ? CStringW(L"is a folder, not a file\n")
-                                                                  : CBrimUtil::MessageError(static_cast<unsigned long>(failure.m_lOsError)));
+        error = OpenProblem(path, static_cast<unsigned long>(failure.m_lOsError));
         return false;
     }
     const ULONGLONG length = file.GetLength();
@@ -91,7 +98,7 @@ int CommandConvert(const Arguments& args) {
     if (a.Operands().size() != 2) return UsageError(self, L"IN and OUT are needed");
     const CStringW& in = a.Operands()[0];
     const CStringW& out = a.Operands()[1];
-    if (!Exists(in)) return Failure(in + L": " + CBrimUtil::MessageError(2));
+    if (!Exists(in)) return Failure(OpenProblem(in, 2));
     if (Exists(out)) return Failure(out + L": " + CBrimUtil::MessageError(80));   // the writers append: refuse
     const CStringW text = DecodedText(in);
     CBrimFile target;
