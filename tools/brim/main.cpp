@@ -9,9 +9,9 @@ namespace {
 
 const Command kCommands[] = {
     {L"tour", CommandTour, L"a short look at what the library does (the default)",
-     L"usage: brim [tour [--ansi] [SAMPLES]]\n\nShows what the library does, without network access: error texts, a folder walk and\n"
-     L"the encodings detected and decoded of the files it finds (in SAMPLES, default ./samples),\n"
-     L"a log record. --ansi decodes EUC-KR and CP949 as 'brim cat --ansi' does.\n"},
+     L"usage: brim [tour [--ansi] [SAMPLES]]\n\nShows what the library does, without network access: error texts, a folder walk\n"
+     L"of SAMPLES (default ./samples), the encodings of the files it finds, detected and\n"
+     L"decoded, and a log record. --ansi decodes EUC-KR and CP949 as 'brim cat --ansi' does.\n"},
     {L"error", CommandError, L"the library's text for a Windows error code",
      L"usage: brim error [--exception] CODE\n\nPrints the library's text for a Windows error code (decimal, negative, or 0x hex).\n"
      L"With --exception, prints the message of a CBrimException made from the code.\n"},
@@ -65,7 +65,8 @@ const Command kCommands[] = {
      L"library, or on POSIX a shared library that embeds one (it is loaded to read it).\n"},
     {L"version", CommandVersion, L"versions of brim and the library, backend, vector paths",
      L"usage: brim version (or brim --version)\n\nPrints brim's version, the loaded library's version, its platform backend (posix or\n"
-     L"win32) and the vector instructions its conversion and detection loops use on this processor.\n"},
+     L"win32) and the vector instructions that its UTF-8 conversion and its encoding probers\n"
+     L"use on this processor.\n"},
     {L"randname", CommandRandname, L"a random lower-case name",
      L"usage: brim randname N\n\nPrints N random letters a to z.\n"},
     {L"sort", CommandSort, L"sort the lines of standard input",
