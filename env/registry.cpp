@@ -91,6 +91,14 @@ CStringW CBrimRegistry::LocalReadString(HKEY const& root, const wchar_t* subKey,
     return CStringW(brim::detail::StringFromValueBytes(data, size).c_str());
 }
 
+DWORD CBrimRegistry::LocalValueStatus(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName) {
+    ScopedKey key;
+    const LONG opened = platform::KeyOpen(root, subKey, platform::kKeyRead, key.Out());
+    if (opened != 0) return static_cast<DWORD>(opened);
+    DWORD size = 0;   // no buffer: only whether it is there
+    return static_cast<DWORD>(platform::ValueQuery(key.Get(), valueName, nullptr, nullptr, &size));
+}
+
 bool CBrimRegistry::LocalWriteString(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName,
                                      const wchar_t* value) {
     ScopedKey key;

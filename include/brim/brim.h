@@ -10,3 +10,4 @@
 #include <brim/tree.h>
 #include <brim/env.h>
 #include <brim/sysinfo.h>
+#include <brim/library.h>

@@ -29,6 +29,10 @@ public:
     // Creates the missing keys along subKey; null value stores "".
     static bool LocalWriteString(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName,
                                  const wchar_t* value);
+    // 0 when the value exists (of any type or size), else the Windows error
+    // code of the look-up: 2 when the key or the value is missing. The
+    // readers give the same empty result for a missing and an empty value.
+    static DWORD LocalValueStatus(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName);
     // A value of at most 4 bytes; 0 otherwise.
     static int LocalReadInt(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName);
     static bool LocalWriteInt(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName,

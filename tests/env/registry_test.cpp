@@ -58,6 +58,23 @@ TEST_F(RegistryStrings, MissingKeysAndValuesReadEmpty) {
     EXPECT_EQ(Local::LocalReadString(HKEY_CURRENT_USER, Key(), L"absent"), L"");
 }
 
+// The readers cannot tell these apart; the status can.
+TEST_F(RegistryStrings, StatusTellsAMissingValueFromAnEmptyOrUnreadableOne) {
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"empty", L""));
+    ASSERT_TRUE(Local::LocalWriteString(HKEY_CURRENT_USER, Key(), L"long", Repeat(L'x', 300).c_str()));
+    ASSERT_TRUE(Local::LocalWriteInt(HKEY_CURRENT_USER, Key(), L"zero", 0));
+    for (const wchar_t* present : {L"empty", L"EMPTY", L"long", L"zero"}) {
+        EXPECT_EQ(Local::LocalValueStatus(HKEY_CURRENT_USER, Key(), present), 0u) << present;
+    }
+    EXPECT_EQ(Local::LocalValueStatus(HKEY_CURRENT_USER, Key(), L"absent"), 2u);
+    EXPECT_EQ(Local::LocalValueStatus(HKEY_CURRENT_USER, Key(L"absent"), L"empty"), 2u);
+    const CStringW key = Key();
+    std::vector<wchar_t> path(key.GetString(), key.GetString() + key.GetLength() + 1);
+    std::string printed;
+    ASSERT_EQ(DeleteCapturing(path.data(), &printed), 1);
+    EXPECT_EQ(Local::LocalValueStatus(HKEY_CURRENT_USER, Key(), L"empty"), 2u);
+}
+
 using RegistryNumbers = RegistryTest;
 
 TEST_F(RegistryNumbers, RoundTripAndMissingReadsZero) {

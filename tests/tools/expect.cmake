@@ -1,9 +1,15 @@
-# Shared by the brim command tests: a fresh WORK folder, and
+# Shared by the brim command tests: a fresh WORK folder (with the user's
+# configuration and runtime folders inside it), and
 # expect(CODE OUTPUT_REGEX ARGS...), which runs brim ARGS in WORK, checks the
 # exit code and that standard output followed by standard error matches the
 # regex (kept in LAST). BRIM_INPUT may name an INPUT_FILE for standard input.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
+# The registry store and the log's lock files go into WORK, never the user's own.
+file(MAKE_DIRECTORY ${WORK}/config ${WORK}/runtime)
+file(CHMOD ${WORK}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+set(ENV{XDG_CONFIG_HOME} ${WORK}/config)
+set(ENV{XDG_RUNTIME_DIR} ${WORK}/runtime)
 
 function(expect code regex)
   execute_process(COMMAND ${BRIM} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err

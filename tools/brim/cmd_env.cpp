@@ -50,6 +50,10 @@ int CommandReg(const Arguments& args) {
     if (!SplitKey(ops[1], root, subKey) || subKey.IsEmpty()) return UsageError(self, L"the key must be ROOT\\KEY (HKCU, HKLM, HKCR, HKU, HKCC)");
     const bool number = a.Flag(L"--int");
     if (ops[0] == L"get" && ops.size() == 3) {
+        // The readers give "" for a missing value too: ask first.
+        const DWORD status = CBrimRegistry::LocalValueStatus(root, subKey, ops[2]);
+        if (status == 2) return Failure(ops[1] + L": value '" + ops[2] + L"' not found");
+        if (status != 0) return Failure(ops[1] + L": " + CBrimUtil::MessageError(status));
         CStringW line;
         if (number) line.Format(L"%d\n", CBrimRegistry::LocalReadInt(root, subKey, ops[2]));
         else line = CBrimRegistry::LocalReadString(root, subKey, ops[2]) + L"\n";
@@ -73,11 +77,12 @@ int CommandReg(const Arguments& args) {
 int CommandSysinfo(const Arguments& args) {
     const Command& self = CommandNamed(L"sysinfo");
     Args a;
-    if (!a.Parse(args, {}, {}) || !a.Operands().empty()) return UsageError(self, L"no operands");
+    if (!a.Parse(args, {}, {})) return UsageError(self, a.Error());
+    if (!a.Operands().empty()) return UsageError(self, L"sysinfo takes no operands ('" + a.Operands()[0] + L"' given)");
     CStringList drives;
     CBrimInfoSystem::GetLogicalDrives(&drives);
-    CStringW text = L"drives:             ";
-    for (POSITION p = drives.GetHeadPosition(); p != nullptr;) text += drives.GetNext(p) + L" ";
+    CStringW text = L"drives:            ";
+    for (POSITION p = drives.GetHeadPosition(); p != nullptr;) text += L" " + drives.GetNext(p);
     const CStringW system = CBrimInfoSystem::GetSystemDrive();
     text += L"\nsystem drive:       " + system;
     text += L"\ntemporary folder:   " + CBrimInfoSystem::GetTempDirectory();

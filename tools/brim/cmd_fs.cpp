@@ -62,9 +62,14 @@ int CommandFind(const Arguments& args) {
     Args a;
     if (!a.Parse(args, {L"--ext"}, {L"--recursive", L"--hidden"})) return UsageError(self, a.Error());
     if (a.Operands().size() != 1) return UsageError(self, L"one folder is needed");
+    if (a.Operands()[0].IsEmpty()) return UsageError(self, L"the folder name is empty");
     CStringW folder = a.Operands()[0];
     folder.TrimRight(L"/\\");
     if (folder.IsEmpty()) folder = a.Operands()[0];   // the root itself
+    // The walk reports nothing for a folder it cannot enter: say why here.
+    const PathKind kind = KindOf(folder);
+    if (kind == PathKind::Missing) return Failure(a.Operands()[0] + L": " + CBrimUtil::MessageError(3));
+    if (kind != PathKind::Folder) return Failure(a.Operands()[0] + L": " + CBrimUtil::MessageError(267));
     Lister lister;
     lister.FindFoldersFiles(folder, a.Value(L"--ext"), a.Flag(L"--recursive") ? 1 : 0, a.Flag(L"--hidden") ? 1 : 0);
     return kExitOk;
@@ -89,7 +94,15 @@ int CommandRename(const Arguments& args) {
     Args a;
     if (!a.Parse(args, {}, {})) return UsageError(self, a.Error());
     if (a.Operands().size() != 2) return UsageError(self, L"OLD and NEW are needed");
-    CBrimFileSHOperation::rename(a.Operands()[0], a.Operands()[1]);
+    // The shell rename reports nothing: check what it was given and what it did.
+    const CStringW& from = a.Operands()[0];
+    if (KindOf(from) == PathKind::Missing) return Failure(from + L": " + CBrimUtil::MessageError(2));
+    SetLastError(0);
+    CBrimFileSHOperation::rename(from, a.Operands()[1]);
+    if (KindOf(from) != PathKind::Missing && from.CompareNoCase(a.Operands()[1]) != 0) {
+        const DWORD code = GetLastError();
+        return Failure(from + L": not renamed" + (code != 0 ? L": " + CBrimUtil::MessageError(code) : CStringW()));
+    }
     return kExitOk;
 }
 

@@ -2,8 +2,10 @@
 #include "tools/brim/args.h"
 #include "tools/brim/commands.h"
 #include "tools/brim/console.h"
+#include "tools/brim/decode.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -12,14 +14,19 @@ namespace brimtool {
 namespace {
 
 // A Windows error code as decimal (negative values name the same 32 bits)
-// or as 0x-prefixed hex.
-bool ParseCode(const CStringW& text, unsigned long& code) {
-    if (text.IsEmpty()) return false;
+// or as 0x-prefixed hex; "" when it is one, else what is wrong with it.
+CStringW ParseCode(const CStringW& text, unsigned long& code) {
     wchar_t* end = nullptr;
+    errno = 0;
     const long long value = std::wcstoll(text.GetString(), &end, 0);
-    if (end == nullptr || *end != 0 || value < -2147483648LL || value > 0xFFFFFFFFLL) return false;
+    if (text.IsEmpty() || end == nullptr || *end != 0) {
+        return L"CODE '" + text + L"' is not a number (decimal, negative, or 0x hex)";
+    }
+    if (errno == ERANGE || value < -2147483648LL || value > 0xFFFFFFFFLL) {
+        return L"CODE " + text + L" does not fit in 32 bits (-2147483648 to 4294967295, or 0x0 to 0xFFFFFFFF)";
+    }
     code = static_cast<unsigned long>(static_cast<unsigned int>(value));
-    return true;
+    return CStringW();
 }
 
 // Message texts end in CR LF as the system keeps them; a terminal wants one LF.
@@ -45,12 +52,17 @@ bool ReadStandardInput(CStringW& text, long long& nulLine) {
     return true;
 }
 
-class Collector final : public CBrimFileFind {
+class Walker final : public CBrimFileFind {
 public:
-    void vFoundFolder(const wchar_t*, const wchar_t*) override {}
+    void vFoundFolder(const wchar_t* path, const wchar_t*) override { folders.AddTail(path); }
     void vFoundFile(const wchar_t* path, const wchar_t*, const wchar_t*) override { files.AddTail(path); }
+    CStringList folders;
     CStringList files;
 };
+
+#define BRIM_WIDEN_(text) L##text
+#define BRIM_WIDEN(text) BRIM_WIDEN_(text)
+#define BRIM_TOOL_WIDE BRIM_WIDEN(BRIM_TOOL_VERSION)
 
 }  // namespace
 
@@ -59,7 +71,9 @@ int CommandError(const Arguments& args) {
     Args a;
     if (!a.Parse(args, {}, {L"--exception"})) return UsageError(self, a.Error());
     unsigned long code = 0;
-    if (a.Operands().size() != 1 || !ParseCode(a.Operands()[0], code)) return UsageError(self, L"one CODE is needed");
+    if (a.Operands().size() != 1) return UsageError(self, L"one CODE is needed");
+    const CStringW wrong = ParseCode(a.Operands()[0], code);
+    if (!wrong.IsEmpty()) return UsageError(self, wrong);
     if (a.Flag(L"--exception")) {
         CBrimException* e = new CBrimException(code);
         const CStringW message = e->GetMessageW();
@@ -114,14 +128,21 @@ int CommandSort(const Arguments& args) {
 int CommandTour(const Arguments& args) {
     const Command& self = CommandNamed(L"tour");
     Args a;
-    if (!a.Parse(args, {}, {}) || a.Operands().size() > 1) return UsageError(self, L"at most one SAMPLES folder");
+    if (!a.Parse(args, {}, {L"--ansi"})) return UsageError(self, a.Error());
+    if (a.Operands().size() > 1) return UsageError(self, L"at most one SAMPLES folder");
     const CStringW samples = a.Operands().empty() ? CStringW(L"samples") : a.Operands()[0];
+    const bool ansi = a.Flag(L"--ansi");
 
     Out(L"BrimCommon tour\n\n1. Windows error codes and their texts (CBrimUtil::MessageError)\n");
     for (unsigned long code : {2UL, 5UL, 32UL, 112UL, 0x800E0001UL}) {
         CStringW line;
-        line.Format(L"   %10I64d  ", static_cast<long long>(code));
-        Out(line + AsLine(CBrimUtil::MessageError(code)));
+        line.Format(L"   %10I64d  0x%08lX  ", static_cast<long long>(code), code);
+        const CStringW text = CBrimUtil::MessageError(code);
+        Out(line + AsLine(text));
+        if (text.Find(L"ERRORNUMBER") == 0) {
+            Out(L"                           (an HRESULT-style code that no message table here holds: the\n"
+                L"                           library's fallback shows it as a signed 32-bit number)\n");
+        }
     }
 
     Out(L"\n2. Failures travel as CBrimException* (Windows printf rules: %s is wide, %S narrow)\n");
@@ -132,45 +153,71 @@ int CommandTour(const Arguments& args) {
         e->Delete();
     }
 
-    Out(L"\n3. Encodings detected and decoded (CBrimFile), files of " + samples + L"\n"
-        L"   (ASCII, EUCKR and CP949 text decodes through the ANSI code page, as on Windows;\n"
-        L"   under a Korean locale, e.g. LANG=ko_KR.UTF-8, that is code page 949)\n");
-    Collector found;
-    found.FindFoldersFiles(samples, L".txt", 0, 0);
+    Out(L"\n3. A folder walk (CBrimFileFind): " + samples + L", with its subfolders, for .txt files\n");
+    Walker found;
+    found.FindFoldersFiles(samples, L".txt", 1, 0);
+    CBrimString::BubbleSort(&found.folders);
     CBrimString::BubbleSort(&found.files);
+    for (POSITION p = found.folders.GetHeadPosition(); p != nullptr;) Out(L"   D " + found.folders.GetNext(p) + L"\n");
+    for (POSITION p = found.files.GetHeadPosition(); p != nullptr;) Out(L"   F " + found.files.GetNext(p) + L"\n");
+    CStringW counted;
+    counted.Format(L"   %d folders, %d .txt files (hidden entries skipped)\n", static_cast<int>(found.folders.GetCount()),
+                   static_cast<int>(found.files.GetCount()));
+    Out(counted);
     if (found.files.IsEmpty()) Out(L"   (no .txt files there: run brim from the repository's root, or name the folder)\n");
+
+    Out(L"\n4. Their encodings detected (CBrimFile::EncodingCheck) and the text decoded\n");
+    Out(ansi ? L"   (EUC-KR and CP949 through the locale's ANSI code page, as the library's reader does:\n"
+               L"   code page 949 only under a Korean locale, e.g. LANG=ko_KR.UTF-8)\n"
+             : L"   (EUC-KR and CP949 through code page 949 whatever the locale; --ansi reads them as the\n"
+               L"   library's reader does, through the locale's ANSI code page)\n");
     for (POSITION p = found.files.GetHeadPosition(); p != nullptr;) {
         const CStringW path = found.files.GetNext(p);
         std::vector<unsigned char> bytes;
         CStringW error;
-        if (!ReadAllBytes(path, bytes, error)) continue;
         const CStringW name = path.Mid(path.ReverseFind(samples.Find(L'\\') >= 0 ? L'\\' : L'/') + 1);
-        const int id = CBrimFile::EncodingCheck(bytes.data(), static_cast<unsigned int>(bytes.size()));
         CStringW line;
+        if (!ReadAllBytes(path, bytes, error)) {
+            line.Format(L"   %-14s error: ", name.GetString());
+            Out(line + AsLine(error));
+            continue;
+        }
+        const int id = CBrimFile::EncodingCheck(bytes.data(), static_cast<unsigned int>(bytes.size()));
         line.Format(L"   %-14s %-11s ", name.GetString(), CBrimFile::GetEncodingName(id).GetString());
         try {
-            CBrimFile file;
-            file.SetFilename(path);
-            CStringW text = file.ReadTextFile();
-            if (!text.IsEmpty() && text[0] == L'\xFEFF') text = text.Mid(1);
+            // The tour shows the library's own refusal of UTF-16BE.
+            CStringW text = DecodeText(bytes, id, ansi, id == CBrimFile::UTF16_BE);
             text = text.Left(text.FindOneOf(L"\r\n") < 0 ? text.GetLength() : text.FindOneOf(L"\r\n"));
             Out(line + text + L"\n");
         } catch (CBrimException* e) {
-            Out(line + AsLine(e->GetMessageW()));
+            CStringW message = e->GetMessageW();
             e->Delete();
+            message.TrimRight(L"\r\n");
+            Out(line + L"error: " + message + L"\n");
+            if (id == CBrimFile::UTF16_BE) Out(L"                              (the reader refuses it; 'brim cat' decodes it itself)\n");
         }
     }
 
-    Out(L"\n4. Lists sorted by the library (ordinal, stable): ");
+    Out(L"\n5. Lists sorted by the library (ordinal, stable):");
     CStringList words;
     for (const wchar_t* w : {L"b", L"B", L"a", L"ab", L"abc"}) words.AddTail(w);
     CBrimString::BubbleSort(&words);
-    for (POSITION p = words.GetHeadPosition(); p != nullptr;) Out(words.GetNext(p) + L" ");
+    for (POSITION p = words.GetHeadPosition(); p != nullptr;) Out(L" " + words.GetNext(p));
     Out(L"\n   A random name: " + CBrimString::GetRandomName(12) + L"\n");
 
-    Out(L"\n5. One log record (BRIM_LOG) into ./Log/ — see 'brim log --help'\n");
+    Out(L"\n6. One log record (BRIM_LOG) into ./Log/ — see 'brim log --help'\n");
     BRIM_LOG(1, L"%s", L"brim tour was here");
     Out(L"   written through the named mutex \"MutexBrimLog\" shared by every process\n");
+    return kExitOk;
+}
+
+int CommandVersion(const Arguments& args) {
+    const Command& self = CommandNamed(L"version");
+    Args a;
+    if (!a.Parse(args, {}, {})) return UsageError(self, a.Error());
+    if (!a.Operands().empty()) return UsageError(self, L"unexpected operand '" + a.Operands()[0] + L"'");
+    Out(L"brim " BRIM_TOOL_WIDE L"\nlibrary " + CBrimLibraryInfo::GetVersion() + L"\nbackend " +
+        CBrimLibraryInfo::GetBackend() + L"\nvector paths: " + CBrimLibraryInfo::GetVectorPaths() + L"\n");
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 #include "tools/brim/args.h"
 #include "tools/brim/commands.h"
 #include "tools/brim/console.h"
+#include "tools/brim/decode.h"
 
 namespace brimtool {
 
@@ -108,16 +109,18 @@ int CommandDetect(const Arguments& args) {
 int CommandCat(const Arguments& args) {
     const Command& self = CommandNamed(L"cat");
     Args a;
-    if (!a.Parse(args, {}, {})) return UsageError(self, a.Error());
+    if (!a.Parse(args, {}, {L"--ansi"})) return UsageError(self, a.Error());
     if (a.Operands().empty()) return UsageError(self, L"no file given");
     int status = kExitOk;
     for (const CStringW& path : a.Operands()) {
+        std::vector<unsigned char> bytes;
         CStringW error;
-        if (!CheckReadable(path, error)) {
+        if (!ReadAllBytes(path, bytes, error)) {
             status = Failure(error);
             continue;
         }
-        Out(DecodedText(path));   // an encoding it does not decode throws: exit 1 with its text
+        const int id = CBrimFile::EncodingCheck(bytes.data(), static_cast<unsigned int>(bytes.size()));
+        Out(DecodeText(bytes, id, a.Flag(L"--ansi")));   // an encoding it does not decode throws: exit 1 with its text
     }
     return status;
 }

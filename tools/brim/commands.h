@@ -46,6 +46,9 @@ int CommandPost(const Arguments& args);
 int CommandFtp(const Arguments& args);
 int CommandSysinfo(const Arguments& args);
 int CommandVersionInfo(const Arguments& args);
+int CommandVersion(const Arguments& args);
+
+// What a path names, as the file finder sees it (wildcards name nothing).
 
 // Whole files as bytes through CFile; false with the system's text in error.
 bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStringW& error);

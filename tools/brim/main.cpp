@@ -3,21 +3,27 @@
 
 #include <exception>
 #include <new>
+#include <algorithm>
+#include <cwchar>
 
 namespace brimtool {
 namespace {
 
 const Command kCommands[] = {
     {L"tour", CommandTour, L"a short look at what the library does (the default)",
-     L"usage: brim [tour [SAMPLES]]\n\nShows what the library does, without network access: error texts, encodings detected\n"
-     L"and decoded (the files of SAMPLES, default ./samples), a log record, a folder walk.\n"},
+     L"usage: brim [tour [--ansi] [SAMPLES]]\n\nShows what the library does, without network access: error texts, a folder walk\n"
+     L"of SAMPLES (default ./samples), the encodings of the files it finds, detected and\n"
+     L"decoded, and a log record. --ansi decodes EUC-KR and CP949 as 'brim cat --ansi' does.\n"},
     {L"error", CommandError, L"the library's text for a Windows error code",
      L"usage: brim error [--exception] CODE\n\nPrints the library's text for a Windows error code (decimal, negative, or 0x hex).\n"
      L"With --exception, prints the message of a CBrimException made from the code.\n"},
     {L"detect", CommandDetect, L"the encoding of each file",
      L"usage: brim detect FILE...\n\nPrints each file's encoding as the library detects it (byte-order mark, then the probers).\n"},
     {L"cat", CommandCat, L"decode files by their detected encoding, write UTF-8",
-     L"usage: brim cat FILE...\n\nDecodes each file by its detected encoding and writes the text as UTF-8.\n"},
+     L"usage: brim cat [--ansi] FILE...\n\nDecodes each file by its detected encoding and writes the text as UTF-8. EUC-KR and\n"
+     L"CP949 decode through code page 949 whatever the locale; with --ansi through the ANSI\n"
+     L"code page of the locale, as the library's reader does (949 only under a Korean locale).\n"
+     L"UTF-16BE, which the reader refuses, brim decodes itself.\n"},
     {L"convert", CommandConvert, L"re-encode a text file as UTF-8 or UTF-16",
      L"usage: brim convert --to utf8|utf16 IN OUT\n\nReads IN in its detected encoding and writes OUT (which must not exist) as UTF-8 or\n"
      L"UTF-16 little-endian, each with its byte-order mark.\n"},
@@ -65,6 +71,10 @@ const Command kCommands[] = {
     {L"version-info", CommandVersionInfo, L"a string of a file's version resource",
      L"usage: brim version-info FILE KEY\n\nPrints KEY (e.g. FileVersion) of FILE's version resource: a Windows program or\n"
      L"library, or on POSIX a shared library that embeds one (it is loaded to read it).\n"},
+    {L"version", CommandVersion, L"versions of brim and the library, backend, vector paths",
+     L"usage: brim version (or brim --version)\n\nPrints brim's version, the loaded library's version, its platform backend (posix or\n"
+     L"win32) and the vector instructions that its UTF-8 conversion and its encoding probers\n"
+     L"use on this processor.\n"},
     {L"randname", CommandRandname, L"a random lower-case name",
      L"usage: brim randname N\n\nPrints N random letters a to z.\n"},
     {L"sort", CommandSort, L"sort the lines of standard input",
@@ -73,8 +83,13 @@ const Command kCommands[] = {
 
 void Usage() {
     CStringW text = L"usage: brim [COMMAND] [ARGS...]\n\ncommands:\n";
-    for (const Command& c : kCommands) text.AppendFormat(L"  %-10s %s\n", c.name, c.summary);
-    text += L"\n'brim COMMAND --help' describes a command. Exit codes: 0 success, 1 failure, 2 usage error.\n";
+    int width = 0;
+    for (const Command& c : kCommands) width = std::max(width, static_cast<int>(std::wcslen(c.name)));
+    for (const Command& c : kCommands) {
+        text += CStringW(L"  ") + c.name + CStringW(L' ', width + 1 - static_cast<int>(std::wcslen(c.name))) + c.summary + L"\n";
+    }
+    text += L"\n'brim COMMAND --help' describes a command; 'brim --version' gives the versions.\n"
+            L"Exit codes: 0 success, 1 failure (the library's message on standard error), 2 usage error.\n";
     Out(text);
 }
 
@@ -119,7 +134,7 @@ int Failure(const CStringW& text) {
 
 int Run(const std::vector<CStringW>& args) {
     if (args.empty()) return CommandTour(args);
-    const CStringW& name = args[0];
+    const CStringW name = args[0] == L"--version" ? CStringW(L"version") : args[0];
     if (name == L"--help" || name == L"-h" || name == L"help") {
         Usage();
         return kExitOk;

@@ -35,6 +35,9 @@ Progress::Progress(const CStringW& label, unsigned long long limit)
     : m_label(label), m_limit(limit), m_terminal(OutIsTerminal()), m_start(Clock::now()), m_shown(m_start) {}
 
 void Progress::Advance(unsigned long bytes, unsigned long long total) {
+    // Without a length the transfers report the bytes so far as the total:
+    // it equals the first block, then moves. A real total stays put.
+    if (m_done == 0 ? total == bytes : total != m_total) m_totalUnknown = true;
     m_done += bytes;
     m_total = total;
     const auto now = Clock::now();
@@ -57,7 +60,7 @@ void Progress::Finish() { Show(true); }
 void Progress::Show(bool final) {
     const double elapsed = std::chrono::duration<double>(Clock::now() - m_start).count();
     const double rate = elapsed > 0 ? static_cast<double>(m_done) / elapsed : 0.0;
-    const bool known = m_total > 0 && m_total >= m_done;
+    const bool known = !m_totalUnknown && m_total > 0 && m_total >= m_done;
     CStringW line = m_label + L" ";
     if (m_terminal && known) {
         const int width = 24;
@@ -66,6 +69,7 @@ void Progress::Show(bool final) {
     }
     line += Size(static_cast<double>(m_done));
     if (known) line += L" / " + Size(static_cast<double>(m_total));
+    else if (!final) line += L" / size unknown";
     line += L"  " + Size(rate) + L"/s";
     if (final) {
         line += L"  in " + Duration(elapsed);

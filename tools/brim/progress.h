@@ -28,6 +28,7 @@ private:
     unsigned long long m_limit;
     unsigned long long m_done = 0;
     unsigned long long m_total = 0;
+    bool m_totalUnknown = false;
     bool m_terminal;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_shown;
