@@ -35,6 +35,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <cwchar>
 #include <map>
 #include <mutex>
@@ -240,7 +241,17 @@ WaitResult LockNamed(NamedMutex* m, DWORD timeoutMs) {
     unsigned& depth = t_depths.Of(m);
     bool abandoned = false;
     if (timeoutMs == INFINITE) {
-        const int r = pthread_mutex_lock(mutex);
+        // Waited in slices: a holder killed after freeing the mutex but before
+        // waking its waiters leaves them asleep on a free mutex (seen under
+        // kill -9 stress); each slice looks again.
+        int r;
+        for (;;) {
+            timespec until{};
+            clock_gettime(CLOCK_MONOTONIC, &until);
+            until.tv_sec += 1;
+            r = pthread_mutex_clocklock(mutex, CLOCK_MONOTONIC, &until);
+            if (r != ETIMEDOUT) break;
+        }
         if (!Taken(r, mutex, abandoned)) return WaitResult::Failed;
     } else {
         // Polled, so that the wait follows the steady clock.
