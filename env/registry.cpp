@@ -9,6 +9,7 @@
 namespace {
 
 using brim::detail::ScopedKey;
+using brim::detail::Succeeded;
 namespace platform = brim::platform;
 
 constexpr DWORD kStringReadLimit = 260;      // bytes of value data
@@ -84,10 +85,10 @@ bool CBrimRegistry::UserWriteInt(const wchar_t* section, const wchar_t* entry, c
 
 CStringW CBrimRegistry::LocalReadString(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName) {
     ScopedKey key;
-    if (platform::KeyOpen(root, subKey, platform::kKeyRead, key.Out()) != 0) return CStringW();
+    if (!Succeeded(platform::KeyOpen(root, subKey, platform::kKeyRead, key.Out()))) return CStringW();
     unsigned char data[kStringReadLimit];
     DWORD size = sizeof data;
-    if (platform::ValueQuery(key.Get(), valueName, nullptr, data, &size) != 0) return CStringW();
+    if (!Succeeded(platform::ValueQuery(key.Get(), valueName, nullptr, data, &size))) return CStringW();
     return CStringW(brim::detail::StringFromValueBytes(data, size).c_str());
 }
 
@@ -102,27 +103,27 @@ DWORD CBrimRegistry::LocalValueStatus(HKEY const& root, const wchar_t* subKey, c
 bool CBrimRegistry::LocalWriteString(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName,
                                      const wchar_t* value) {
     ScopedKey key;
-    if (platform::KeyCreate(root, subKey, platform::kKeyWrite, key.Out()) != 0) return false;
+    if (!Succeeded(platform::KeyCreate(root, subKey, platform::kKeyWrite, key.Out()))) return false;
     const std::vector<unsigned char> bytes = brim::detail::StringValueBytes(value);
-    return platform::ValueSet(key.Get(), valueName, platform::kRegSz, bytes.data(),
-                              static_cast<DWORD>(bytes.size())) == 0;
+    return Succeeded(platform::ValueSet(key.Get(), valueName, platform::kRegSz, bytes.data(),
+                                        static_cast<DWORD>(bytes.size())));
 }
 
 int CBrimRegistry::LocalReadInt(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName) {
     ScopedKey key;
-    if (platform::KeyOpen(root, subKey, platform::kKeyRead, key.Out()) != 0) return 0;
+    if (!Succeeded(platform::KeyOpen(root, subKey, platform::kKeyRead, key.Out()))) return 0;
     std::int32_t value = 0;
     DWORD size = sizeof value;
-    if (platform::ValueQuery(key.Get(), valueName, nullptr, &value, &size) != 0) return 0;
+    if (!Succeeded(platform::ValueQuery(key.Get(), valueName, nullptr, &value, &size))) return 0;
     return value;
 }
 
 bool CBrimRegistry::LocalWriteInt(HKEY const& root, const wchar_t* subKey, const wchar_t* valueName,
                                   const unsigned long& value) {
     ScopedKey key;
-    if (platform::KeyCreate(root, subKey, platform::kKeyWrite, key.Out()) != 0) return false;
+    if (!Succeeded(platform::KeyCreate(root, subKey, platform::kKeyWrite, key.Out()))) return false;
     const DWORD number = static_cast<DWORD>(value);
-    return platform::ValueSet(key.Get(), valueName, platform::kRegDword, &number, sizeof number) == 0;
+    return Succeeded(platform::ValueSet(key.Get(), valueName, platform::kRegDword, &number, sizeof number));
 }
 
 int CBrimRegistry::LocalDeleteSubKey(HKEY const& root, wchar_t* subKey) {

@@ -1,6 +1,8 @@
 // The daily log. Everything a record touches (the object's members, the
-// three statics below and the caches after them) is guarded by the named
-// mutex "MutexBrimLog", which is held from LogPreFix to the end of Log.
+// statics below and the caches after them) is guarded by the log's lock,
+// which is held from LogPreFix to the end of Log: a private mutex that
+// serialises this process's threads, then the named mutex "MutexBrimLog"
+// that serialises processes (see LogLock).
 //
 // A record costs little more than the system calls that append it: the text
 // is built in place in m_strLine's own block, and what depends only on the
@@ -18,26 +20,95 @@
 #include "framework/strings/wformat.h"
 #include "text/append_utf8.h"
 
+#include "framework/sync/mutex_platform.h"
+
+#include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
 int g_nLogLevel = 0;
 CStringW g_strLogFolder(L"./Log/");
-CMutex g_mutexLog(FALSE, L"MutexBrimLog");
 
 constexpr std::size_t kTextCapacity = 8196;   // the formatted text, terminator included
 constexpr int kNamePartLimit = 255;           // base name and extension of the source file, each
 constexpr std::size_t kTimeCapacity = 128;    // a wcsftime result, terminator included
+constexpr char kUtf8MarkBytes[] = {'\xEF', '\xBB', '\xBF'};
 
-// Leaves the mutex however the scope is left, exceptions included.
-class MutexRelease {
+// --- the lock ------------------------------------------------------------------
+// The private mutex is always had, so the statics are never touched unlocked.
+// The named one may be unusable (its folder made by another user, or with
+// the wrong owner or mode, a full disk): this process then goes on logging,
+// ordered among its own threads only, says so once on standard error, and
+// LogPreFix leaves the reason as the thread's last error. Records of other
+// processes writing the same day file may then be refused by its sharing
+// rules, never interleaved.
+class LogLock {
 public:
-    ~MutexRelease() { g_mutexLog.Unlock(); }
+    LogLock()
+        : m_private(brim::platform::MutexCreate(nullptr)), m_named(brim::platform::MutexCreate(L"MutexBrimLog")) {}
+    ~LogLock() {
+        brim::platform::MutexDestroy(m_named);
+        brim::platform::MutexDestroy(m_private);
+    }
+    LogLock(const LogLock&) = delete;
+    LogLock& operator=(const LogLock&) = delete;
+
+    // True when the named mutex was taken over from a holder that died.
+    bool Take() {
+        using brim::platform::WaitResult;
+        brim::platform::MutexLock(m_private, INFINITE);   // waits for its owner, never fails
+        const WaitResult named = brim::platform::MutexLock(m_named, INFINITE);
+        const bool held = named == WaitResult::Acquired || named == WaitResult::Abandoned;
+        t_namedHeld.push_back(held);
+        if (!held) SayUnusableOnce();
+        return named == WaitResult::Abandoned;
+    }
+    void Leave() {
+        // Without a matching Take (a Log without LogPreFix) both unlocks fail harmlessly.
+        const bool named = t_namedHeld.empty() || t_namedHeld.back();
+        if (!t_namedHeld.empty()) t_namedHeld.pop_back();
+        const DWORD error = GetLastError();   // the named wait's reason outlives the record
+        if (named) brim::platform::MutexUnlock(m_named);
+        brim::platform::MutexUnlock(m_private);
+        SetLastError(error);
+    }
+
+private:
+    void SayUnusableOnce() {
+        const DWORD error = GetLastError();
+        if (!m_said) {
+            m_said = true;   // under the private mutex
+            CStringW reason = CBrimUtil::MessageError(error);
+            reason.TrimRight();
+            std::fprintf(stderr, "brim: the log's mutex \"MutexBrimLog\" cannot be used (%lu: %ls); this process's records are ordered among its own threads only\n",
+                         static_cast<unsigned long>(error), reason.GetString());
+        }
+        SetLastError(error);
+    }
+
+    brim::platform::Mutex* m_private;
+    brim::platform::Mutex* m_named;
+    bool m_said = false;
+    // Per nesting level of the calling thread: whether it holds the named mutex.
+    static thread_local std::vector<bool> t_namedHeld;
+};
+thread_local std::vector<bool> LogLock::t_namedHeld;
+
+LogLock g_lock;
+
+// Leaves the lock however the scope is left, exceptions included.
+class LockRelease {
+public:
+    ~LockRelease() { g_lock.Leave(); }
 };
 
 const wchar_t* LevelWord(int level) {
@@ -219,11 +290,11 @@ std::size_t TextRoom(std::size_t n) { return n + n / 2 + 6; }
 // LF is no line break.
 void PutText(RecordWriter& out, const wchar_t* text, std::size_t n) {
     while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n')) --n;
-    std::size_t first = 0;
-    while (first < n && !LineBreakAt(text, n, first)) ++first;
-    if (first < n && first > 0) out.Put(L"\r\n\t", 3);
+    std::size_t later = 1;   // a CR LF at the very start does not count
+    while (later < n && !LineBreakAt(text, n, later)) ++later;
+    if (later < n) out.Put(L"\r\n\t", 3);
     std::size_t run = 0;   // start of the text not yet put
-    for (std::size_t i = first; i < n;) {
+    for (std::size_t i = 0; i < n;) {
         if (LineBreakAt(text, n, i)) {
             out.Put(text + run, i - run);
             out.Put(L"\r\n\t", 3);
@@ -257,6 +328,47 @@ void AppendRecord(const CStringW& folder, const CStringW& path, const wchar_t* t
     if (brim::platform::FolderCreate(folder) || GetLastError() == brim::err::kAlreadyExists) brim::detail::AppendUtf8(path, text);
 }
 
+// A holder that died inside a record may still hold the day file open (a
+// dead process's files are closed after its mutexes are handed on) and may
+// have left its record without the line break. Waits, bounded, until the
+// file opens for this process alone, then ends a torn last line, so that
+// the next record is written and starts a line of its own.
+void SettleAfterDeadHolder(const CStringW& path) {
+    constexpr auto kPatience = std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    auto pause = std::chrono::milliseconds(1);
+    CFile file;
+    while (!file.Open(path, CFile::modeReadWrite | CFile::typeBinary)) {   // no share flag: alone
+        if (GetLastError() != brim::err::kSharingViolation || std::chrono::steady_clock::now() >= deadline) return;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
+    try {
+        char last = '\n';
+        if (file.GetLength() > sizeof kUtf8MarkBytes) {
+            file.Seek(-1, CFile::end);
+            file.Read(&last, 1);
+        }
+        if (last != '\n') {
+            file.SeekToEnd();
+            file.Write("\r\n", 2);
+        }
+        file.Close();
+    } catch (CFileException* e) {
+        e->Delete();   // the record that follows meets the same fault and reports it
+    }
+}
+
+// Set when this process took the named mutex over from a dead holder; the
+// next record written settles its day file first (an Init that took it over
+// may be about to change the folder).
+bool g_settlePending = false;
+
+// Takes the lock for a record or Init.
+void TakeLock() {
+    if (g_lock.Take()) g_settlePending = true;
+}
+
 }  // namespace
 
 CBrimLog _brimLog;
@@ -270,14 +382,14 @@ CBrimLog& CBrimLog::operator=(const CBrimLog& other) = default;
 CBrimLog::~CBrimLog() = default;
 
 void CBrimLog::Init(const int& level, const wchar_t* folder) {
-    g_mutexLog.Lock();
-    MutexRelease release;
+    TakeLock();
+    LockRelease release;
     g_strLogFolder = folder;   // null gives an empty folder: the current directory
     g_nLogLevel = level;
 }
 
 void CBrimLog::LogPreFix(const char* file, const int& line, const char* function) {
-    g_mutexLog.Lock();   // released by Log
+    TakeLock();   // released by Log
     try {
         const std::time_t now = std::time(nullptr);
         if (function != nullptr) m_strFunction = g_functionNames.Get(function);
@@ -286,14 +398,14 @@ void CBrimLog::LogPreFix(const char* file, const int& line, const char* function
         const Second& second = SecondOf(now);
         SetLine(m_strLine, second.stamp, second.stampLength);
     } catch (...) {
-        // No record was started, so no Log will follow to let the mutex go.
-        g_mutexLog.Unlock();
+        // No record was started, so no Log will follow to let the lock go.
+        g_lock.Leave();
         throw;
     }
 }
 
 void CBrimLog::Log(int level, const wchar_t* format, ...) {
-    MutexRelease release;
+    LockRelease release;
     if (level < g_nLogLevel) return;
 
     wchar_t text[kTextCapacity];
@@ -317,6 +429,10 @@ void CBrimLog::_writefile(const wchar_t* text) {
     // The date is read again: a record stamped just before midnight may land
     // in the next day's file.
     const CStringW& path = DayFilePath(SecondOf(std::time(nullptr)).day);
+    if (g_settlePending) {
+        g_settlePending = false;
+        SettleAfterDeadHolder(path);
+    }
     try {
         AppendRecord(g_strLogFolder, path, text);
     } catch (CBrimException* e) {

@@ -1,6 +1,10 @@
 // Drives the formatter with arbitrary formats and arguments. Checks that it
 // never reads or writes out of bounds (the sanitizers), that a bounded buffer
 // receives exactly the start of the whole output, and that it is terminated.
+// Then builds one valid conversion from the data (any width and precision,
+// as digits or *) followed by "|%s", and checks that the conversion takes
+// exactly the arguments Windows takes for it: the "%s" after it must read
+// the sentinel string placed right after them.
 #include "framework/strings/wformat.h"
 
 #include <cstddef>
@@ -8,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -72,9 +77,119 @@ public:
     std::wstring out;
 };
 
+// Counts the arguments taken; the wide string at position sentinelAt is the sentinel.
+class CountingArgs final : public brim::detail::FormatArgs {
+public:
+    CountingArgs(const std::uint8_t* data, std::size_t size, std::size_t sentinelAt)
+        : m_data(data), m_size(size), m_sentinelAt(sentinelAt) {}
+
+    int IntArg() override { return static_cast<int>(Next()); }
+    std::int64_t SignedArg(brim::detail::IntSize) override { return static_cast<std::int64_t>(Next()); }
+    std::uint64_t UnsignedArg(brim::detail::IntSize) override { return Next(); }
+    double DoubleArg() override { return static_cast<double>(Next() % 100000); }
+    long double LongDoubleArg() override { return static_cast<long double>(Next() % 100000); }
+    const wchar_t* WideStringArg() override { return m_taken++ == m_sentinelAt ? L"SENTINEL" : L"w"; }
+    const char* NarrowStringArg() override {
+        ++m_taken;
+        return "n";
+    }
+    const void* PointerArg() override { return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(Next())); }
+    std::size_t Taken() const { return m_taken; }
+
+private:
+    std::uint64_t Next() {
+        ++m_taken;
+        std::uint64_t v = 0;
+        for (int k = 0; k < 4; ++k, ++m_pos) v = (v << 8) | (m_pos < m_size ? m_data[m_pos] : 0);
+        return v;
+    }
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+    std::size_t m_sentinelAt;
+    std::size_t m_taken = 0;
+};
+
+// Keeps only the end of the output: widths may be large.
+class TailSink final : public brim::detail::WideSink {
+public:
+    void Append(const wchar_t* text, std::size_t n) override {
+        tail.append(text, n);
+        Trim();
+    }
+    void Fill(wchar_t ch, std::size_t n) override {
+        tail.append(n < 64 ? n : 64, ch);
+        Trim();
+    }
+    std::wstring tail;
+
+private:
+    void Trim() {
+        if (tail.size() > 64) tail.erase(0, tail.size() - 64);
+    }
+};
+
+std::uint8_t Byte(const std::uint8_t* data, std::size_t size, std::size_t& at) { return at < size ? data[at++] : 0; }
+
+// A number of 1 to 12 digits, or a *; the count of * is added to stars.
+void PutNumber(std::wstring& spec, const std::uint8_t* data, std::size_t size, std::size_t& at, std::size_t& stars) {
+    const std::uint8_t kind = Byte(data, size, at);
+    if (kind % 3 == 1) {
+        spec += L'*';
+        ++stars;
+    } else if (kind % 3 == 2) {
+        const int digits = 1 + Byte(data, size, at) % 12;
+        for (int k = 0; k < digits; ++k) spec += static_cast<wchar_t>(L'0' + Byte(data, size, at) % 10);
+    }
+}
+
+void CheckArgumentConsumption(const std::uint8_t* data, std::size_t size) {
+    struct Family {
+        const wchar_t* conversions;
+        std::vector<const wchar_t*> sizes;
+        std::size_t takes;
+    };
+    static const Family families[] = {
+        {L"diouxX", {L"", L"h", L"hh", L"l", L"ll", L"I64", L"I32", L"I", L"j", L"z", L"t"}, 1},
+        {L"eEfFgGaA", {L"", L"l", L"L"}, 1},
+        {L"sScC", {L"", L"h", L"l", L"w"}, 1},
+        {L"p", {L""}, 1},
+        {L"n", {L"", L"h", L"l", L"ll"}, 1},
+        {L"%", {L""}, 0},
+    };
+    std::size_t at = 0;
+    const Family& family = families[Byte(data, size, at) % 6];
+    std::wstring spec = L"%";
+    const std::uint8_t flags = Byte(data, size, at);
+    for (int k = 0; k < 5; ++k) {
+        if (flags & (1 << k)) spec += L"-+ #0"[k];
+    }
+    std::size_t stars = 0;
+    if (family.takes != 0) {   // "%%" takes no width or precision
+        PutNumber(spec, data, size, at, stars);
+        if (Byte(data, size, at) % 2 != 0) {
+            spec += L'.';
+            PutNumber(spec, data, size, at, stars);
+        }
+        spec += family.sizes[Byte(data, size, at) % family.sizes.size()];
+    }
+    const std::wstring conversions = family.conversions;
+    spec += conversions[Byte(data, size, at) % conversions.size()];
+    spec += L"|%s";
+
+    const std::size_t expected = stars + family.takes;
+    CountingArgs args(data + at, size - at, expected);
+    TailSink sink;
+    brim::detail::FormatTo(sink, spec.c_str(), args);
+    if (args.Taken() != expected + 1) std::abort();
+    const std::wstring end = L"|SENTINEL";
+    if (sink.tail.size() < end.size() || sink.tail.compare(sink.tail.size() - end.size(), end.size(), end) != 0) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CheckArgumentConsumption(data, size);
     if (size < 2) return 0;
     // First byte: the bounded buffer's capacity; then the format up to a zero
     // byte (each byte one character); the rest feeds the arguments.

@@ -81,7 +81,7 @@ HKEY CWinApp::OpenSectionKey(const wchar_t* section, bool create) const {
     const DWORD access = brim::platform::kKeyRead | brim::platform::kKeyWrite;
     const LONG rc = create ? brim::platform::KeyCreate(HKEY_CURRENT_USER, path, access, &key)
                            : brim::platform::KeyOpen(HKEY_CURRENT_USER, path, access, &key);
-    return rc == 0 ? key : nullptr;
+    return brim::detail::Succeeded(rc) ? key : nullptr;
 }
 
 CStringW CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue) {
@@ -125,8 +125,8 @@ BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, c
     }
     if (key.Get() == nullptr) return FALSE;
     const std::vector<unsigned char> bytes = brim::detail::StringValueBytes(value);
-    return brim::platform::ValueSet(key.Get(), entry, brim::platform::kRegSz, bytes.data(),
-                                    static_cast<DWORD>(bytes.size())) == 0
+    return brim::detail::Succeeded(brim::platform::ValueSet(key.Get(), entry, brim::platform::kRegSz, bytes.data(),
+                                                            static_cast<DWORD>(bytes.size())))
                ? TRUE
                : FALSE;
 }
@@ -158,6 +158,7 @@ BOOL CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int 
     *key.Out() = OpenSectionKey(section, true);
     if (key.Get() == nullptr) return FALSE;
     const DWORD number = static_cast<DWORD>(value);
-    return brim::platform::ValueSet(key.Get(), entry, brim::platform::kRegDword, &number, sizeof number) == 0 ? TRUE
-                                                                                                              : FALSE;
+    return brim::detail::Succeeded(brim::platform::ValueSet(key.Get(), entry, brim::platform::kRegDword, &number, sizeof number))
+               ? TRUE
+               : FALSE;
 }

@@ -41,6 +41,15 @@ LONG ValueDelete(HKEY key, const wchar_t* name);
 
 namespace brim::detail {
 
+// The calls above return their code and leave the last error alone, as the
+// Win32 ones do. The library's callers pass each result through here, so
+// that a failure they report only as false, 0 or empty still leaves its
+// reason as the thread's last error.
+inline bool Succeeded(LONG rc) {
+    if (rc != 0) SetLastError(static_cast<DWORD>(rc));
+    return rc == 0;
+}
+
 // Closes the key it holds when it goes out of scope.
 class ScopedKey {
 public:

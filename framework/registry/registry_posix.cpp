@@ -135,7 +135,7 @@ public:
     template <class Body>
     LONG Run(bool write, Body&& body) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        LONG rc = EnsureOpen();
+        LONG rc = EnsureOpen(write);
         if (rc != 0) return rc;
         rc = FromSqlite(sqlite3_exec(m_db, write ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr));
         if (rc != 0) return rc;
@@ -161,30 +161,94 @@ public:
     }
 
 private:
-    LONG EnsureOpen() {
+    // A store this user may not change (the file at 444, its folder at 555)
+    // is opened for reading: reads work and changes fail with 5. A change
+    // asked of a read-only connection tries the store for writing again, in
+    // case its rights came back.
+    LONG EnsureOpen(bool write) {
         const std::string folder = UserConfigFolder();
         const std::string path = folder + "/registry.db";
-        if (m_db != nullptr && path == m_path && getpid() == m_pid) return 0;
+        if (m_db != nullptr && path == m_path && getpid() == m_pid && !(write && m_readOnly)) return 0;
         // A connection inherited through fork() belongs to the parent: leave it.
         if (m_db != nullptr && getpid() == m_pid) Close();
         m_db = nullptr;
         m_statements.clear();
         m_path = path;
         m_pid = getpid();
+        m_readOnly = false;
         MakeUserConfigFolder(folder);
+        // SQLite makes its journal files beside the store: a folder this user
+        // may not write holds a read-only store, whatever files are left there.
+        int rc = access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS) ? SQLITE_READONLY
+                                                                                          : OpenWritable(path, &m_db);
+        if (rc == SQLITE_OK) return 0;
+        if (!Refused(rc)) return FromSqlite(rc);
+        if (write) return static_cast<LONG>(err::kAccessDenied);
+        rc = OpenReadOnly(path, &m_db);
+        if (rc == SQLITE_OK) {
+            m_readOnly = true;
+            return 0;
+        }
+        // Nothing stored and no right to store: every key is missing.
+        return access(path.c_str(), F_OK) != 0 ? static_cast<LONG>(err::kFileNotFound) : FromSqlite(rc);
+    }
+
+    static bool Refused(int rc) {
+        const int primary = rc & 0xFF;
+        return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM || primary == SQLITE_AUTH;
+    }
+
+    static int OpenWritable(const std::string& path, sqlite3** out) {
         sqlite3* db = nullptr;
-        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
+        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        // SQLite opens a write-protected file for reading only: that is not a writable store.
+        if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1) rc = SQLITE_READONLY;
         if (rc == SQLITE_OK) {
             sqlite3_busy_timeout(db, kBusyTimeoutMs);
             rc = Setup(db);
         }
-        if (rc != SQLITE_OK) {
-            sqlite3_close_v2(db);
-            return FromSqlite(rc);
+        return Keep(db, rc, out);
+    }
+
+    // Read-only; when the WAL's index cannot be made beside the store (its
+    // folder at 555), the file is read as it stands, as an immutable one.
+    static int OpenReadOnly(const std::string& path, sqlite3** out) {
+        sqlite3* db = nullptr;
+        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK) rc = Probe(db);
+        if (rc == SQLITE_OK) return Keep(db, rc, out);
+        sqlite3_close_v2(db);
+        db = nullptr;
+        std::string uri = "file:";
+        for (const char c : path) {
+            if (c == '%' || c == '?' || c == '#') {
+                static const char hex[] = "0123456789ABCDEF";
+                uri += '%';
+                uri += hex[static_cast<unsigned char>(c) >> 4];
+                uri += hex[c & 15];
+            } else {
+                uri += c;
+            }
         }
-        m_db = db;
-        return 0;
+        uri += "?immutable=1";
+        rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK) rc = Probe(db);
+        return Keep(db, rc, out);
+    }
+
+    static int Probe(sqlite3* db) {
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        return sqlite3_exec(db, "SELECT count(*) FROM keys", nullptr, nullptr, nullptr);
+    }
+
+    // Hands over the connection when rc is SQLITE_OK, else closes it.
+    static int Keep(sqlite3* db, int rc, sqlite3** out) {
+        if (rc == SQLITE_OK) {
+            *out = db;
+        } else {
+            sqlite3_close_v2(db);
+        }
+        return rc;
     }
 
     // WAL persists in the file once set. synchronous=NORMAL keeps the store
@@ -222,6 +286,7 @@ private:
 
     std::mutex m_mutex;
     sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
     std::string m_path;
     pid_t m_pid = 0;
     std::unordered_map<const char*, sqlite3_stmt*> m_statements;

@@ -13,7 +13,10 @@
 namespace brim::detail {
 namespace {
 
-constexpr int kMaxWidth = 65535;   // larger widths and precisions are not conversions
+// Widths and precisions are read whatever their size, so that a conversion
+// always takes its arguments; what they print is bounded here (Windows pads
+// to any width that fits an int).
+constexpr int kMaxPrinted = 1 << 20;
 
 struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
@@ -54,7 +57,7 @@ void EmitInteger(WideSink& sink, const Conversion& cv, std::uint64_t magnitude, 
     int nd = 0;
     for (std::uint64_t v = magnitude; v != 0; v /= base) digits[nd++] = digitSet[v % base];
     // digits are reversed; precision 0 with value 0 prints no digits
-    int minDigits = cv.precision >= 0 ? cv.precision : 1;
+    int minDigits = cv.precision >= 0 ? std::min(cv.precision, kMaxPrinted) : 1;
     if (cv.alt && conv == L'o' && minDigits <= nd) minDigits = nd + 1;   // "#o" leads with 0
 
     wchar_t prefix[3];
@@ -134,7 +137,7 @@ void EmitFloat(WideSink& sink, const Conversion& cv, FormatArgs& args) {
     fmt[k] = '\0';
 
     // Without a precision, C's default of 6 applies (%a: exact digits).
-    const int precision = cv.precision >= 0 ? cv.precision : (cv.conv == L'a' || cv.conv == L'A') ? -1 : 6;
+    const int precision = cv.precision >= 0 ? std::min(cv.precision, kMaxPrinted) : (cv.conv == L'a' || cv.conv == L'A') ? -1 : 6;
     std::string text;
     const long double ld = isLong ? args.LongDoubleArg() : 0.0L;
     const double d = isLong ? 0.0 : args.DoubleArg();
@@ -193,20 +196,18 @@ void EmitChar(WideSink& sink, const Conversion& cv, bool narrow, FormatArgs& arg
     }
 }
 
-// Reads digits into value; false when the number exceeds kMaxWidth.
-bool ReadNumber(const wchar_t*& p, int& value) {
-    long v = 0;
-    while (*p >= L'0' && *p <= L'9') {
-        v = v * 10 + (*p - L'0');
-        if (v > kMaxWidth) return false;
-        ++p;
+// Reads digits into value, which stops growing at INT_MAX.
+void ReadNumber(const wchar_t*& p, int& value) {
+    int v = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p) {
+        const int digit = *p - L'0';
+        v = v > (INT_MAX - digit) / 10 ? INT_MAX : v * 10 + digit;
     }
-    value = static_cast<int>(v);
-    return true;
+    value = v;
 }
 
 // Parses one conversion after its '%'. Returns false when it is not a valid
-// conversion; p then points past what was read.
+// conversion; p then points past what was read. Every * takes its argument.
 bool ParseSpec(const wchar_t*& p, Conversion& cv, FormatArgs& args) {
     for (;; ++p) {
         switch (*p) {
@@ -226,20 +227,19 @@ bool ParseSpec(const wchar_t*& p, Conversion& cv, FormatArgs& args) {
             cv.left = true;
             w = (w == INT_MIN) ? INT_MAX : -w;
         }
-        if (w > kMaxWidth) return false;
         cv.width = w;
-    } else if (!ReadNumber(p, cv.width)) {
-        return false;
+    } else {
+        ReadNumber(p, cv.width);
     }
+    cv.width = std::min(cv.width, kMaxPrinted);   // only pads: bounded at once
     if (*p == L'.') {
         ++p;
         if (*p == L'*') {
             ++p;
             const int prec = args.IntArg();
-            if (prec > kMaxWidth) return false;
             cv.precision = prec < 0 ? -1 : prec;
-        } else if (!ReadNumber(p, cv.precision)) {
-            return false;
+        } else {
+            ReadNumber(p, cv.precision);
         }
     }
     using S = Conversion::Size;
@@ -311,8 +311,13 @@ bool EmitConversion(WideSink& sink, const Conversion& cv, FormatArgs& args) {
     case L'%':
         sink.Append(L"%", 1);
         return true;
+    case L'n':
+        // Its pointer is taken, as Windows takes it, but nothing is ever
+        // written through an argument: the conversion is copied as written.
+        args.PointerArg();
+        return false;
     default:
-        return false;   // %n included: nothing is ever written through an argument
+        return false;
     }
 }
 

@@ -7,10 +7,13 @@
 //   %p              the pointer as upper-case hex digits, zero-padded to its size
 //   %%              a percent sign
 // Flags - + blank # 0, width and precision as digits or *. A null string
-// argument prints "(null)". What is not a valid conversion (an unknown
-// character, %n, a width or precision above 65535, a format that ends inside
-// a conversion) is copied to the output as it stands and consumes no argument
-// beyond the * values already read.
+// argument prints "(null)". Every conversion takes the arguments Windows
+// takes for it, whatever its width and precision: widths (and the precision
+// of numbers) pad at most 1,048,576 characters. %n takes its pointer, writes
+// nothing through it and is copied as written. What is not a valid
+// conversion (an unknown character, a format that ends inside a conversion)
+// is copied to the output as it stands and consumes no argument beyond the
+// * values already read.
 #pragma once
 
 #include <cstdarg>

@@ -5,10 +5,12 @@
 // /tmp/brim-<uid>, 0700 and owned by the user), mapped by every process that
 // opens the name. Taking and leaving it free costs no system call; a waiter
 // sleeps in the kernel. When a thread or a process ends holding it (a kill
-// included), the kernel marks it and the next waiter takes it over; such a
-// takeover counts as a plain acquisition, as CMutex::Lock succeeds in both
+// included), the kernel marks it and the next waiter takes it over: the wait
+// reports it abandoned, as Windows does, and CMutex::Lock succeeds in both
 // cases. The file's name carries the width of the mutex, so builds with
-// different layouts never share one.
+// different layouts never share one. The file's blocks are reserved before
+// it is mapped: on a full file system the open fails (112) instead of the
+// first touch of the page killing the process with SIGBUS.
 //
 // An unnamed mutex is private to its process: an owner, a depth and a
 // condition variable. A thread that ends owning one abandons it to the next
@@ -33,6 +35,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <cwchar>
 #include <map>
 #include <mutex>
@@ -158,7 +161,11 @@ SharedBlock* MapBlock(const std::string& path, DWORD& error) {
     int failure = 0;
     if (ByteLock(fd, kInitByte, F_WRLCK, F_OFD_SETLKW)) {
         const bool alone = ByteLock(fd, kUsersByte, F_WRLCK, F_OFD_GETLK);
-        if (ftruncate(fd, static_cast<off_t>(sizeof(SharedBlock))) == 0 && ByteLock(fd, kUsersByte, F_RDLCK, F_OFD_SETLK)) {
+        // posix_fallocate also sets the size; it reports its error rather than setting errno.
+        const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(sizeof(SharedBlock)));
+        if (reserved != 0) {
+            errno = reserved;
+        } else if (ByteLock(fd, kUsersByte, F_RDLCK, F_OFD_SETLK)) {
             mapping = mmap(nullptr, sizeof(SharedBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         }
         failure = errno;
@@ -215,10 +222,12 @@ thread_local NamedDepths t_depths;
 void ForgetDepthsInChild() { t_depths.entries.clear(); }
 
 // A lock call's result: true when this thread holds the mutex. An owner
-// that died leaves the mutex to this thread, which makes it usable again.
-bool Taken(int r, pthread_mutex_t* mutex) {
+// that died leaves the mutex to this thread, which makes it usable again and
+// notes the takeover in abandoned.
+bool Taken(int r, pthread_mutex_t* mutex, bool& abandoned) {
     if (r == EOWNERDEAD) {
         pthread_mutex_consistent(mutex);
+        abandoned = true;
         return true;
     }
     if (r != 0 && r != EBUSY) SetLastErrorFromErrno(r);
@@ -230,16 +239,27 @@ WaitResult LockNamed(NamedMutex* m, DWORD timeoutMs) {
     if (block == nullptr) return WaitResult::Failed;
     pthread_mutex_t* mutex = &block->mutex;
     unsigned& depth = t_depths.Of(m);
+    bool abandoned = false;
     if (timeoutMs == INFINITE) {
-        const int r = pthread_mutex_lock(mutex);
-        if (!Taken(r, mutex)) return WaitResult::Failed;
+        // Waited in slices: a holder killed after freeing the mutex but before
+        // waking its waiters leaves them asleep on a free mutex (seen under
+        // kill -9 stress); each slice looks again.
+        int r;
+        for (;;) {
+            timespec until{};
+            clock_gettime(CLOCK_MONOTONIC, &until);
+            until.tv_sec += 1;
+            r = pthread_mutex_clocklock(mutex, CLOCK_MONOTONIC, &until);
+            if (r != ETIMEDOUT) break;
+        }
+        if (!Taken(r, mutex, abandoned)) return WaitResult::Failed;
     } else {
         // Polled, so that the wait follows the steady clock.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         auto pause = std::chrono::microseconds(100);
         for (;;) {
             const int r = pthread_mutex_trylock(mutex);
-            if (Taken(r, mutex)) break;
+            if (Taken(r, mutex, abandoned)) break;
             if (r != EBUSY) return WaitResult::Failed;
             if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
             std::this_thread::sleep_for(pause);
@@ -247,7 +267,7 @@ WaitResult LockNamed(NamedMutex* m, DWORD timeoutMs) {
         }
     }
     ++depth;
-    return WaitResult::Acquired;
+    return abandoned ? WaitResult::Abandoned : WaitResult::Acquired;
 }
 
 bool UnlockNamed(NamedMutex* m) {

@@ -2,8 +2,16 @@
 
 #include "tests/support/printers.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace brimtest {
 namespace {
@@ -160,6 +168,60 @@ TEST_F(RegistryDelete, AKeyThatCannotBeOpenedPrintsTheOtherMessage) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(printed, "Error opening key.\n");
 }
+
+}  // namespace
+}  // namespace brimtest
+
+namespace brimtest {
+namespace {
+
+// A failure the result reports only as false or empty still leaves its
+// reason as the thread's last error, so that its text can be printed.
+TEST_F(RegistryStrings, FailuresLeaveTheirReasonAsTheLastError) {
+    SetLastError(0);
+    EXPECT_EQ(CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, Key(L"missing"), L"v"), L"");
+    EXPECT_EQ(GetLastError(), 2u);
+    ASSERT_TRUE(CBrimRegistry::LocalWriteInt(HKEY_CURRENT_USER, Key(), L"n", 1));
+    SetLastError(0);
+    EXPECT_EQ(CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, Key(), L"absent"), 0);
+    EXPECT_EQ(GetLastError(), 2u);
+    SetLastError(0);
+    EXPECT_FALSE(CBrimRegistry::LocalWriteString(nullptr, L"Software", L"v", L"t"));   // no key behind the handle
+    EXPECT_EQ(GetLastError(), 6u);
+    EXPECT_EQ(CBrimUtil::MessageError(GetLastError()), L"The handle is invalid.\r\n");
+}
+
+#if !defined(_WIN32)
+// POSIX: the store is a file. One this user may not change (the file at
+// 444, or its folder at 555) is read as it is, and changes fail with 5.
+// Each probe is a fresh process, as `brim reg` is; as root it runs in a user
+// namespace of its own, where the file's modes bind it too.
+TEST(RegistryReadOnlyStore, IsReadAndRefusesChanges) {
+    if (geteuid() == 0 && std::system("unshare -U true >/dev/null 2>&1") != 0) GTEST_SKIP() << "root without user namespaces ignores file modes";
+    TempDir home, work;
+    const std::filesystem::path folder = home.Path() / "brim";
+    const std::string child = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "brim_test_child").string();
+    const std::string key = "Software\\BrimCommonTest\\readonly";
+    const auto probe = [&] {
+        const std::string out = (work.Path() / "out").string();
+        const std::string command = "XDG_CONFIG_HOME='" + home.Path().string() + "' " + (geteuid() == 0 ? "unshare -U " : "") +
+                                    "'" + child + "' reg-probe '" + key + "' >'" + out + "' </dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return ReadBytes(out);
+    };
+    EXPECT_EQ(probe(), "read \nwrite ok\n");   // makes the store, with the value
+    struct Case {
+        const char* what;
+        std::filesystem::path path;
+        mode_t locked, open;
+    };
+    for (const Case& c : {Case{"store at 444", folder / "registry.db", 0444, 0644}, Case{"folder at 555", folder, 0555, 0700}}) {
+        ASSERT_EQ(chmod(c.path.c_str(), c.locked), 0);
+        EXPECT_EQ(probe(), "read changed\nwrite failed 5\n") << c.what;
+        ASSERT_EQ(chmod(c.path.c_str(), c.open), 0);
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace brimtest

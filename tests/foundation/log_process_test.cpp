@@ -6,14 +6,24 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -111,5 +121,108 @@ TEST(LogProcesses, AProcessKilledInsideARecordDoesNotStopTheOthers) {
     EXPECT_EQ(strays, 0);
     ExpectEveryRecordOnce(seen, tags, 500);
 }
+
+}  // namespace
+
+namespace {
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    char day[16] = {};
+    std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
+    return day;
+}
+
+// A process killed inside a record hands the mutex on while its own open of
+// the day file may linger (here another process holds the file alone for a
+// moment), and leaves the start of its record without a line break. The
+// next holder waits for the file instead of losing its records, and the
+// torn start ends on a line of its own.
+TEST(LogProcesses, ATakeoverFromAKilledHolderWaitsForTheFileAndEndsTheTornRecord) {
+    TempDir dir;
+    const std::string day = (dir.Path() / (Today() + ".log")).string();
+    auto stalled = ChildProcess::Start({"log-stall-torn", FolderArg(dir), day});
+    ASSERT_EQ(stalled->ReadLine(), "prefixed");
+    auto holder = ChildProcess::Start({"open-file", day, "2"});   // read-write, shared with nobody
+    ASSERT_EQ(holder->ReadLine(), "open");
+    // This process stays a user of the mutex, so the killed holder's mark
+    // on it waits for whichever writer comes next, however late it starts.
+    CMutex user(FALSE, L"MutexBrimLog");
+    EXPECT_FALSE(user.Lock(0));
+    auto writer = ChildProcess::Start({"log-write", FolderArg(dir), std::to_string(kThreads), "50", "w0"});
+    stalled->Kill();
+    stalled->Wait();
+    std::this_thread::sleep_for(std::chrono::seconds(1));   // pacing only: the writer meets the held file
+    holder->WriteLine("close");
+    holder->Wait();
+    EXPECT_EQ(writer->ReadLine(), "done");
+    EXPECT_EQ(writer->Wait(), 0);
+    int strays = 0;
+    const auto seen = Census(dir, strays);
+    EXPECT_EQ(strays, 1);   // the torn start
+    ExpectEveryRecordOnce(seen, {"w0"}, 50);
+    EXPECT_NE(ReadBytes(day).find("\xEF\xBB\xBF[torn\r\n["), std::string::npos) << ReadBytes(day).substr(0, 200);
+}
+
+#if !defined(_WIN32)
+// POSIX: the named mutex lives in $XDG_RUNTIME_DIR/brim. A folder there that
+// another user owns, or that others may write, is never used; the log then
+// orders this process's threads by itself and says why through the last
+// error (and once on standard error).
+TEST(LogProcesses, AnUnusableMutexFolderIsNotUsedAndLoggingGoesOnLocked) {
+    TempDir runtime;
+    const std::filesystem::path folder = runtime.Path() / "brim";
+    std::filesystem::create_directory(folder);
+    struct Case {
+        const char* what;
+        mode_t mode;
+        bool givenAway;
+    };
+    for (const Case& c : {Case{"open to everyone", 0777, false}, Case{"owned by another user", 0700, true}}) {
+        ASSERT_EQ(chmod(folder.c_str(), c.mode), 0);
+        if (c.givenAway && chown(folder.c_str(), 54321, 54321) != 0) continue;   // only root can give it away
+        TempDir dir;
+        auto writer = ChildProcess::Start({"log-write-init", FolderArg(dir), std::to_string(kThreads), "400", "u"},
+                                          {"XDG_RUNTIME_DIR=" + runtime.Path().string()});
+        EXPECT_EQ(writer->ReadLine(), "lasterror 5") << c.what;
+        EXPECT_EQ(writer->ReadLine(), "done") << c.what;
+        EXPECT_EQ(writer->Wait(), 0) << c.what;
+        int strays = 0;
+        const auto seen = Census(dir, strays);
+        EXPECT_EQ(strays, 0) << c.what;
+        ExpectEveryRecordOnce(seen, {"u"}, 400);
+        EXPECT_TRUE(std::filesystem::is_empty(folder)) << c.what << ": the folder was used";
+    }
+}
+
+std::string ChildProgram() {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "brim_test_child").string();
+}
+
+// POSIX: a runtime file system with no room left. The mutex file cannot be
+// given its blocks, so the mutex fails (112) instead of its first touch
+// killing the process with SIGBUS; the log goes on as above. Needs a user
+// and mount namespace for a small tmpfs of its own.
+TEST(LogProcesses, AFullRuntimeFileSystemFailsTheMutexCleanly) {
+    if (std::system("unshare -Urm true >/dev/null 2>&1") != 0) GTEST_SKIP() << "no user namespaces here (unshare -Urm)";
+    TempDir mount, dir, work;
+    const std::string script = (work.Path() / "full.sh").string();
+    const std::string out = (work.Path() / "out").string();
+    brimtest::WriteBytes(script,
+                         "set -e\n"
+                         "mount -t tmpfs -o size=64k brimfull '" + mount.Path().string() + "'\n"
+                         "cat /dev/zero > '" + mount.Path().string() + "/fill' 2>/dev/null || true\n"
+                         "XDG_RUNTIME_DIR='" + mount.Path().string() + "' exec '" + ChildProgram() +
+                         "' log-write-init '" + FolderArg(dir) + "' " + std::to_string(kThreads) + " 100 f\n");
+    const int status = std::system(("unshare -Urm sh '" + script + "' >'" + out + "' </dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << "the child was killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadBytes(out), "lasterror 112\ndone\n");
+    int strays = 0;
+    const auto seen = Census(dir, strays);
+    EXPECT_EQ(strays, 0);
+    ExpectEveryRecordOnce(seen, {"f"}, 100);
+}
+#endif
 
 }  // namespace

@@ -260,3 +260,34 @@ TEST_F(LogTest, AWriteFailureIsWrappedAndTheMutexIsFree) {
 #endif
 
 }  // namespace
+
+namespace {
+
+// A CR LF anywhere after the first character makes the text a multi-line
+// one, also when the text itself starts with a CR LF.
+TEST_F(LogTest, ALineBreakAfterALeadingOneStillStartsTheTextOnItsOwnLine) {
+    Use(1);
+    for (const wchar_t* text : {L"\r\nabc\r\ndef", L"\r\nabc", L"a\r\nb", L"\r\n\r\n"}) {
+        _brimLog.LogPreFix("f.cpp", 1, "f");
+        _brimLog.Log(1, L"%s", text);
+    }
+    EXPECT_EQ(Records(), "[T] INFO  \r\n\t\r\n\tabc\r\n\tdef\r\n"
+                         "[T] INFO  \r\n\tabc\r\n"
+                         "[T] INFO  \r\n\ta\r\n\tb\r\n"
+                         "[T] INFO  \r\n");
+}
+
+// Conversions whose width or precision is large, and %n, still take their
+// arguments: the ones after them read the right argument.
+TEST_F(LogTest, LargeWidthsAndPercentNKeepTheArgumentsInStep) {
+    Use(1);
+    int untouched = 7;
+    BRIM_LOG(1, L"%n|%s", &untouched, L"tail");
+    BRIM_LOG(1, L"%*d|%s", 70000, 5, L"cut");   // the text is cut at 8195 characters, all blanks
+    EXPECT_EQ(untouched, 7);
+    const std::string records = Records();
+    EXPECT_EQ(records.substr(0, 20), "[T] INFO  %n|tail\r\n[");
+    EXPECT_EQ(records.size(), 19 + 10 + 8195 + 2);
+}
+
+}  // namespace

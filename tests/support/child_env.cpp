@@ -63,6 +63,20 @@ int RunEnvCommand(const std::vector<CStringW>& args) {
     if (command == L"ini-write" && args.size() == 4) {
         return ProfileWrites(args[1], args[2], static_cast<int>(std::wcstol(args[3], nullptr, 10)));
     }
+    if (command == L"reg-probe" && args.size() == 2) {
+        // Reads HKCU\KEY's value "v", then tries to change it; prints both
+        // results and the last error each failure left.
+        const CStringW read = CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, args[1], L"v");
+        std::printf("read %s\n", ToUtf8(read).c_str());
+        SetLastError(0);
+        if (CBrimRegistry::LocalWriteString(HKEY_CURRENT_USER, args[1], L"v", L"changed")) {
+            std::printf("write ok\n");
+        } else {
+            std::printf("write failed %lu\n", static_cast<unsigned long>(GetLastError()));
+        }
+        std::fflush(stdout);
+        return 0;
+    }
     return kNotMine;
 }
 

@@ -92,10 +92,9 @@ TEST(Format, WhatIsNotAConversionStaysAsWritten) {
     EXPECT_EQ(F(L"%y and %d", 5), L"%y and 5");       // an unknown conversion takes no argument
     EXPECT_EQ(F(L"trailing %"), L"trailing %");
     EXPECT_EQ(F(L"cut %-5"), L"cut %-5");
-    EXPECT_EQ(F(L"%70000d|%d", 1), L"%70000d|1");       // widths above 65535 are refused
     EXPECT_EQ(F(L"%I64s"), L"%I64s");
     int untouched = 12345;
-    EXPECT_EQ(F(L"[%n]", &untouched), L"[%n]");        // %n never writes through an argument
+    EXPECT_EQ(F(L"[%n]", &untouched), L"[%n]");        // %n never writes through an argument, but takes it
     EXPECT_EQ(untouched, 12345);
     EXPECT_EQ(F(nullptr), L"");
 }
@@ -122,3 +121,33 @@ TEST(Format, LongOutputIsWhole) {
 }
 
 }  // namespace
+
+// Every conversion takes the arguments Windows takes for it, whatever it
+// prints, so that the conversions after it read the right ones.
+TEST(Format, LargeWidthsPrecisionsAndPercentNTakeTheirArguments) {
+    const std::wstring pad(69999, L' ');
+    EXPECT_EQ(std::wstring(F(L"%70000d|%s", 5, L"tail").GetString()), pad + L"5|tail");
+    EXPECT_EQ(std::wstring(F(L"%*d|%s", 70000, 5, L"tail").GetString()), pad + L"5|tail");
+    EXPECT_EQ(std::wstring(F(L"%-*d|%s", -70000, 5, L"tail").GetString()), L"5" + pad + L"|tail");
+    EXPECT_EQ(std::wstring(F(L"%.70000d|%s", 5, L"tail").GetString()), std::wstring(69999, L'0') + L"5|tail");
+    EXPECT_EQ(std::wstring(F(L"%.*d|%s", 70000, 5, L"tail").GetString()), std::wstring(69999, L'0') + L"5|tail");
+    EXPECT_EQ(F(L"%.70000s|%s", L"abc", L"tail"), L"abc|tail");
+    EXPECT_EQ(F(L"%.99999999999s|%d", L"abc", 9), L"abc|9");   // past INT_MAX: still one argument
+    int untouched = 12345;
+    EXPECT_EQ(F(L"%n|%s", &untouched, L"tail"), L"%n|tail");
+    EXPECT_EQ(F(L"%hn%ln%lln|%d", &untouched, &untouched, &untouched, 3), L"%hn%ln%lln|3");
+    EXPECT_EQ(untouched, 12345);
+
+    // A width past any sensible one is bounded (1,048,576 columns), its argument still taken.
+    const CStringW huge = F(L"%99999999999d|%s", 5, L"tail");
+    EXPECT_EQ(huge.GetLength(), (1 << 20) + 5);
+    EXPECT_EQ(huge.Right(6), L"5|tail");
+
+    // The exception's format constructor goes the same way (its text is cut at 1023).
+    CBrimException* e = new CBrimException(L"%n|%s|%*d", &untouched, L"tail", 3, 4);
+    EXPECT_EQ(e->GetMessageW(), L"BrimException : %n|tail|  4");
+    e->Delete();
+    e = new CBrimException(L"%2000d%s", 1, L"tail");
+    EXPECT_EQ(e->GetMessageW().GetLength(), 16 + 1023);
+    e->Delete();
+}
