@@ -8,6 +8,13 @@
 #include <filesystem>
 #include <string>
 
+#if !defined(_WIN32)
+#  include <fcntl.h>
+#  include <sys/resource.h>
+#  include <sys/stat.h>
+#  include <unistd.h>
+#endif
+
 namespace fstest {
 
 namespace fs = std::filesystem;
@@ -34,5 +41,56 @@ constexpr wchar_t kSeparator = L'/';
 #endif
 
 inline CStringW Wide(const fs::path& path) { return CStringW(path.wstring().c_str()); }
+
+#if !defined(_WIN32)
+// A chain of depth folders named segment below root/top, each step relative
+// to the last, so it may go past the system's path limit. Every level whose
+// number is in filesAt also gets the file "f<level>.txt"; the deepest gets
+// "leaf.txt". False if the file system refused a step.
+inline bool MakeChain(const fs::path& root, const std::string& top, const std::string& segment, int depth,
+                      std::initializer_list<int> filesAt = {}) {
+    int level = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    if (level < 0 || mkdirat(level, top.c_str(), 0755) != 0) return false;
+    int next = openat(level, top.c_str(), O_RDONLY | O_DIRECTORY);
+    close(level);
+    level = next;
+    for (int i = 1; i <= depth && level >= 0; ++i) {
+        if (mkdirat(level, segment.c_str(), 0755) != 0) break;
+        next = openat(level, segment.c_str(), O_RDONLY | O_DIRECTORY);
+        close(level);
+        level = next;
+        bool wanted = i == depth;
+        for (int at : filesAt) wanted = wanted || at == i;
+        if (level < 0 || !wanted) continue;
+        const std::string name = i == depth ? "leaf.txt" : "f" + std::to_string(i) + ".txt";
+        const int file = openat(level, name.c_str(), O_CREAT | O_WRONLY, 0644);
+        if (file >= 0) close(file);
+    }
+    if (level < 0) return false;
+    close(level);
+    return true;
+}
+
+// Lowers this process's soft limit of open descriptors to the ones open now
+// plus headroom, for the life of the object.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(int headroom) {
+        getrlimit(RLIMIT_NOFILE, &m_saved);
+        int open = 0;
+        for (int fd = 0; fd < 4096; ++fd)
+            if (fcntl(fd, F_GETFD) != -1) open = fd + 1;
+        struct rlimit low = m_saved;
+        low.rlim_cur = static_cast<rlim_t>(open + headroom);
+        setrlimit(RLIMIT_NOFILE, &low);
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &m_saved); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+private:
+    struct rlimit m_saved {};
+};
+#endif
 
 }  // namespace fstest
