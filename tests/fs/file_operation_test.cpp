@@ -279,9 +279,9 @@ TEST(DeleteDirectory, TreeDeeperThanTheDescriptorLimit) {
     EXPECT_FALSE(fs::exists(dir.Path() / "deep"));
 }
 
-// A deep part of the tree is moved out of it while the deletion runs below
-// it: the levels above the moved folder must not be reached through the new
-// place, whose ".." is outside.
+// A deep part of the tree is moved out of it, keeping its name, while the
+// deletion runs below it: the levels above the moved folder must not be
+// reached through its new place, whose ".." is outside.
 TEST(DeleteDirectory, DeepFolderMovedOutMidwayLeavesTheOutsideWhole) {
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE(round);
@@ -297,16 +297,16 @@ TEST(DeleteDirectory, DeepFolderMovedOutMidwayLeavesTheOutsideWhole) {
         std::thread mover([&] {
             std::error_code ec;
             while (!stop.load()) {
-                fs::rename(pivot, outside / "moved", ec);
+                fs::rename(pivot, outside / "d", ec);
                 std::this_thread::yield();
-                fs::rename(outside / "moved", pivot, ec);
+                fs::rename(outside / "d", pivot, ec);
             }
         });
         CBrimFileOperation::DeleteDirectory(Wide(dir.Path() / "tree"));   // may stop; must not escape
         stop = true;
         mover.join();
         std::error_code ec;
-        fs::remove_all(outside / "moved", ec);   // tree content, wherever it ended up
+        fs::remove_all(outside / "d", ec);   // tree content, wherever it ended up
         EXPECT_EQ(CountEntries(outside), outsideEntries);
     }
 }

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #if !defined(_WIN32)
 #  include <fcntl.h>
@@ -71,25 +72,36 @@ inline bool MakeChain(const fs::path& root, const std::string& top, const std::s
     return true;
 }
 
-// Lowers this process's soft limit of open descriptors to the ones open now
-// plus headroom, for the life of the object.
+// Leaves this process exactly headroom free descriptors for the life of the
+// object: the soft limit just above the highest one open, and every free
+// number below it taken by /dev/null (inherited descriptors leave holes).
 class DescriptorLimit {
 public:
     explicit DescriptorLimit(int headroom) {
         getrlimit(RLIMIT_NOFILE, &m_saved);
-        int open = 0;
+        int top = 0;
         for (int fd = 0; fd < 4096; ++fd)
-            if (fcntl(fd, F_GETFD) != -1) open = fd + 1;
+            if (fcntl(fd, F_GETFD) != -1) top = fd + 1;
+        const int null = open("/dev/null", O_RDONLY);
+        if (null >= top) top = null + 1;
+        m_fillers.push_back(null);
+        for (int fd = 0; fd < top; ++fd) {
+            if (fcntl(fd, F_GETFD) == -1 && dup2(null, fd) == fd) m_fillers.push_back(fd);
+        }
         struct rlimit low = m_saved;
-        low.rlim_cur = static_cast<rlim_t>(open + headroom);
+        low.rlim_cur = static_cast<rlim_t>(top + headroom);
         setrlimit(RLIMIT_NOFILE, &low);
     }
-    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &m_saved); }
+    ~DescriptorLimit() {
+        setrlimit(RLIMIT_NOFILE, &m_saved);
+        for (int fd : m_fillers) close(fd);
+    }
     DescriptorLimit(const DescriptorLimit&) = delete;
     DescriptorLimit& operator=(const DescriptorLimit&) = delete;
 
 private:
     struct rlimit m_saved {};
+    std::vector<int> m_fillers;
 };
 #endif
 
