@@ -269,6 +269,7 @@ protected:
         fstest::MakeFile(r / "other" / "c.txt");
         std::error_code ec;
         fstest::fs::create_directory_symlink(r / "real", r / "link", ec);
+        // Wine 8 does not implement CreateSymbolicLinkW: there the Windows side goes untested.
         if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
         fstest::fs::create_symlink(r / "other" / "c.txt", r / "flink.txt");
         fstest::fs::create_directory_symlink(r, r / "real" / "up");               // back to the root
