@@ -44,4 +44,22 @@ void FindClose(FindHandle* handle) {
     delete handle;
 }
 
+bool FolderIdentity(const wchar_t* folder, FolderId& id) {
+    // Opening a folder needs backup semantics; a folder link is followed.
+    const HANDLE file = CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL ok = GetFileInformationByHandle(file, &info);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!ok) {
+        SetLastError(error);
+        return false;
+    }
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
 }  // namespace brim::platform

@@ -13,7 +13,7 @@
 
 #include "framework/errors/errno_posix.h"
 #include "framework/errors/error_codes.h"
-#include "framework/codepages/text_codec.h"
+#include "framework/files/native_path_posix.h"
 
 #include <brim/framework.h>
 
@@ -40,8 +40,6 @@ PosixFile* FromHandle(HANDLE file) {
     if (file == nullptr || file == INVALID_HANDLE_VALUE) return nullptr;
     return static_cast<PosixFile*>(file);
 }
-
-std::string NativePath(const wchar_t* name) { return detail::WideToUtf8(name, std::wcslen(name)); }
 
 // The lock bytes: access taken (read, write) and access denied to others.
 constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
@@ -128,7 +126,8 @@ HANDLE FileOpen(const wchar_t* name, UINT openFlags) {
     default: denyRead = denyWrite = true; break;   // exclusive, also without a share flag
     }
 
-    const std::string path = NativePath(name);
+    std::string path;
+    if (!NativePath(name, path)) return INVALID_HANDLE_VALUE;
     int flags = O_CLOEXEC | O_NOCTTY;
     if (openFlags & CFile::modeCreate) flags |= O_CREAT;
     // A write-only open still reads for its lock; Read() refuses it all the same.
@@ -248,7 +247,8 @@ bool FileClose(HANDLE file) {
 
 bool FileRemove(const wchar_t* name) {
     if (name == nullptr) { SetLastError(err::kInvalidParameter); return false; }
-    const std::string path = NativePath(name);
+    std::string path;
+    if (!NativePath(name, path)) return false;
     if (unlink(path.c_str()) != 0) {
         const int e = errno;
         SetLastError(e == ENOENT ? MissingCode(path) : ErrnoToWin32(e));
@@ -259,7 +259,8 @@ bool FileRemove(const wchar_t* name) {
 
 bool FileRename(const wchar_t* oldName, const wchar_t* newName) {
     if (oldName == nullptr || newName == nullptr) { SetLastError(err::kInvalidParameter); return false; }
-    const std::string from = NativePath(oldName), to = NativePath(newName);
+    std::string from, to;
+    if (!NativePath(oldName, from) || !NativePath(newName, to)) return false;
     // Windows never replaces an existing target.
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
         const int e = errno;
@@ -276,7 +277,8 @@ namespace brim::platform {
 bool FolderCreate(const wchar_t* name) {
     if (name == nullptr) { SetLastError(err::kInvalidParameter); return false; }
     if (*name == 0) { SetLastError(err::kPathNotFound); return false; }
-    const std::string path = NativePath(name);
+    std::string path;
+    if (!NativePath(name, path)) return false;
     if (mkdir(path.c_str(), 0777) != 0) {
         const int e = errno;
         SetLastError(e == EEXIST ? err::kAlreadyExists : e == ENOENT ? err::kPathNotFound : ErrnoToWin32(e));

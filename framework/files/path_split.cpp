@@ -1,11 +1,15 @@
 #include "framework/files/path_split.h"
 
+namespace brim::platform {
+bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+}  // namespace brim::platform
+
 namespace brim::detail {
 
 PathParts SplitPath(const wchar_t* path) {
     PathParts parts;
     std::wstring rest(path != nullptr ? path : L"");
-    if (platform::HasDriveLetters() && rest.size() >= 2 && rest[1] == L':') {
+    if (rest.size() >= 2 && rest[1] == L':') {
         parts.drive = rest.substr(0, 2);
         rest.erase(0, 2);
     }

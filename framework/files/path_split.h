@@ -1,5 +1,7 @@
 // Splitting and building paths the way the runtime library's path splitter
-// and builder do, with the platform's separators and drive letters.
+// and builder do. Both "\" and "/" separate and a letter with a colon is a
+// drive on every platform, so a Windows host's path gives the same parts
+// everywhere; only the separator a path is built with is the platform's.
 #pragma once
 
 #include <string>
@@ -7,7 +9,7 @@
 namespace brim::detail {
 
 struct PathParts {
-    std::wstring drive;   // "C:" (never on POSIX)
+    std::wstring drive;   // "C:"
     std::wstring dir;     // up to and including the last separator
     std::wstring fname;   // before the last dot of the name
     std::wstring ext;     // from the last dot of the name
@@ -22,7 +24,6 @@ std::wstring MakePath(const wchar_t* drive, const wchar_t* dir, const wchar_t* f
 }  // namespace brim::detail
 
 namespace brim::platform {
-bool IsPathSeparator(wchar_t c);
-bool HasDriveLetters();
-wchar_t PathSeparator();
+bool IsPathSeparator(wchar_t c);   // "\" or "/"
+wchar_t PathSeparator();           // the one paths are built with
 }  // namespace brim::platform

@@ -5,7 +5,7 @@
 #include "framework/shell/fs_platform.h"
 
 #include "framework/errors/errno_posix.h"
-#include "framework/codepages/text_codec.h"
+#include "framework/files/native_path_posix.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -41,8 +41,8 @@ bool SameItem(const std::string& a, const std::string& b) {
 }  // namespace
 
 void ShellRename(const wchar_t* oldName, const wchar_t* newName) {
-    const std::string from = detail::WideToUtf8(oldName, std::wcslen(oldName));
-    const std::string to = detail::WideToUtf8(newName, std::wcslen(newName));
+    std::string from, to;
+    if (!NativePath(oldName, from) || !NativePath(newName, to)) return;
     if (SameItem(from, to)) return;   // renaming onto itself changes nothing
     if (RenameNoReplace(from, to) == 0) return;
     if (errno != EEXIST) {

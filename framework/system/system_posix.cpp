@@ -109,6 +109,21 @@ bool SystemDriveRoot(std::wstring& root) {
     return true;
 }
 
+namespace {
+
+// Windows always defines TEMP and TMP; a POSIX session usually defines
+// neither, so they stand for the system's own temporary folder when unset.
+bool IsTempName(const std::wstring& name) {
+    return wcscasecmp(name.c_str(), L"TEMP") == 0 || wcscasecmp(name.c_str(), L"TMP") == 0;
+}
+
+const char* TempFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && folder[0] != 0 ? folder : "/tmp";
+}
+
+}  // namespace
+
 DWORD ExpandEnvironment(const wchar_t* source, wchar_t* destination, DWORD size) {
     if (source == nullptr) {
         SetLastError(87);
@@ -128,6 +143,7 @@ DWORD ExpandEnvironment(const wchar_t* source, wchar_t* destination, DWORD size)
         const std::wstring name(p + 1, close);
         const std::string narrow = detail::WideToUtf8(name.data(), name.size());
         const char* value = std::getenv(narrow.c_str());
+        if (value == nullptr && IsTempName(name)) value = TempFolder();
         if (value != nullptr) out += detail::Utf8ToWide(value, std::strlen(value));
         else out.append(p, static_cast<std::size_t>(close - p) + 1);
         p = close + 1;

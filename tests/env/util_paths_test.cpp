@@ -35,7 +35,7 @@ struct PathBuffers {
 #if defined(_WIN32)
 const wchar_t kSep[] = L"\\";
 #else
-const wchar_t kSep[] = L"/";   // POSIX splits on "/" only and has no drive letters
+const wchar_t kSep[] = L"/";   // the separator a rebuilt path gets here
 #endif
 
 std::wstring Folder(const std::wstring& name) { return kSep + name + kSep; }
@@ -95,24 +95,25 @@ TEST(GetPathInfo, PartsThatFitButMakeAPathOf260OrMoreGiveAnEmptyResult) {
     EXPECT_TRUE(b.GuardsIntact());
 }
 
-#if defined(_WIN32)
-TEST(GetPathInfo, WindowsTakesBothSlashesAndADriveOnly) {
+// A Windows host's paths give the same parts on every platform: both slashes
+// separate and a letter with a colon is a drive, as the runtime splits them.
+TEST(GetPathInfo, BothSlashesAndADriveOnEveryPlatform) {
     PathBuffers b;
     EXPECT_EQ(b.Split(L"D:/mixed\\seps/file"), L"D:/mixed\\seps/file");
     EXPECT_STREQ(b.drive, L"D:");
     EXPECT_STREQ(b.dir, L"/mixed\\seps/");
     EXPECT_EQ(b.Split(L"E:"), L"E:");
     EXPECT_STREQ(b.drive, L"E:");
+    EXPECT_EQ(b.Split(L"C:\\data\\report.final.txt"), L"C:\\data\\report.final.txt");
+    EXPECT_STREQ(b.drive, L"C:");
+    EXPECT_STREQ(b.dir, L"\\data\\");
+    EXPECT_STREQ(b.fname, L"report.final");
+    EXPECT_STREQ(b.ext, L".txt");
+    EXPECT_EQ(b.Split(L"logs\\x"), L"logs\\x");
+    EXPECT_STREQ(b.dir, L"logs\\");
+    EXPECT_STREQ(b.fname, L"x");
+    EXPECT_TRUE(b.GuardsIntact());
 }
-#else
-TEST(GetPathInfo, PosixKeepsBackslashesAndColonsInNames) {
-    PathBuffers b;
-    EXPECT_EQ(b.Split(L"C:\\odd\\name.txt"), L"C:\\odd\\name.txt");
-    EXPECT_STREQ(b.drive, L"");
-    EXPECT_STREQ(b.dir, L"");
-    EXPECT_STREQ(b.fname, L"C:\\odd\\name");
-}
-#endif
 
 // ---------------------------------------------------------------------------
 struct UrlBuffers {

@@ -254,3 +254,109 @@ TEST(CFileFind, WildcardsAndFailures) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Folder links are folders to the walk, as on Windows, and a link that leads
+// back up its own path ends the descent there.
+class LinkedTree : public testing::Test {
+protected:
+    void SetUp() override {
+        const path& r = dir.Path();
+        fstest::MakeFile(r / "real" / "a.txt");
+        fstest::MakeFile(r / "real" / "inner" / "b.txt");
+        fstest::MakeFile(r / "other" / "c.txt");
+        std::error_code ec;
+        fstest::fs::create_directory_symlink(r / "real", r / "link", ec);
+        // Wine 8 does not implement CreateSymbolicLinkW: there the Windows side goes untested.
+        if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+        fstest::fs::create_symlink(r / "other" / "c.txt", r / "flink.txt");
+        fstest::fs::create_directory_symlink(r, r / "real" / "up");               // back to the root
+        fstest::fs::create_directory_symlink(r / "other", r / "real" / "side");   // sideways, once
+        fstest::fs::create_directory_symlink(r / "real", r / "other" / "back");   // real -> other -> real
+    }
+    Events Walk(int recursive) {
+        Recorder finder(dir.Path());
+        finder.FindFoldersFiles(fstest::Wide(dir.Path()), L"txt", recursive, 0);
+        return finder.Sorted();
+    }
+    brimtest::TempDir dir;
+};
+
+TEST_F(LinkedTree, AFolderLinkIsReportedAsAFolderAndEntered) {
+    EXPECT_EQ(Walk(0), (Events{L"D link", L"D other", L"D real", L"F flink.txt"}));
+    const Events all = Walk(1);
+    for (const wchar_t* expected : {L"D link", L"F link/a.txt", L"D link/inner", L"F link/inner/b.txt",
+                                    L"F flink.txt", L"D real/side", L"F real/side/c.txt", L"D link/side"}) {
+        EXPECT_NE(std::find(all.begin(), all.end(), expected), all.end()) << path(expected).string();
+    }
+}
+
+TEST_F(LinkedTree, ALinkLoopIsReportedButNotEnteredAgain) {
+    const Events all = Walk(1);
+    // "up" leads to the root, which its path already passes through: reported,
+    // never entered. real -> side (other) -> back (real) stops at "back".
+    for (const wchar_t* expected : {L"D real/up", L"D link/up", L"D real/side/back", L"D other/back",
+                                    L"F other/back/a.txt"}) {
+        EXPECT_NE(std::find(all.begin(), all.end(), expected), all.end()) << path(expected).string();
+    }
+    for (const std::wstring& event : all) {
+        EXPECT_EQ(event.find(L"up/"), std::wstring::npos) << path(event).string();
+        EXPECT_EQ(event.find(L"back/side/"), std::wstring::npos) << path(event).string();
+    }
+    // Each folder of the tree at most once on any one path.
+    EXPECT_LT(all.size(), 40u);
+}
+
+#if !defined(_WIN32)
+// Paths past PATH_MAX are opened piecewise, and no level holds a descriptor
+// while the walk is below it.
+TEST(CBrimFileFind, ReachesFilesPastThePathLimitWithFewDescriptors) {
+    brimtest::TempDir dir;
+    constexpr int kDepth = 2100;   // "/ddd" a level: about 8400 characters of path
+    ASSERT_TRUE(fstest::MakeChain(dir.Path(), "top", "ddd", kDepth, {1, 1200, 2050}));
+    struct Counter : CBrimFileFind {
+        void vFoundFolder(const wchar_t*, const wchar_t*) override { ++folders; }
+        void vFoundFile(const wchar_t* full, const wchar_t* name, const wchar_t*) override {
+            files.push_back(name);
+            longest = std::max(longest, std::wcslen(full));
+        }
+        int folders = 0;
+        std::vector<std::wstring> files;
+        std::size_t longest = 0;
+    } finder;
+    {
+        fstest::DescriptorLimit limit(16);
+        finder.FindFoldersFiles(fstest::Wide(dir.Path() / "top"), L"txt", 1, 0);
+    }
+    EXPECT_EQ(finder.folders, kDepth);
+    std::sort(finder.files.begin(), finder.files.end());
+    EXPECT_EQ(finder.files, (std::vector<std::wstring>{L"f1.txt", L"f1200.txt", L"f2050.txt", L"leaf.txt"}));
+    EXPECT_GT(finder.longest, 8400u);
+    EXPECT_NE(CBrimFileOperation::DeleteDirectory(fstest::Wide(dir.Path() / "top")), 0);
+}
+
+TEST(CFileFind, AFolderLinkCarriesTheFolderAndLinkAttributes) {
+    brimtest::TempDir dir;
+    fstest::fs::create_directory(dir.Path() / "real");
+    fstest::MakeFile(dir.Path() / "file");
+    fstest::fs::create_directory_symlink(dir.Path() / "real", dir.Path() / "dlink");
+    fstest::fs::create_symlink(dir.Path() / "file", dir.Path() / "flink");
+    fstest::fs::create_symlink(dir.Path() / "absent", dir.Path() / "dangling");
+    CFileFind find;
+    ASSERT_TRUE(find.FindFile(fstest::Wide(dir.Path()) + L"/*"));
+    Events seen;
+    BOOL more;
+    do {
+        more = find.FindNextFile();
+        if (find.IsDots()) continue;
+        seen.push_back(std::wstring(find.IsDirectory() ? L"dir " : L"file ") +
+                       (find.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT) ? L"link " : L"") + find.GetFileName().GetString());
+    } while (more);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (Events{L"dir link dlink", L"dir real", L"file file", L"file link dangling", L"file link flink"}));
+}
+#endif
+
+}  // namespace

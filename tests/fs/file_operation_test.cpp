@@ -259,3 +259,70 @@ TEST(ShellRename, MissingSourceOrSameNameChangesNothing) {
 }
 
 }  // namespace
+
+#if !defined(_WIN32)
+namespace {
+
+// Deeper than the descriptors allowed: only a window of levels may be open at
+// once, the ones above are opened again on the way back up. Side folders and
+// files along the chain make the reopened levels hold more to remove.
+TEST(DeleteDirectory, TreeDeeperThanTheDescriptorLimit) {
+    brimtest::TempDir dir;
+    ASSERT_TRUE(fstest::MakeChain(dir.Path(), "deep", "d", 1500, {1, 31, 32, 33, 700, 1499}));
+    fs::path side = dir.Path() / "deep";
+    for (int i = 0; i < 40; ++i) side /= "d";
+    MakeFile(side / "side" / "s.txt");   // a second branch below a level that was closed
+    {
+        fstest::DescriptorLimit limit(48);
+        EXPECT_NE(CBrimFileOperation::DeleteDirectory(Wide(dir.Path() / "deep")), 0) << GetLastError();
+    }
+    EXPECT_FALSE(fs::exists(dir.Path() / "deep"));
+}
+
+// A deep part of the tree is moved out of it, keeping its name, while the
+// deletion runs below it: the levels above the moved folder must not be
+// reached through its new place, whose ".." is outside.
+TEST(DeleteDirectory, DeepFolderMovedOutMidwayLeavesTheOutsideWhole) {
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        brimtest::TempDir dir;
+        const fs::path outside = dir.Path() / "outside";
+        for (int i = 0; i < 10; ++i) MakeFile(outside / ("keep" + std::to_string(i)) / "keep.txt");
+        ASSERT_TRUE(fstest::MakeChain(dir.Path(), "tree", "d", 120, {60, 100, 110}));
+        fs::path pivot = dir.Path() / "tree";
+        for (int i = 0; i < 50; ++i) pivot /= "d";   // deep enough that the levels above it get closed
+        const int outsideEntries = CountEntries(outside);
+
+        std::atomic<bool> stop{false};
+        std::thread mover([&] {
+            std::error_code ec;
+            while (!stop.load()) {
+                fs::rename(pivot, outside / "d", ec);
+                std::this_thread::yield();
+                fs::rename(outside / "d", pivot, ec);
+            }
+        });
+        CBrimFileOperation::DeleteDirectory(Wide(dir.Path() / "tree"));   // may stop; must not escape
+        stop = true;
+        mover.join();
+        std::error_code ec;
+        fs::remove_all(outside / "d", ec);   // tree content, wherever it ended up
+        EXPECT_EQ(CountEntries(outside), outsideEntries);
+    }
+}
+
+// Links are removed as links at every depth; the folders they lead to stay.
+TEST(DeleteDirectory, FolderLinksAreRemovedNotEntered) {
+    brimtest::TempDir dir;
+    const fs::path tree = dir.Path() / "tree", outside = dir.Path() / "outside";
+    MakeFile(outside / "keep.txt");
+    MakeFile(tree / "a" / "b" / "x.txt");
+    fs::create_directory_symlink(outside, tree / "a" / "b" / "out");
+    fs::create_directory_symlink("..", tree / "a" / "up");   // a loop
+    EXPECT_NE(CBrimFileOperation::DeleteDirectory(Wide(tree)), 0);
+    EXPECT_FALSE(fs::exists(tree));
+    EXPECT_TRUE(fs::exists(outside / "keep.txt"));
+}
+
+}  // namespace
+#endif

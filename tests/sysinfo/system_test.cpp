@@ -94,13 +94,39 @@ TEST_F(GetTempDirectory, OnlyTheLabelIsRemoved) {
 
 TEST_F(GetTempDirectory, UnsetGivesTheReferenceAndTooLongGivesNothing) {
     SetVariable(L"TEMP", nullptr);
+#if defined(_WIN32)
     EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"%TEMP%");
+#else
+    // Platform difference: Windows always defines TEMP, so only a process
+    // that removed it sees the reference; POSIX stands in its temporary folder.
+    EXPECT_NE(CBrimInfoSystem::GetTempDirectory(), L"%TEMP%");
+#endif
     const std::wstring fits(246, L't'), tooLong(247, L't');
     SetVariable(L"TEMP", fits.c_str());
     EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), fits.c_str());
     SetVariable(L"TEMP", tooLong.c_str());
     EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"");
 }
+
+#if !defined(_WIN32)
+// An unset TEMP is TMPDIR, else /tmp; a set TEMP wins.
+TEST_F(GetTempDirectory, UnsetTempIsTheSystemsTemporaryFolder) {
+    std::wstring savedTmp, savedTmpDir;
+    const bool hadTmp = GetVariable(L"TMP", savedTmp), hadTmpDir = GetVariable(L"TMPDIR", savedTmpDir);
+    SetVariable(L"TEMP", nullptr);
+    SetVariable(L"TMP", nullptr);
+    SetVariable(L"TMPDIR", L"/var/tmp/x");
+    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/var/tmp/x");
+    SetVariable(L"TMPDIR", nullptr);
+    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/tmp");
+    SetVariable(L"TMPDIR", L"");
+    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/tmp");
+    SetVariable(L"TEMP", L"/mine");
+    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/mine");
+    SetVariable(L"TMP", hadTmp ? savedTmp.c_str() : nullptr);
+    SetVariable(L"TMPDIR", hadTmpDir ? savedTmpDir.c_str() : nullptr);
+}
+#endif
 
 TEST(GenerateHDDID, TheSystemDriveByDefaultAndAFailureForAMissingRoot) {
     const unsigned long byDefault = CBrimInfoMachine::GenerateHDDID(nullptr);

@@ -241,18 +241,13 @@ TEST(CBrimFileFolders, CreateFolderSplitsOnSlashOnly) {
     CBrimFile::CreateFolder(nullptr);
     CBrimFile::CreateFolder(L"");
 
-    // A backslash does not separate levels here.
+    // CreateFolder's own splitting takes "/" only; the file system then reads
+    // "\" as a separator on every platform: one folder, whose parent must exist.
     CBrimFile::CreateFolder((base + sep + L"x\\y").c_str());
-#if defined(_WIN32)
-    // Windows reads "\" as a separator itself: one folder, whose parent must exist.
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x\\y"));
     CBrimFile::CreateFolder((base + sep + L"a\\y").c_str());
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "a" / "y"));
-#else
-    // On POSIX a backslash is an ordinary character of the one name.
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "x\\y"));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x"));
-#endif
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -187,5 +188,58 @@ TEST(CFile, RemoveAndRename) {
         e->Delete();
     }
 }
+
+}  // namespace
+
+namespace {
+
+// A Windows host's backslash paths name the same files on every platform; a
+// drive letter where there are no drives is a path that is not found, never
+// a folder named after it.
+TEST(CFile, BackslashesSeparateFoldersAndAMissingDriveIsNotFound) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path() / "sub");
+    WriteBytes(dir.Path() / "sub" / "in.txt", "inside");
+    const CStringW base(dir.Path().wstring().c_str());
+    CFile file;
+    CFileException error;
+    ASSERT_TRUE(file.Open(base + L"\\sub\\in.txt", kReadShared, &error));
+    char bytes[16] = {};
+    EXPECT_EQ(file.Read(bytes, sizeof bytes), 6u);
+    EXPECT_STREQ(bytes, "inside");
+    file.Close();
+    ASSERT_TRUE(file.Open(base + L"\\sub\\new.txt", CFile::modeCreate | CFile::modeWrite, &error));
+    file.Close();
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "sub" / "new.txt"));
+
+    EXPECT_FALSE(file.Open(L"R:\\brim-absent\\x.txt", CFile::modeCreate | CFile::modeWrite, &error));
+    EXPECT_EQ(error.m_lOsError, 3);
+    EXPECT_FALSE(file.Open(L"R:x.txt", CFile::modeCreate | CFile::modeWrite, &error));   // Wine says 2 here
+    EXPECT_FALSE(std::filesystem::exists("R:x.txt"));
+}
+
+#if !defined(_WIN32)
+// A POSIX name may hold a backslash, which a Windows name cannot: it reaches
+// the host as U+F05C and leads back to that same entry, never to "a/b".
+TEST(CFileFind, ANameWithABackslashLeadsBackToItself) {
+    TempDir dir;
+    WriteBytes(dir.Path() / "a\\b", "one name");
+    std::filesystem::create_directory(dir.Path() / "a");
+    WriteBytes(dir.Path() / "a" / "b", "folder a, file b");
+    CFileFind find;
+    ASSERT_TRUE(find.FindFile(CStringW(dir.Path().wstring().c_str()) + L"/a?b"));
+    find.FindNextFile();
+    EXPECT_EQ(find.GetFileName(), CStringW(L"a\xF05C" L"b"));
+    CFile file;
+    ASSERT_TRUE(file.Open(find.GetFilePath(), kReadShared));
+    char bytes[32] = {};
+    file.Read(bytes, sizeof bytes);
+    EXPECT_STREQ(bytes, "one name");
+    file.Close();
+    CFile::Remove(find.GetFilePath());   // throws if it fails
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "a\\b"));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "a" / "b"));
+}
+#endif
 
 }  // namespace
