@@ -157,7 +157,13 @@ struct SortEntry {
 
 int CBrimString::Unicode2MBCSCount(const wchar_t* src) { return WideSize(kCodePageAnsi, src, kToMbcs); }
 
+// A conversion writes exactly the units its sizing call reports, whatever
+// larger capacity it declares, so the ANSI conversions try first without a
+// sizing pass; only a failure (the text does not size, or has no converter)
+// takes the sizing call and its failure, as before.
 void CBrimString::Unicode2MBCS(char* dst, const wchar_t* src) {
+    if (src == nullptr) Fail(kToMbcs.noSource);
+    if (brim::platform::WideToMultiByte(kCodePageAnsi, src, -1, dst, INT_MAX) != 0) return;
     WideConvert(kCodePageAnsi, dst, WideSize(kCodePageAnsi, src, kToMbcs), src);
 }
 
@@ -168,6 +174,8 @@ void CBrimString::UTF82Unicode(wchar_t* dst, const char* src) { Utf8ToWide(dst, 
 int CBrimString::MBCS2UnicodeCount(const char* src) { return ByteSize(kCodePageAnsi, src, kFromMbcs); }
 
 void CBrimString::MBCS2Unicode(wchar_t* dst, const char* src) {
+    if (src == nullptr) Fail(kFromMbcs.noSource);
+    if (brim::platform::MultiByteToWide(kCodePageAnsi, src, -1, dst, INT_MAX) != 0) return;
     ByteConvert(kCodePageAnsi, dst, ByteSize(kCodePageAnsi, src, kFromMbcs), src);
 }
 
