@@ -28,9 +28,17 @@ constexpr unsigned kSingleBytePages[] = {874, 1250, 1251, 1252, 1253, 1254, 1256
 // glibc's converters for these keep a letter back to combine it with an accent.
 constexpr unsigned kCombiningPages[] = {1255, 1258};
 
-// One converter per direction and code page, opened once.
+// One converter per direction and code page, opened once, closed at exit.
+struct Converters : std::map<std::pair<std::string, std::string>, iconv_t> {
+    ~Converters() {
+        for (auto& entry : *this) {
+            if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);
+        }
+    }
+};
+
 iconv_t Converter(const char* to, const char* from) {
-    static std::map<std::pair<std::string, std::string>, iconv_t> open;
+    static Converters open;
     iconv_t& cd = open[{to, from}];
     if (cd == nullptr) cd = iconv_open(to, from);
     EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << from << " -> " << to;
