@@ -3,11 +3,14 @@
 #include "framework/codepages/codepage.h"
 #include "framework/system/clock.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -129,11 +132,38 @@ int CompareOrdinal(const wchar_t* a, const wchar_t* b) {
     }
 }
 
+// The first four UTF-16 units of a text, the first one highest, zeros past
+// its end: a text that sorts before another never has a larger number, so
+// texts whose numbers differ sort by them alone. A value past 16 bits (no
+// code point, kept whole on POSIX) and all after it count as FFFF.
+std::uint64_t LeadingUnits(const wchar_t* text) {
+    Utf16Units units(text);
+    std::uint64_t lead = 0;
+    for (int k = 0; k < 4; ++k) {
+        const std::uint32_t u = units.Next();
+        if (u > 0xFFFF) return (lead << 16 | 0xFFFF) << 16 * (3 - k) | ((std::uint64_t{1} << 16 * (3 - k)) - 1);
+        lead = lead << 16 | u;
+        if (u == 0) return lead << 16 * (3 - k);
+    }
+    return lead;
+}
+
+struct SortEntry {
+    std::uint64_t lead;
+    CStringW* text;
+};
+
 }  // namespace
 
 int CBrimString::Unicode2MBCSCount(const wchar_t* src) { return WideSize(kCodePageAnsi, src, kToMbcs); }
 
+// A conversion writes exactly the units its sizing call reports, whatever
+// larger capacity it declares, so the ANSI conversions try first without a
+// sizing pass; only a failure (the text does not size, or has no converter)
+// takes the sizing call and its failure, as before.
 void CBrimString::Unicode2MBCS(char* dst, const wchar_t* src) {
+    if (src == nullptr) Fail(kToMbcs.noSource);
+    if (brim::platform::WideToMultiByte(kCodePageAnsi, src, -1, dst, INT_MAX) != 0) return;
     WideConvert(kCodePageAnsi, dst, WideSize(kCodePageAnsi, src, kToMbcs), src);
 }
 
@@ -144,6 +174,8 @@ void CBrimString::UTF82Unicode(wchar_t* dst, const char* src) { Utf8ToWide(dst, 
 int CBrimString::MBCS2UnicodeCount(const char* src) { return ByteSize(kCodePageAnsi, src, kFromMbcs); }
 
 void CBrimString::MBCS2Unicode(wchar_t* dst, const char* src) {
+    if (src == nullptr) Fail(kFromMbcs.noSource);
+    if (brim::platform::MultiByteToWide(kCodePageAnsi, src, -1, dst, INT_MAX) != 0) return;
     ByteConvert(kCodePageAnsi, dst, ByteSize(kCodePageAnsi, src, kFromMbcs), src);
 }
 
@@ -174,28 +206,25 @@ CStringW CBrimString::BSTR2Unicode(wchar_t* bstr) { return CStringW(bstr); }
 
 wchar_t* CBrimString::Unicode2BSTR(const wchar_t* src) { return CStringW(src).AllocSysString(); }
 
+// A stable ordinal sort. The nodes stay where they are and the strings move
+// between them (moves hand a block over, they never copy text): an array of
+// keys is sorted by a merge sort, then each node takes its string.
 void CBrimString::BubbleSort(CStringList* list) {
     const INT_PTR count = list->GetCount();
     if (count < 2) return;
-    POSITION end = list->GetTailPosition();
-    for (INT_PTR pass = 1; pass < count; ++pass) {
-        bool swapped = false;
-        POSITION at = list->GetHeadPosition();
-        while (at != end) {
-            POSITION next = at;
-            list->GetNext(next);
-            CStringW& first = list->GetAt(at);
-            CStringW& second = list->GetAt(next);
-            // Equal strings never move, which keeps the sort stable.
-            if (CompareOrdinal(first, second) > 0) {
-                CStringW held = first;
-                first = second;
-                second = held;
-                swapped = true;
-            }
-            at = next;
-        }
-        if (!swapped) return;
-        list->GetPrev(end);
+    std::vector<SortEntry> entries;
+    entries.reserve(static_cast<std::size_t>(count));
+    for (POSITION at = list->GetHeadPosition(); at != nullptr;) {
+        CStringW& text = list->GetNext(at);
+        entries.push_back({LeadingUnits(text), &text});
     }
+    std::stable_sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {
+        if (a.lead != b.lead) return a.lead < b.lead;
+        return CompareOrdinal(a.text->GetString(), b.text->GetString()) < 0;
+    });
+    std::vector<CStringW> sorted;
+    sorted.reserve(entries.size());
+    for (SortEntry& e : entries) sorted.push_back(std::move(*e.text));
+    std::size_t next = 0;
+    for (POSITION at = list->GetHeadPosition(); at != nullptr;) list->GetNext(at) = std::move(sorted[next++]);
 }

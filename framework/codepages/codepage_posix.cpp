@@ -1,16 +1,15 @@
 // Code pages on POSIX. UTF-8 goes through the library's own converter. The
 // ANSI code page is chosen the way Windows chooses it, from the language of
-// the user's locale (never its charset), and converted with iconv.
+// the user's locale (never its charset), and converted as iconv converts it
+// (mbcs_posix.cpp).
 
 #include "framework/codepages/codepage.h"
 
 #include "framework/errors/error_codes.h"
 #include "framework/errors/errno_posix.h"
+#include "framework/codepages/mbcs_posix.h"
 #include "framework/codepages/utf8.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +17,6 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <vector>
 
 namespace brim::platform {
 namespace {
@@ -78,91 +76,7 @@ unsigned ComputeAnsiCodePage() {
     return 1252;
 }
 
-std::string IconvName(unsigned codePage) {
-    switch (codePage) {
-    case 932: case 936: case 949: case 950: case 874:
-    case 1250: case 1251: case 1252: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
-        return "CP" + std::to_string(codePage);
-    case 20127: return "ASCII";
-    case 28591: return "ISO-8859-1";
-    case 51949: return "EUC-KR";
-    default: return {};
-    }
-}
-
-// What Windows puts in place of what a code page cannot decode or encode.
-wchar_t DefaultWideChar(unsigned codePage) { return codePage == 932 ? L'\x30FB' : L'?'; }
-
 unsigned Resolve(unsigned codePage) { return codePage == kCodePageAnsi ? AnsiCodePage() : codePage; }
-
-// One converter per direction and thread, kept for the code page it was made for.
-struct Converter {
-    unsigned codePage = 0;
-    iconv_t cd = reinterpret_cast<iconv_t>(-1);
-    ~Converter() {
-        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
-    }
-    bool Ready(unsigned cp, const char* to, const char* from) {
-        if (cd != reinterpret_cast<iconv_t>(-1) && codePage == cp) {
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // back to the initial state
-            return true;
-        }
-        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
-        cd = iconv_open(to, from);
-        codePage = cp;
-        return cd != reinterpret_cast<iconv_t>(-1);
-    }
-};
-
-thread_local Converter t_toWide;
-thread_local Converter t_fromWide;
-
-bool DecodeBytes(unsigned codePage, const char* src, std::size_t n, std::wstring& out) {
-    const std::string name = IconvName(codePage);
-    if (name.empty() || !t_toWide.Ready(codePage, "WCHAR_T", name.c_str())) return false;
-    out.clear();
-    char* in = const_cast<char*>(src);
-    std::size_t inLeft = n;
-    wchar_t chunk[256];
-    while (inLeft > 0) {
-        char* outPtr = reinterpret_cast<char*>(chunk);
-        std::size_t outLeft = sizeof chunk;
-        const std::size_t r = iconv(t_toWide.cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(chunk, static_cast<std::size_t>(reinterpret_cast<wchar_t*>(outPtr) - chunk));
-        if (r == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) continue;
-            // An invalid or cut-off sequence: substitute one character, skip one byte.
-            out.push_back(DefaultWideChar(codePage));
-            ++in;
-            --inLeft;
-            iconv(t_toWide.cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    return true;
-}
-
-bool EncodeWide(unsigned codePage, const wchar_t* src, std::size_t n, std::string& out) {
-    const std::string name = IconvName(codePage);
-    if (name.empty() || !t_fromWide.Ready(codePage, name.c_str(), "WCHAR_T")) return false;
-    out.clear();
-    char* in = reinterpret_cast<char*>(const_cast<wchar_t*>(src));
-    std::size_t inLeft = n * sizeof(wchar_t);
-    char chunk[1024];
-    while (inLeft > 0) {
-        char* outPtr = chunk;
-        std::size_t outLeft = sizeof chunk;
-        const std::size_t r = iconv(t_fromWide.cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(chunk, static_cast<std::size_t>(outPtr - chunk));
-        if (r == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) continue;
-            out.push_back('?');   // not representable: the default character
-            in += sizeof(wchar_t);
-            inLeft -= inLeft >= sizeof(wchar_t) ? sizeof(wchar_t) : inLeft;
-            iconv(t_fromWide.cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    return true;
-}
 
 // The terminator is converted too.
 std::size_t SourceLength(const char* src, int srcLength) {
@@ -193,11 +107,18 @@ int TooSmall() {
     return 0;
 }
 
-template <typename Unit>
-int Deliver(const Unit* result, std::size_t n, Unit* dst, int dstCapacity) {
-    if (!Fits(n, dstCapacity)) return SizeOrFailure(n, dstCapacity);
-    std::memcpy(dst, result, n * sizeof(Unit));
-    return static_cast<int>(n);
+// The result of a conversion (or of a count when the capacity is 0) as the
+// Windows call returns it. A result that did not fit is counted in full, so
+// that a size past INT_MAX fails as a bad argument, as its count would.
+template <typename Count>
+int Delivered(std::size_t result, int dstCapacity, Count count) {
+    if (result == mbcs::kMbcsUnsupported) {
+        SetLastError(err::kInvalidParameter);
+        return 0;
+    }
+    if (result == mbcs::kMbcsOverflow) return SizeOrFailure(count(), dstCapacity);
+    if (dstCapacity == 0 || result > static_cast<std::size_t>(INT_MAX)) return SizeOrFailure(result, dstCapacity);
+    return static_cast<int>(result);
 }
 
 bool BadArguments(const void* src, int srcLength, const void* dst, int dstCapacity) {
@@ -238,18 +159,17 @@ int MultiByteToWide(unsigned codePage, const char* src, int srcLength, wchar_t* 
         const std::size_t done = detail::Utf8ToWideConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));
         return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
     }
-    if (IsAscii(src, n) && !IconvName(cp).empty()) {
-        // Every code page here keeps 0x00-0x7F as ASCII: no converter needed.
+    if (mbcs::IconvName(cp) != nullptr && !mbcs::MbcsDecodesByTable(cp) && IsAscii(src, n)) {
+        // Every code page here keeps 0x00-0x7F as ASCII: no converter needed (the
+        // tables do the same in their own loop).
         if (!Fits(n, dstCapacity)) return SizeOrFailure(n, dstCapacity);
         for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<wchar_t>(src[i]);
         return static_cast<int>(n);
     }
-    std::wstring result;
-    if (!DecodeBytes(cp, src, n, result)) {
-        SetLastError(err::kInvalidParameter);
-        return 0;
-    }
-    return Deliver(result.data(), result.size(), dst, dstCapacity);
+    return Delivered(
+        dstCapacity == 0 ? mbcs::MbcsToWideCount(cp, src, n)
+                         : mbcs::MbcsToWide(cp, src, n, dst, static_cast<std::size_t>(dstCapacity)),
+        dstCapacity, [&] { return mbcs::MbcsToWideCount(cp, src, n); });
 }
 
 int WideToMultiByte(unsigned codePage, const wchar_t* src, int srcLength, char* dst, int dstCapacity) {
@@ -264,17 +184,15 @@ int WideToMultiByte(unsigned codePage, const wchar_t* src, int srcLength, char* 
         const std::size_t done = detail::WideToUtf8ConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));
         return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
     }
-    if (IsAscii(src, n) && !IconvName(cp).empty()) {
+    if (mbcs::IconvName(cp) != nullptr && !mbcs::MbcsEncodesByTable(cp) && IsAscii(src, n)) {
         if (!Fits(n, dstCapacity)) return SizeOrFailure(n, dstCapacity);
         for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(src[i]);
         return static_cast<int>(n);
     }
-    std::string result;
-    if (!EncodeWide(cp, src, n, result)) {
-        SetLastError(err::kInvalidParameter);
-        return 0;
-    }
-    return Deliver(result.data(), result.size(), dst, dstCapacity);
+    return Delivered(
+        dstCapacity == 0 ? mbcs::WideToMbcsCount(cp, src, n)
+                         : mbcs::WideToMbcs(cp, src, n, dst, static_cast<std::size_t>(dstCapacity)),
+        dstCapacity, [&] { return mbcs::WideToMbcsCount(cp, src, n); });
 }
 
 }  // namespace brim::platform

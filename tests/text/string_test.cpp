@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -294,6 +297,56 @@ TEST(CBrimNumber, BigEndianDecoding) {
     std::vector<unsigned char> exact4(a, a + 4), exact8(b, b + 8);
     EXPECT_EQ(CBrimNumber::BYTE2UINT(exact4.data()), 0x12345678u);
     EXPECT_EQ(CBrimNumber::BYTE2ULONGLONG(exact8.data()), 0x0102030405060708ull);
+}
+
+// The UTF-16 units of a wide text (values that are no code point kept
+// whole), the order the sort must give.
+std::vector<std::uint32_t> OrdinalUnits(const wchar_t* text) {
+    std::vector<std::uint32_t> units;
+    for (; *text != 0; ++text) {
+        const auto c = static_cast<std::uint32_t>(*text) & (sizeof(wchar_t) == 2 ? 0xFFFFu : 0xFFFFFFFFu);
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            units.push_back(0xD800 + ((c - 0x10000) >> 10));
+            units.push_back(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            units.push_back(c);
+        }
+    }
+    return units;
+}
+
+// Texts from a small alphabet (many equal, many sharing long prefixes), with
+// characters on both sides of the surrogates and values past the code points:
+// the result must be a reference stable sort, each node holding the very
+// block that sorted there.
+TEST(CBrimStringBubbleSort, MatchesAStableSortOnRandomTexts) {
+    std::mt19937 rng(4);
+    std::vector<wchar_t> alphabet = {L'a', L'b', L'B', L'\xD7FF', L'\xE000', L'\xFFFD', L'\xFFFF', L'0'};
+    if (sizeof(wchar_t) == 4) {
+        for (std::uint32_t c : {0x10000u, 0x1F600u, 0x10FFFFu, 0x110000u, 0x7FFFFFFFu}) alphabet.push_back(static_cast<wchar_t>(c));
+    }
+    for (const std::size_t size : {std::size_t{2}, std::size_t{3}, std::size_t{17}, std::size_t{1000}, std::size_t{100000}}) {
+        const std::size_t letters = size < 1000 ? alphabet.size() : 3 + rng() % alphabet.size();
+        CStringList list;
+        std::vector<std::pair<std::vector<std::uint32_t>, const wchar_t*>> expected;
+        for (std::size_t i = 0; i < size; ++i) {
+            std::wstring text;
+            const std::size_t length = rng() % 9;
+            // Long shared prefixes: the first units decide nothing.
+            if (rng() % 3 == 0) text = L"aaaaaa";
+            for (std::size_t k = 0; k < length; ++k) text.push_back(alphabet[rng() % letters]);
+            POSITION p = list.AddTail(CStringW(text.c_str()));
+            expected.emplace_back(OrdinalUnits(text.c_str()), list.GetAt(p).GetString());
+        }
+        std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        CBrimString::BubbleSort(&list);
+        ASSERT_EQ(list.GetCount(), static_cast<INT_PTR>(size));
+        std::size_t i = 0;
+        for (POSITION p = list.GetHeadPosition(); p != nullptr; ++i) {
+            const wchar_t* block = list.GetNext(p).GetString();
+            ASSERT_EQ(block, expected[i].second) << "size " << size << ", item " << i;
+        }
+    }
 }
 
 }  // namespace

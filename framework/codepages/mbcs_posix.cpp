@@ -1,0 +1,437 @@
+// Code pages through iconv, and through tables read from iconv where its
+// converter keeps no state: a character for each byte and lead/trail pair,
+// a byte or two for each code point of the basic plane. The tables only
+// replay what iconv did with each of those inputs; a converter that does
+// anything the tables cannot replay (keeps a letter back to combine it with
+// the next, gives two characters for a pair, treats an ASCII byte as
+// anything but itself) keeps going through iconv.
+
+#include "framework/codepages/mbcs_posix.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <mutex>
+
+namespace brim::platform::mbcs {
+namespace {
+
+iconv_t NoConverter() { return reinterpret_cast<iconv_t>(-1); }
+
+struct KnownPage {
+    unsigned codePage;
+    const char* name;
+};
+
+constexpr KnownPage kPages[] = {
+    {932, "CP932"},   {936, "CP936"},   {949, "CP949"},   {950, "CP950"},   {874, "CP874"},
+    {1250, "CP1250"}, {1251, "CP1251"}, {1252, "CP1252"}, {1253, "CP1253"}, {1254, "CP1254"},
+    {1255, "CP1255"}, {1256, "CP1256"}, {1257, "CP1257"}, {1258, "CP1258"}, {20127, "ASCII"},
+    {28591, "ISO-8859-1"}, {51949, "EUC-KR"},
+};
+constexpr std::size_t kPageCount = std::size(kPages);
+
+std::size_t PageIndex(unsigned codePage) {
+    for (std::size_t i = 0; i < kPageCount; ++i) {
+        if (kPages[i].codePage == codePage) return i;
+    }
+    return kPageCount;
+}
+
+// What Windows puts in place of what a code page cannot decode.
+wchar_t Substitute(unsigned codePage) { return codePage == 932 ? L'\x30FB' : L'?'; }
+constexpr char kDefaultByte = '?';
+
+// One converter per direction and thread, kept for the code page it was made for.
+struct Converter {
+    unsigned codePage = 0;
+    iconv_t cd = NoConverter();
+    ~Converter() {
+        if (cd != NoConverter()) iconv_close(cd);
+    }
+    bool Ready(unsigned cp, const char* to, const char* from) {
+        if (cd != NoConverter() && codePage == cp) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // back to the initial state
+            return true;
+        }
+        if (cd != NoConverter()) iconv_close(cd);
+        cd = iconv_open(to, from);
+        codePage = cp;
+        return cd != NoConverter();
+    }
+};
+
+thread_local Converter t_toWide;
+thread_local Converter t_fromWide;
+
+// iconv over the whole input: where it stops on what it cannot convert, one
+// substitute and a step of one unit. Writes into dst (kMbcsOverflow when it
+// has no room), or only counts. iconv works in a small block of its own: a
+// converter that keeps a letter back asks for room for more than it gives.
+template <typename In, typename Out>
+std::size_t ThroughIconv(iconv_t cd, const In* src, std::size_t n, Out* dst, std::size_t capacity, Out substitute,
+                         bool countOnly) {
+    char* in = reinterpret_cast<char*>(const_cast<In*>(src));
+    std::size_t inLeft = n * sizeof(In);
+    Out block[256];
+    std::size_t made = 0;
+    auto put = [&](const Out* units, std::size_t count) {
+        if (!countOnly) {
+            if (capacity - made < count) return false;
+            std::copy(units, units + count, dst + made);
+        }
+        made += count;
+        return true;
+    };
+    while (inLeft > 0) {
+        char* out = reinterpret_cast<char*>(block);
+        std::size_t outLeft = sizeof block;
+        const std::size_t r = iconv(cd, &in, &inLeft, &out, &outLeft);
+        if (!put(block, static_cast<std::size_t>(reinterpret_cast<Out*>(out) - block))) return kMbcsOverflow;
+        if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        if (!put(&substitute, 1)) return kMbcsOverflow;
+        const std::size_t step = std::min(sizeof(In), inLeft);
+        in += step;
+        inLeft -= step;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    return made;
+}
+
+// ---- decoding tables ------------------------------------------------------
+
+constexpr std::int32_t kLeadByte = -1;      // a lead byte: the pair decides
+constexpr std::int32_t kInvalidByte = -2;   // substituted
+constexpr std::uint16_t kPairInvalid = 0;   // substituted, one byte stepped over
+constexpr std::uint16_t kPairTaken = 1;     // iconv took the pair and failed: substituted, three bytes stepped over
+
+struct DecodeTable {
+    wchar_t substitute;
+    std::int32_t single[256];         // a character, kLeadByte or kInvalidByte
+    std::uint16_t pair[128 * 256];    // by lead - 0x80 and trail: a character, kPairInvalid or kPairTaken
+};
+
+// iconv on one short input from its initial state.
+template <typename In, typename Out, std::size_t N>
+int Probe(iconv_t cd, const In* src, std::size_t n, Out (&out)[N], std::size_t& taken, std::size_t& made) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = reinterpret_cast<char*>(const_cast<In*>(src));
+    std::size_t inLeft = n * sizeof(In);
+    char* o = reinterpret_cast<char*>(out);
+    std::size_t outLeft = sizeof out;
+    const std::size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+    const int error = r == static_cast<std::size_t>(-1) ? errno : 0;
+    taken = n - inLeft / sizeof(In);
+    made = static_cast<std::size_t>(reinterpret_cast<Out*>(o) - out);
+    return error;
+}
+
+bool ReadDecoding(iconv_t cd, DecodeTable& t) {
+    wchar_t out[4];
+    std::size_t taken = 0, made = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+        const unsigned char byte = static_cast<unsigned char>(b);
+        const int error = Probe(cd, &byte, 1, out, taken, made);
+        if (error == 0 && taken == 1 && made == 1 && (b >= 0x80 || out[0] == static_cast<wchar_t>(b))) {
+            t.single[b] = out[0];
+        } else if (b >= 0x80 && taken == 0 && made == 0 && (error == EINVAL || error == EILSEQ)) {
+            t.single[b] = error == EINVAL ? kLeadByte : kInvalidByte;
+        } else {
+            return false;
+        }
+        if (t.single[b] != kLeadByte) continue;
+        for (unsigned trail = 0; trail < 256; ++trail) {
+            const unsigned char pair[2] = {byte, static_cast<unsigned char>(trail)};
+            std::uint16_t& entry = t.pair[((b - 0x80) << 8) | trail];
+            const int e = Probe(cd, pair, 2, out, taken, made);
+            if (e == 0 && taken == 2 && made == 1 && out[0] > static_cast<wchar_t>(kPairTaken) && out[0] <= 0xFFFF) {
+                entry = static_cast<std::uint16_t>(out[0]);
+            } else if (e == EILSEQ && made == 0 && (taken == 0 || taken == 2)) {
+                entry = taken == 0 ? kPairInvalid : kPairTaken;
+            } else {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// ---- encoding tables ------------------------------------------------------
+
+// By code point of the basic plane: a pair of bytes (lead << 8 | trail, the
+// lead 0x80 or more), one byte (0x100 | byte), or what iconv did instead.
+constexpr std::uint16_t kUnitInvalid = 0;   // '?'
+constexpr std::uint16_t kUnitNothing = 1;   // converted to no bytes at all
+constexpr std::uint16_t kUnitTaken = 2;     // iconv took it and failed: '?', the next unit stepped over
+
+struct EncodeTable {
+    std::uint16_t unit[0x10000];
+};
+
+// What the encoder does with one wide unit: its bytes, and how many units it steps over.
+struct Encoded {
+    unsigned char bytes[8];
+    std::size_t length;
+    std::size_t step;
+    bool failed;   // bytes holds the default character
+};
+
+// One unit as iconv encodes it on its own: what it makes, then the default
+// character if it failed. False when a table entry cannot hold that.
+bool EncodeOne(iconv_t cd, wchar_t c, Encoded& e) {
+    unsigned char made[sizeof e.bytes - 1];
+    std::size_t taken = 0, length = 0;
+    const int error = Probe(cd, &c, 1, made, taken, length);
+    std::memcpy(e.bytes, made, length);
+    e.length = length;
+    e.step = 1;
+    e.failed = error != 0;
+    if (error == 0) return taken == 1;
+    e.bytes[e.length++] = static_cast<unsigned char>(kDefaultByte);
+    if (taken == 1) e.step = 2;
+    return error == EILSEQ && length == 0;
+}
+
+bool ReadEncoding(iconv_t cd, EncodeTable& t) {
+    for (std::uint32_t c = 0; c < 0x10000; ++c) {
+        Encoded e;
+        if (!EncodeOne(cd, static_cast<wchar_t>(c), e)) return false;
+        if (c < 0x80 && (e.failed || e.length != 1 || e.bytes[0] != c)) return false;   // ASCII stays itself
+        std::uint16_t& entry = t.unit[c];
+        if (e.failed) {
+            entry = e.step == 2 ? kUnitTaken : kUnitInvalid;
+        } else if (e.length == 0) {
+            entry = kUnitNothing;
+        } else if (e.length == 1) {
+            entry = static_cast<std::uint16_t>(0x100 | e.bytes[0]);
+        } else if (e.length == 2 && e.bytes[0] >= 0x80) {
+            entry = static_cast<std::uint16_t>(e.bytes[0] << 8 | e.bytes[1]);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- the tables of each code page, read at first use ----------------------
+
+struct Tables {
+    std::once_flag decodeOnce, encodeOnce;
+    const DecodeTable* decode = nullptr;   // kept for the life of the process
+    const EncodeTable* encode = nullptr;
+};
+
+Tables& TablesOf(std::size_t index) {
+    static Tables tables[kPageCount];
+    return tables[index];
+}
+
+template <typename Table, typename Read>
+const Table* ReadTable(const char* to, const char* from, Read read, Table* table) {
+    const iconv_t cd = iconv_open(to, from);
+    if (cd == NoConverter()) return nullptr;
+    std::unique_ptr<Table> t(table);
+    const bool ok = read(cd, *t);
+    iconv_close(cd);
+    return ok ? t.release() : nullptr;
+}
+
+const DecodeTable* DecodeTableOf(unsigned codePage) {
+    const std::size_t index = PageIndex(codePage);
+    if (index == kPageCount) return nullptr;
+    Tables& t = TablesOf(index);
+    std::call_once(t.decodeOnce, [&] {
+        auto* table = new DecodeTable();
+        table->substitute = Substitute(codePage);
+        t.decode = ReadTable("WCHAR_T", kPages[index].name, ReadDecoding, table);
+    });
+    return t.decode;
+}
+
+const EncodeTable* EncodeTableOf(unsigned codePage) {
+    const std::size_t index = PageIndex(codePage);
+    if (index == kPageCount) return nullptr;
+    Tables& t = TablesOf(index);
+    std::call_once(t.encodeOnce,
+                   [&] { t.encode = ReadTable(kPages[index].name, "WCHAR_T", ReadEncoding, new EncodeTable()); });
+    return t.encode;
+}
+
+// ---- the table loops ------------------------------------------------------
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// Decodes (kWrite) or counts. Every step gives one unit: a byte's, a pair's,
+// or the substitute.
+template <bool kWrite>
+std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, wchar_t* dst,
+                          std::size_t capacity) {
+    std::size_t i = 0, o = 0;
+    while (i < n) {
+        const unsigned b = s[i];
+        if (b < 0x80) {
+            // ASCII eight bytes at a time while it lasts, then byte by byte.
+            while (n - i >= 8 && (!kWrite || capacity - o >= 8)) {
+                std::uint64_t word;
+                std::memcpy(&word, s + i, 8);
+                if ((word & kHighBits) != 0) break;
+                if (kWrite) {
+                    for (std::size_t k = 0; k < 8; ++k) dst[o + k] = s[i + k];
+                }
+                i += 8;
+                o += 8;
+            }
+            for (; i < n && s[i] < 0x80; ++i, ++o) {
+                if (kWrite) {
+                    if (o == capacity) return kMbcsOverflow;
+                    dst[o] = s[i];
+                }
+            }
+            continue;
+        }
+        const std::int32_t single = t.single[b];
+        wchar_t c = t.substitute;
+        std::size_t step = 1;
+        if (single >= 0) {
+            c = static_cast<wchar_t>(single);
+        } else if (single == kLeadByte && n - i >= 2) {
+            const std::uint16_t pair = t.pair[((b - 0x80) << 8) | s[i + 1]];
+            if (pair > kPairTaken) {
+                c = pair;
+                step = 2;
+            } else if (pair == kPairTaken) {
+                step = std::min<std::size_t>(3, n - i);
+            }
+        }
+        if (kWrite) {
+            if (o == capacity) return kMbcsOverflow;
+            dst[o] = c;
+        }
+        ++o;
+        i += step;
+    }
+    return o;
+}
+
+// A unit outside the basic plane (or no code point at all) as iconv encodes
+// it on its own.
+Encoded EncodeOutside(unsigned codePage, wchar_t c) {
+    Encoded e{{static_cast<unsigned char>(kDefaultByte)}, 1, 1, true};
+    if (t_fromWide.Ready(codePage, IconvName(codePage), "WCHAR_T")) EncodeOne(t_fromWide.cd, c, e);
+    return e;
+}
+
+template <bool kWrite>
+std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, char* dst,
+                          std::size_t capacity) {
+    std::size_t i = 0, o = 0;
+    while (i < n) {
+        const auto c = static_cast<std::uint32_t>(s[i]);
+        if (c < 0x80) {
+            // ASCII four units at a time while it lasts, then unit by unit.
+            while (n - i >= 4 && (!kWrite || capacity - o >= 4)) {
+                const auto any = static_cast<std::uint32_t>(s[i]) | static_cast<std::uint32_t>(s[i + 1]) |
+                                 static_cast<std::uint32_t>(s[i + 2]) | static_cast<std::uint32_t>(s[i + 3]);
+                if (any >= 0x80) break;
+                if (kWrite) {
+                    for (std::size_t k = 0; k < 4; ++k) dst[o + k] = static_cast<char>(s[i + k]);
+                }
+                i += 4;
+                o += 4;
+            }
+            for (; i < n && static_cast<std::uint32_t>(s[i]) < 0x80; ++i, ++o) {
+                if (kWrite) {
+                    if (o == capacity) return kMbcsOverflow;
+                    dst[o] = static_cast<char>(s[i]);
+                }
+            }
+            continue;
+        }
+        unsigned char bytes[8];
+        std::size_t length = 1, step = 1;
+        if (c <= 0xFFFF) {
+            const std::uint16_t entry = t.unit[c];
+            if (entry >= 0x8000) {
+                bytes[0] = static_cast<unsigned char>(entry >> 8);
+                bytes[1] = static_cast<unsigned char>(entry);
+                length = 2;
+            } else if (entry >= 0x100) {
+                bytes[0] = static_cast<unsigned char>(entry);
+            } else if (entry == kUnitNothing) {
+                length = 0;
+            } else {
+                bytes[0] = static_cast<unsigned char>(kDefaultByte);
+                if (entry == kUnitTaken) step = std::min<std::size_t>(2, n - i);
+            }
+        } else {
+            const Encoded e = EncodeOutside(codePage, s[i]);
+            std::memcpy(bytes, e.bytes, sizeof bytes);
+            length = e.length;
+            step = std::min(e.step, n - i);
+        }
+        if (kWrite) {
+            if (capacity - o < length) return kMbcsOverflow;
+            std::memcpy(dst + o, bytes, length);
+        }
+        o += length;
+        i += step;
+    }
+    return o;
+}
+
+// ---- through iconv --------------------------------------------------------
+
+std::size_t DecodeByIconv(unsigned codePage, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity,
+                          bool countOnly) {
+    const char* name = IconvName(codePage);
+    if (name == nullptr || !t_toWide.Ready(codePage, "WCHAR_T", name)) return kMbcsUnsupported;
+    return ThroughIconv(t_toWide.cd, src, n, dst, capacity, Substitute(codePage), countOnly);
+}
+
+std::size_t EncodeByIconv(unsigned codePage, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity,
+                          bool countOnly) {
+    const char* name = IconvName(codePage);
+    if (name == nullptr || !t_fromWide.Ready(codePage, name, "WCHAR_T")) return kMbcsUnsupported;
+    return ThroughIconv(t_fromWide.cd, src, n, dst, capacity, kDefaultByte, countOnly);
+}
+
+}  // namespace
+
+const char* IconvName(unsigned codePage) {
+    const std::size_t index = PageIndex(codePage);
+    return index == kPageCount ? nullptr : kPages[index].name;
+}
+
+bool MbcsDecodesByTable(unsigned codePage) { return DecodeTableOf(codePage) != nullptr; }
+bool MbcsEncodesByTable(unsigned codePage) { return EncodeTableOf(codePage) != nullptr; }
+
+std::size_t MbcsToWideCount(unsigned codePage, const char* src, std::size_t n) {
+    if (const DecodeTable* t = DecodeTableOf(codePage)) {
+        return DecodeByTable<false>(*t, reinterpret_cast<const unsigned char*>(src), n, nullptr, 0);
+    }
+    return DecodeByIconv(codePage, src, n, nullptr, 0, true);
+}
+
+std::size_t MbcsToWide(unsigned codePage, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
+    if (const DecodeTable* t = DecodeTableOf(codePage)) {
+        return DecodeByTable<true>(*t, reinterpret_cast<const unsigned char*>(src), n, dst, capacity);
+    }
+    return DecodeByIconv(codePage, src, n, dst, capacity, false);
+}
+
+std::size_t WideToMbcsCount(unsigned codePage, const wchar_t* src, std::size_t n) {
+    if (const EncodeTable* t = EncodeTableOf(codePage)) return EncodeByTable<false>(codePage, *t, src, n, nullptr, 0);
+    return EncodeByIconv(codePage, src, n, nullptr, 0, true);
+}
+
+std::size_t WideToMbcs(unsigned codePage, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
+    if (const EncodeTable* t = EncodeTableOf(codePage)) return EncodeByTable<true>(codePage, *t, src, n, dst, capacity);
+    return EncodeByIconv(codePage, src, n, dst, capacity, false);
+}
+
+}  // namespace brim::platform::mbcs
