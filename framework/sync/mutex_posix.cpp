@@ -25,6 +25,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -221,6 +224,17 @@ thread_local NamedDepths t_depths;
 
 void ForgetDepthsInChild() { t_depths.entries.clear(); }
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer counts a timed lock as taken only when it returns 0; a
+// takeover from a dead owner is a lock too, so say so.
+void NoteTimedTakeover(pthread_mutex_t* mutex) {
+    __tsan_mutex_pre_lock(mutex, __tsan_mutex_try_lock);
+    __tsan_mutex_post_lock(mutex, __tsan_mutex_try_lock, 0);
+}
+#else
+void NoteTimedTakeover(pthread_mutex_t*) {}
+#endif
+
 // A lock call's result: true when this thread holds the mutex. An owner
 // that died leaves the mutex to this thread, which makes it usable again and
 // notes the takeover in abandoned.
@@ -243,15 +257,18 @@ WaitResult LockNamed(NamedMutex* m, DWORD timeoutMs) {
     if (timeoutMs == INFINITE) {
         // Waited in slices: a holder killed after freeing the mutex but before
         // waking its waiters leaves them asleep on a free mutex (seen under
-        // kill -9 stress); each slice looks again.
+        // kill -9 stress); each slice looks again. The slices are on the
+        // wall clock (timedlock, which sanitizers follow, unlike clocklock): a
+        // clock step only makes one slice shorter or longer.
         int r;
         for (;;) {
             timespec until{};
-            clock_gettime(CLOCK_MONOTONIC, &until);
+            clock_gettime(CLOCK_REALTIME, &until);
             until.tv_sec += 1;
-            r = pthread_mutex_clocklock(mutex, CLOCK_MONOTONIC, &until);
+            r = pthread_mutex_timedlock(mutex, &until);
             if (r != ETIMEDOUT) break;
         }
+        if (r == EOWNERDEAD) NoteTimedTakeover(mutex);
         if (!Taken(r, mutex, abandoned)) return WaitResult::Failed;
     } else {
         // Polled, so that the wait follows the steady clock.
