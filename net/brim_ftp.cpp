@@ -71,11 +71,12 @@ void CBrimFTP::Upload(const wchar_t* localPath, const wchar_t* remotePath, const
             files.local.Open(localPath, CFile::modeRead | CFile::typeText);
         }
         ULONGLONG total = files.local.GetLength();
+        bd::LocalBlocks local(files.local);
         BYTE block[kBlockSize];
         int index = 0;
         for (;;) {
             vWaitForSpeedBalance();
-            DWORD bytes = files.local.Read(block, kBlockSize);
+            DWORD bytes = local.Read(block, kBlockSize);
             if (bytes == 0) break;
             files.remote->Write(block, bytes);
             files.remote->Flush();

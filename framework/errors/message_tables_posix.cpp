@@ -598,9 +598,11 @@ const MessageEntry kSystemMessages[] = {
 
 const std::size_t kSystemMessageCount = std::size(kSystemMessages);
 
-// The internet extension module words its texts without a final period.
+// The internet extension module's texts: every code of its range that the
+// platform documents, worded as its message table words them (without a
+// final period, unlike the system table).
 const MessageEntry kInternetMessages[] = {
-    // General, URL and name resolution
+    // General, options, URL and name resolution
     {12001, L"No more Internet handles can be allocated\r\n"},
     {12002, L"The operation timed out\r\n"},
     {12003, L"The server returned extended information\r\n"},
@@ -608,28 +610,66 @@ const MessageEntry kInternetMessages[] = {
     {12005, L"The URL is invalid\r\n"},
     {12006, L"The URL does not use a recognized protocol\r\n"},
     {12007, L"The server name or address could not be resolved\r\n"},
+    {12008, L"A protocol with the required capabilities was not found\r\n"},
+    {12009, L"The option is invalid\r\n"},
+    {12010, L"The length is incorrect for the option type\r\n"},
+    {12011, L"The option value cannot be set\r\n"},
+    {12012, L"Microsoft Internet Extension support has been shut down\r\n"},
+    {12013, L"The user name was not allowed\r\n"},
+    {12014, L"The password was not allowed\r\n"},
+    {12015, L"The login request was denied\r\n"},
 
     // Handles and requests
     {12016, L"The requested operation is invalid\r\n"},
+    {12017, L"The operation has been canceled\r\n"},
     {12018, L"The supplied handle is the wrong type for the requested operation\r\n"},
     {12019, L"The handle is in the wrong state for the requested operation\r\n"},
+    {12020, L"The request cannot be made on a Proxy session\r\n"},
+    {12021, L"The registry value could not be found\r\n"},
+    {12022, L"The registry parameter is incorrect\r\n"},
+    {12023, L"Direct Internet access is not available\r\n"},
+    {12024, L"No context value was supplied\r\n"},
+    {12025, L"No status callback was supplied\r\n"},
+    {12026, L"There are outstanding requests\r\n"},
+    {12027, L"The information format is incorrect\r\n"},
     {12028, L"The requested item could not be found\r\n"},
 
     // Connections
     {12029, L"A connection with the server could not be established\r\n"},
     {12030, L"The connection with the server was terminated abnormally\r\n"},
     {12031, L"The connection with the server was reset\r\n"},
+    {12032, L"The action must be retried\r\n"},
+    {12033, L"The proxy request is invalid\r\n"},
+    {12034, L"User interaction is required to complete the operation\r\n"},
+    {12036, L"The handle already exists\r\n"},
 
-    // Certificates and secure redirects
+    // Certificates, secure connections and redirects
     {12037, L"The date in the certificate is invalid or has expired\r\n"},
     {12038, L"The host name in the certificate is invalid or does not match\r\n"},
     {12039, L"A redirect request will change a non-secure to a secure connection\r\n"},
     {12040, L"A redirect request will change a secure to a non-secure connection\r\n"},
+    {12041, L"Mixed secure and non-secure connections\r\n"},
+    {12042, L"Changing to non-secure post\r\n"},
+    {12043, L"Data is being posted on a non-secure connection\r\n"},
     {12044, L"A certificate is required to complete client authentication\r\n"},
     {12045, L"The certificate authority is invalid or incorrect\r\n"},
+    {12046, L"Client authentication has not been correctly installed\r\n"},
+    {12047, L"An error has occurred in a Wininet asynchronous thread. You may need to restart\r\n"},
+    {12048, L"The protocol scheme has changed during a redirect operation\r\n"},
+    {12049, L"There are operations awaiting retry\r\n"},
+    {12050, L"The operation must be retried\r\n"},
+    {12051, L"There are no new cache containers\r\n"},
+    {12052, L"A security zone check indicates the operation must be retried\r\n"},
+    {12053, L"The request requires a CD-ROM to be inserted in the CD-ROM drive to locate the resource requested\r\n"},
+    {12054, L"The requested resource requires Fortezza authentication\r\n"},
+    {12055, L"The SSL certificate contains errors\r\n"},
+    {12056, L"The SSL certificate was not revoked\r\n"},
+    {12057, L"Revocation of the SSL certificate failed\r\n"},
 
     // FTP
+    {12110, L"There is already an FTP request in progress on this session\r\n"},
     {12111, L"The FTP session was terminated\r\n"},
+    {12112, L"FTP Passive mode is not available on this server\r\n"},
 
     // Gopher
     {12130, L"A gopher protocol error occurred\r\n"},
@@ -638,6 +678,7 @@ const MessageEntry kInternetMessages[] = {
     {12133, L"There is no more data\r\n"},
     {12134, L"The locator is invalid\r\n"},
     {12135, L"The locator type is incorrect for this operation\r\n"},
+    {12136, L"The request must be for a gopher+ item\r\n"},
     {12137, L"The requested attribute was not found\r\n"},
     {12138, L"The locator type is not recognized\r\n"},
 
@@ -655,13 +696,21 @@ const MessageEntry kInternetMessages[] = {
     {12160, L"The HTTP request was not redirected\r\n"},
     {12161, L"A cookie from the server must be confirmed by the user\r\n"},
     {12162, L"A cookie from the server has been declined acceptance\r\n"},
+    {12163, L"The Internet connection has been lost\r\n"},
 
-    // Reachability, proxies and certificates
+    // Reachability, proxies, certificates and content
     {12164, L"The server is unreachable\r\n"},
     {12165, L"The proxy server is unreachable\r\n"},
     {12166, L"The proxy auto-configuration script is in error\r\n"},
+    {12167, L"Could not download the proxy auto-configuration script file\r\n"},
+    {12168, L"The HTTP redirect request must be confirmed by the user\r\n"},
     {12169, L"The supplied certificate is invalid\r\n"},
     {12170, L"The supplied certificate has been revoked\r\n"},
+    {12171, L"The function failed due to a security check\r\n"},
+    {12172, L"Initialization of the WinINet API has not occurred\r\n"},
+    {12173, L"The MSN SSPI package is required to complete the operation\r\n"},
+    {12174, L"Login failed and the client should display the entity body to the user\r\n"},
+    {12175, L"WinINet failed to perform content decoding on the response\r\n"},
 };
 
 const std::size_t kInternetMessageCount = std::size(kInternetMessages);

@@ -6,6 +6,7 @@
 #include "framework/inet/inet_platform.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace bp = brim::platform;
@@ -75,7 +76,14 @@ CInternetFile* CInternetSession::OpenURL(const wchar_t* url, DWORD_PTR context, 
                                          DWORD headersLength) {
     bp::InetObject* file = bp::InetOpenUrl(m_hSession, url, headers, headersLength, flags, context);
     if (file == nullptr) ThrowInternetError();
-    // Both layers answer only HTTP URLs with a response that has headers.
+    // An FTP URL gives a plain file; every other URL the layers open is
+    // HTTP's, with a response that has headers.
+    DWORD service = 0;
+    CStringW server, object;
+    WORD port = 0;
+    if (AfxParseURL(url, service, server, object, port) && service == AFX_INET_SERVICE_FTP) {
+        return new CInternetFile(file, url, context);
+    }
     return new CHttpFile(file, url, context);
 }
 
@@ -136,26 +144,85 @@ CHttpFile* CHttpConnection::OpenRequest(int verb, const wchar_t* objectName, con
 
 // ---------------------------------------------------------------------------
 CInternetFile::CInternetFile(bp::InetObject* file, const wchar_t* name, DWORD_PTR context)
-    : m_hFile(file), m_strFileName(name), m_dwContext(context), m_nReadBufferSize(0), m_nWriteBufferSize(0) {}
+    : m_hFile(file), m_strFileName(name), m_dwContext(context), m_nReadBufferSize(0), m_nWriteBufferSize(0),
+      m_pbReadBuffer(nullptr), m_nReadBufferPos(0), m_nReadBufferBytes(0), m_pbWriteBuffer(nullptr),
+      m_nWriteBufferPos(0) {}
 
-CInternetFile::~CInternetFile() { Abort(); }
+CInternetFile::~CInternetFile() {
+    Abort();
+    delete[] m_pbReadBuffer;
+    delete[] m_pbWriteBuffer;
+}
+
+namespace {
+DWORD LayerRead(bp::InetObject* file, void* buffer, UINT count) {
+    DWORD done = 0;
+    if (!bp::InetRead(file, buffer, count, &done)) ThrowInternetError();
+    return done;
+}
+
+void LayerWrite(bp::InetObject* file, const void* buffer, UINT count) {
+    DWORD done = 0;
+    if (!bp::InetWrite(file, buffer, count, &done)) ThrowInternetError();
+}
+}  // namespace
 
 UINT CInternetFile::Read(void* buffer, UINT count) {
-    DWORD done = 0;
-    if (!bp::InetRead(m_hFile, buffer, count, &done)) ThrowInternetError();
+    if (m_nReadBufferSize == 0) return LayerRead(m_hFile, buffer, count);
+    // Through the buffer: the layer may hand out less than was asked for
+    // (what one receive gave), so the count is filled from as many reads as
+    // it takes.
+    BYTE* out = static_cast<BYTE*>(buffer);
+    UINT done = 0;
+    while (done < count) {
+        if (m_nReadBufferPos == m_nReadBufferBytes) {
+            m_nReadBufferPos = 0;
+            m_nReadBufferBytes = 0;
+            const DWORD n = LayerRead(m_hFile, m_pbReadBuffer, m_nReadBufferSize);
+            if (n == 0) break;
+            m_nReadBufferBytes = n;
+        }
+        const UINT n = std::min(count - done, m_nReadBufferBytes - m_nReadBufferPos);
+        std::memcpy(out + done, m_pbReadBuffer + m_nReadBufferPos, n);
+        m_nReadBufferPos += n;
+        done += n;
+    }
     return done;
 }
 
 void CInternetFile::Write(const void* buffer, UINT count) {
-    DWORD done = 0;
-    if (!bp::InetWrite(m_hFile, buffer, count, &done)) ThrowInternetError();
+    if (m_nWriteBufferSize == 0) {
+        LayerWrite(m_hFile, buffer, count);
+        return;
+    }
+    const BYTE* in = static_cast<const BYTE*>(buffer);
+    while (count > 0) {
+        if (m_nWriteBufferPos == m_nWriteBufferSize) Flush();
+        const UINT n = std::min(count, m_nWriteBufferSize - m_nWriteBufferPos);
+        std::memcpy(m_pbWriteBuffer + m_nWriteBufferPos, in, n);
+        m_nWriteBufferPos += n;
+        in += n;
+        count -= n;
+    }
 }
 
-// Writes go straight to the layer, so there is nothing held back to flush.
-void CInternetFile::Flush() {}
+void CInternetFile::Flush() {
+    if (m_nWriteBufferPos == 0) return;
+    const UINT n = m_nWriteBufferPos;
+    m_nWriteBufferPos = 0;
+    LayerWrite(m_hFile, m_pbWriteBuffer, n);
+}
 
 void CInternetFile::Close() {
     bp::InetObject* file = m_hFile;
+    if (file != nullptr && m_nWriteBufferPos != 0) {
+        try {
+            Flush();
+        } catch (CInternetException*) {
+            Abort();
+            throw;
+        }
+    }
     m_hFile = nullptr;
     if (file != nullptr && !bp::InetClose(file)) ThrowInternetError();
 }
@@ -163,18 +230,33 @@ void CInternetFile::Close() {
 void CInternetFile::Abort() {
     bp::InetClose(m_hFile);
     m_hFile = nullptr;
+    m_nReadBufferPos = m_nReadBufferBytes = 0;
+    m_nWriteBufferPos = 0;
 }
 
-// Each Read already goes to the layer once and returns what it gave, so the
-// sizes are kept only to answer a host that asks.
+namespace {
+// A buffer of size bytes that keeps the held bytes at its start; false when
+// it would lose some of them.
+bool Resize(BYTE*& buffer, UINT& size, UINT wanted, UINT keepFrom, UINT keepTo) {
+    if (wanted < keepTo - keepFrom) return false;
+    BYTE* fresh = wanted == 0 ? nullptr : new BYTE[wanted];
+    if (keepTo > keepFrom) std::memcpy(fresh, buffer + keepFrom, keepTo - keepFrom);
+    delete[] buffer;
+    buffer = fresh;
+    size = wanted;
+    return true;
+}
+}  // namespace
+
 BOOL CInternetFile::SetReadBufferSize(UINT size) {
-    m_nReadBufferSize = size;
+    if (!Resize(m_pbReadBuffer, m_nReadBufferSize, size, m_nReadBufferPos, m_nReadBufferBytes)) return FALSE;
+    m_nReadBufferBytes -= m_nReadBufferPos;
+    m_nReadBufferPos = 0;
     return TRUE;
 }
 
 BOOL CInternetFile::SetWriteBufferSize(UINT size) {
-    m_nWriteBufferSize = size;
-    return TRUE;
+    return Resize(m_pbWriteBuffer, m_nWriteBufferSize, size, 0, m_nWriteBufferPos) ? TRUE : FALSE;
 }
 
 CHttpFile::CHttpFile(bp::InetObject* file, const wchar_t* name, DWORD_PTR context)

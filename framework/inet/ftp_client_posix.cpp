@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace brim::detail {
@@ -186,11 +187,28 @@ bool FtpClient::StartTransfer(char type, const std::string& command, Socket& dat
         return Fail(err::kInternetExtendedError);
     }
     m_inTransfer = true;
-    if (!m_passive && !listener.Accept(m_timeouts.connect, data)) {
+    if (!m_passive && !AcceptFromServer(listener, data)) {
         m_broken = true;
         return false;
     }
     return true;
+}
+
+// Anyone who can reach the listening port may connect to it; only the
+// server's own address is taken for the data connection. Others are shut
+// out and the wait goes on, within the one time-out for the whole wait.
+bool FtpClient::AcceptFromServer(Socket& listener, Socket& data) {
+    SocketAddress server;
+    if (!m_control.PeerAddress(server)) return Fail(err::kInternetConnectionAborted);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeouts.connect);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return Fail(err::kInternetTimeout);
+        if (!listener.Accept(static_cast<DWORD>(left.count()), data)) return false;
+        SocketAddress from;
+        if (data.PeerAddress(from) && from.Host() == server.Host()) return true;
+        data.Close();
+    }
 }
 
 void FtpClient::Abandon() {

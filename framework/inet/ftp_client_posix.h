@@ -3,7 +3,8 @@
 // IPv6) or active (PORT, or EPRT over IPv6). A PASV reply's address is not
 // used: the data connection goes to the control connection's peer, which is
 // the only host a client should trust to be the server (and the one that
-// works behind NAT). Failures set the WinINet code a Windows client gives.
+// works behind NAT); in active mode, only a data connection from that
+// peer is accepted. Failures set the WinINet code a Windows client gives.
 #pragma once
 
 #include "framework/inet/ftp_list.h"
@@ -59,6 +60,7 @@ private:
     bool CommandExpecting(const std::string& line, int replyClass);
     bool OpenPassive(Socket& data);
     bool OpenActive(Socket& listener);
+    bool AcceptFromServer(Socket& listener, Socket& data);
     bool Fail(DWORD code);
 
     Socket m_control;

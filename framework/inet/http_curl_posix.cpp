@@ -1,6 +1,6 @@
 #include "framework/inet/http_curl_posix.h"
 
-#include "framework/inet/inet_errors.h"
+#include "framework/inet/curl_errors_posix.h"
 
 #include <curl/curl.h>
 
@@ -10,6 +10,8 @@
 
 namespace brim::detail {
 namespace {
+constexpr long kReceiveBuffer = 512L * 1024;
+
 // curl's global set-up is not thread-safe; the library does it when it is
 // loaded, before a host can start threads, and undoes it when unloaded.
 __attribute__((constructor)) void CurlGlobalInit() { curl_global_init(CURL_GLOBAL_DEFAULT); }
@@ -30,23 +32,6 @@ bool HasHeader(const std::vector<std::string>& headers, const char* name) {
 }
 }  // namespace
 
-DWORD CurlErrorToInternet(int code) {
-    switch (code) {
-    case CURLE_OK: return 0;
-    case CURLE_UNSUPPORTED_PROTOCOL: return err::kInternetUnrecognizedScheme;
-    case CURLE_URL_MALFORMAT: return err::kInternetInvalidUrl;
-    case CURLE_COULDNT_RESOLVE_HOST: case CURLE_COULDNT_RESOLVE_PROXY: return err::kInternetNameNotResolved;
-    case CURLE_COULDNT_CONNECT: return err::kInternetCannotConnect;
-    case CURLE_OPERATION_TIMEDOUT: return err::kInternetTimeout;
-    case CURLE_WEIRD_SERVER_REPLY: case CURLE_GOT_NOTHING: return err::kHttpInvalidServerResponse;
-    case CURLE_SEND_ERROR: case CURLE_RECV_ERROR: return err::kInternetConnectionReset;
-    case CURLE_PARTIAL_FILE: return err::kInternetConnectionAborted;
-    case CURLE_OUT_OF_MEMORY: return 8;
-    case CURLE_SSL_CONNECT_ERROR: case CURLE_PEER_FAILED_VERIFICATION: return err::kInternetSecurityChannelError;
-    default: return err::kInternetInternalError;
-    }
-}
-
 CurlExchange::CurlExchange() = default;
 
 CurlExchange::~CurlExchange() {
@@ -56,8 +41,18 @@ CurlExchange::~CurlExchange() {
     curl_slist_free_all(static_cast<curl_slist*>(m_headerList));
 }
 
+// Some curl results name a different cause depending on where they came.
 bool CurlExchange::Failed(int curlCode) {
-    SetLastError(CurlErrorToInternet(curlCode));
+    DWORD code = CurlErrorToInternet(curlCode);
+    if (curlCode == CURLE_UNSUPPORTED_PROTOCOL && m_started && m_status == 0) {
+        // The URL's scheme was accepted, so the server answered with
+        // something that is not HTTP.
+        code = err::kHttpInvalidServerResponse;
+    } else if (curlCode == CURLE_OUT_OF_MEMORY && m_started && !m_headersDone) {
+        // curl refuses a header larger than it is willing to hold.
+        code = err::kHttpInvalidServerResponse;
+    }
+    SetLastError(code);
     return false;
 }
 
@@ -139,7 +134,11 @@ bool CurlExchange::Start(const std::string& url, const std::string& verb, const 
         curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, bodyLength > 0 ? static_cast<const char*>(body) : "");
     }
     m_receiveTimeout = std::max(settings.receiveTimeout, settings.sendTimeout);
+    // Large receives: a body arrives in a few big pieces instead of many
+    // small ones, each with its own readiness check.
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) return Failed(CURLE_OUT_OF_MEMORY);
+    m_started = true;
     m_lastActivityMs = NowMs();
     while (!m_headersDone && !m_finished) {
         if (!Pump()) return false;

@@ -55,13 +55,11 @@ private:
     long m_status = 0;
     bool m_headersDone = false;
     bool m_finished = false;
+    bool m_started = false;       // the request is under way: the URL was accepted
     int m_result = 0;
     DWORD m_receiveTimeout = 0;
     long long m_lastActivityMs = 0;
     unsigned long m_events = 0;   // callbacks so far: tells whether a round made progress
 };
-
-// The WinINet code for a curl result.
-DWORD CurlErrorToInternet(int curlCode);
 
 }  // namespace brim::detail

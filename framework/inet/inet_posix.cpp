@@ -12,6 +12,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -46,26 +47,21 @@ struct FtpConnection : InetObject {
     ~FtpConnection() override;
 };
 
-// Data moves in 64 KiB system calls whatever the callers' block size: a
-// call per 4096-byte block costs more than the copy. Closing sends what is
-// left of an upload and reports its failure.
-constexpr std::size_t kGather = 64 * 1024;
+// Received data comes in with receives of up to 64 KiB, so a download costs
+// one system call per 64 KiB whatever the callers' block size; each read
+// hands out what has arrived without waiting for more. Written data goes to
+// the connection at once, so a caller's block is on its way before the call
+// returns and a failure shows at the write that met it.
+constexpr std::size_t kReceiveSize = 64 * 1024;
 
 struct FtpFile : InetObject {
     FtpConnection* connection = nullptr;   // null once the connection is gone
+    std::unique_ptr<FtpConnection> owned;  // the connection of an ftp:// URL, made for this file
     bd::Socket data;
-    std::string pending;                   // written, not yet sent
     std::vector<char> inbox;               // received, not yet read
     std::size_t inboxAt = 0;
     bool ended = false;
 
-    bool Send() {
-        if (pending.empty()) return true;
-        const bool sent = data.SendAll(pending.data(), pending.size(), connection->client.Timeouts().dataSend);
-        pending.clear();
-        if (!sent) connection->client.Abandon();
-        return sent;
-    }
     ~FtpFile() override {
         data.Close();
         if (connection == nullptr) return;
@@ -240,12 +236,10 @@ InetObject* InetConnect(InetObject* handle, const wchar_t* server, INTERNET_PORT
 }
 
 bool InetClose(InetObject* handle) {
-    auto* file = dynamic_cast<FtpFile*>(handle);
-    const bool sent = file == nullptr || file->connection == nullptr || file->Send();
     const DWORD error = GetLastError();
     delete handle;
     SetLastError(error);
-    return sent;
+    return true;
 }
 
 bool InetRead(InetObject* handle, void* buffer, DWORD count, DWORD* done) {
@@ -266,21 +260,11 @@ bool InetRead(InetObject* handle, void* buffer, DWORD count, DWORD* done) {
         SetLastError(brim::err::kInternetConnectionAborted);
         return false;
     }
-    // The block is filled unless the file ends first, so blocks are whole
-    // until the last one.
-    char* out = static_cast<char*>(buffer);
-    while (*done < count) {
-        if (file->inboxAt < file->inbox.size()) {
-            const std::size_t n = std::min<std::size_t>(count - *done, file->inbox.size() - file->inboxAt);
-            std::memcpy(out + *done, file->inbox.data() + file->inboxAt, n);
-            file->inboxAt += n;
-            *done += static_cast<DWORD>(n);
-            continue;
-        }
-        if (file->ended) break;
-        file->inbox.resize(kGather);
+    if (file->inboxAt == file->inbox.size() && !file->ended) {
+        file->inbox.resize(kReceiveSize);
         file->inboxAt = 0;
-        const long n = file->data.Receive(file->inbox.data(), kGather, file->connection->client.Timeouts().dataReceive);
+        const long n =
+            file->data.Receive(file->inbox.data(), kReceiveSize, file->connection->client.Timeouts().dataReceive);
         if (n < 0) {
             file->inbox.clear();
             file->connection->client.Abandon();
@@ -289,6 +273,10 @@ bool InetRead(InetObject* handle, void* buffer, DWORD count, DWORD* done) {
         file->inbox.resize(static_cast<std::size_t>(n));
         if (n == 0) file->ended = true;
     }
+    const std::size_t n = std::min<std::size_t>(count, file->inbox.size() - file->inboxAt);
+    if (n > 0) std::memcpy(buffer, file->inbox.data() + file->inboxAt, n);
+    file->inboxAt += n;
+    *done = static_cast<DWORD>(n);
     return true;
 }
 
@@ -300,14 +288,60 @@ bool InetWrite(InetObject* handle, const void* buffer, DWORD count, DWORD* done)
         SetLastError(brim::err::kInternetConnectionAborted);
         return false;
     }
-    file->pending.append(static_cast<const char*>(buffer), count);
-    if (file->pending.size() >= kGather && !file->Send()) return false;
+    if (!file->data.SendAll(buffer, count, file->connection->client.Timeouts().dataSend)) {
+        file->connection->client.Abandon();
+        return false;
+    }
     *done = count;
     return true;
 }
 
+namespace {
+// %XX escapes of a URL part, decoded; others are kept as written.
+std::wstring Unescape(const CStringW& text) {
+    std::wstring out;
+    const int n = text.GetLength();
+    auto hex = [](wchar_t c) { return std::iswxdigit(static_cast<wint_t>(c)) != 0 && c < 128; };
+    auto value = [](wchar_t c) { return c <= L'9' ? c - L'0' : (c | 0x20) - L'a' + 10; };
+    for (int i = 0; i < n; ++i) {
+        if (text[i] == L'%' && i + 2 < n && hex(text[i + 1]) && hex(text[i + 2])) {
+            out += static_cast<wchar_t>(value(text[i + 1]) * 16 + value(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// An ftp:// URL: a connection of its own (passive only when asked, as
+// WinINet does), logged in as the URL's user or anonymously, and the file
+// opened for reading in the mode the transfer flags name.
+InetObject* OpenFtpUrl(Session& session, const wchar_t* url, DWORD flags) {
+    DWORD service = 0;
+    CStringW server, object, user, password;
+    WORD port = 0;
+    if (!AfxParseURLEx(url, service, server, object, port, user, password) || server.IsEmpty()) {
+        SetLastError(brim::err::kInternetInvalidUrl);
+        return nullptr;
+    }
+    const std::wstring name = Unescape(user);
+    const std::wstring secret = Unescape(password);
+    InetObject* connection =
+        InetConnect(&session, server, port, name.empty() ? nullptr : name.c_str(),
+                    name.empty() ? nullptr : secret.c_str(), InetService::Ftp, flags & INTERNET_FLAG_PASSIVE, 0);
+    if (connection == nullptr) return nullptr;
+    std::unique_ptr<FtpConnection> owned(static_cast<FtpConnection*>(connection));
+    const std::wstring path = Unescape(object);
+    auto* file = static_cast<FtpFile*>(FtpOpen(owned.get(), path.c_str(), GENERIC_READ, flags & 3u, 0));
+    if (file == nullptr) return nullptr;
+    file->owned = std::move(owned);
+    return file;
+}
+}  // namespace
+
 InetObject* InetOpenUrl(InetObject* handle, const wchar_t* url, const wchar_t* headers, DWORD headersLength,
-                        DWORD /*flags*/, DWORD_PTR /*context*/) {
+                        DWORD flags, DWORD_PTR /*context*/) {
     Session* session = As<Session>(handle);
     if (session == nullptr) return nullptr;
     auto request = std::make_unique<HttpRequest>();
@@ -318,6 +352,7 @@ InetObject* InetOpenUrl(InetObject* handle, const wchar_t* url, const wchar_t* h
         return nullptr;
     }
     const std::string scheme = request->url.substr(0, request->url.find(':'));
+    if (::strcasecmp(scheme.c_str(), "ftp") == 0) return OpenFtpUrl(*session, url, flags);
     if (::strcasecmp(scheme.c_str(), "http") != 0 && ::strcasecmp(scheme.c_str(), "https") != 0) {
         SetLastError(request->url.find("://") == std::string::npos ? brim::err::kInternetInvalidUrl
                                                                    : brim::err::kInternetUnrecognizedScheme);
@@ -438,7 +473,7 @@ bool HttpAddHeaders(InetObject* handle, const wchar_t* headers, DWORD length, DW
         auto same = std::find_if(request->headers.begin(), request->headers.end(),
                                  [&](const std::string& h) { return HeaderNameIs(h, name); });
         if ((modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW) != 0 && same != request->headers.end()) {
-            SetLastError(12155);   // ERROR_HTTP_HEADER_ALREADY_EXISTS
+            SetLastError(brim::err::kHttpHeaderAlreadyExists);
             all = false;
             continue;
         }

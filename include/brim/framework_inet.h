@@ -186,14 +186,20 @@ class BRIM_API CInternetFile : public CObject {
 public:
     ~CInternetFile() override;
 
-    // Up to count bytes; 0 at the end.
+    // Up to count bytes; 0 at the end. With a read buffer set, the count is
+    // filled unless the stream ends first.
     virtual UINT Read(void* buffer, UINT count);
+    // Straight to the layer, or into the write buffer when one is set.
     virtual void Write(const void* buffer, UINT count);
+    // Hands what the write buffer holds to the layer; returns once it has
+    // reached the connection.
     virtual void Flush();
     // Ends the transfer; an FTP file reports the server's final answer.
     virtual void Close();
     virtual void Abort();
 
+    // Sizes of 0 read and write through the layer directly; a buffer can
+    // only be made larger while it holds data.
     BOOL SetReadBufferSize(UINT size);
     BOOL SetWriteBufferSize(UINT size);
 
@@ -209,6 +215,13 @@ protected:
     DWORD_PTR m_dwContext;
     UINT m_nReadBufferSize;
     UINT m_nWriteBufferSize;
+
+private:
+    BYTE* m_pbReadBuffer;
+    UINT m_nReadBufferPos;     // next unread byte
+    UINT m_nReadBufferBytes;   // bytes the read buffer holds
+    BYTE* m_pbWriteBuffer;
+    UINT m_nWriteBufferPos;    // bytes the write buffer holds
 };
 
 class BRIM_API CHttpFile : public CInternetFile {

@@ -59,7 +59,8 @@ CStringW CodeMessage(unsigned long code) {
     return e.GetMessageW();
 }
 
-std::string HttpGetBody(int port, const std::string& path) {
+namespace {
+SocketHandle ConnectLoopback(int port) {
     SocketHandle s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -67,8 +68,40 @@ std::string HttpGetBody(int port, const std::string& path) {
     address.sin_addr.s_addr = htonl(0x7F000001);
     if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
         CloseSocket(s);
-        return "<no connection>";
+        return static_cast<SocketHandle>(-1);
     }
+    return s;
+}
+}  // namespace
+
+LineChannel::LineChannel(int port) : m_socket(static_cast<std::intptr_t>(ConnectLoopback(port))) {}
+
+LineChannel::~LineChannel() {
+    if (m_socket != -1) CloseSocket(static_cast<SocketHandle>(m_socket));
+}
+
+std::string LineChannel::Ask(const std::string& line) {
+    if (m_socket == -1) return "<no answer>";
+    const auto s = static_cast<SocketHandle>(m_socket);
+    const std::string request = line + "\n";
+    ::send(s, request.data(), static_cast<int>(request.size()), 0);
+    for (;;) {
+        const std::size_t end = m_unread.find('\n');
+        if (end != std::string::npos) {
+            std::string answer = m_unread.substr(0, end);
+            m_unread.erase(0, end + 1);
+            return answer;
+        }
+        char buffer[256];
+        const int n = static_cast<int>(::recv(s, buffer, sizeof(buffer), 0));
+        if (n <= 0) return "<no answer>";
+        m_unread.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::string HttpGetBody(int port, const std::string& path) {
+    const SocketHandle s = ConnectLoopback(port);
+    if (s == static_cast<SocketHandle>(-1)) return "<no connection>";
     const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
     ::send(s, request.data(), static_cast<int>(request.size()), 0);
     std::string response;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -24,6 +25,22 @@ std::wstring FtpPassword();
 
 // A GET over a plain socket, outside the library: the response body.
 std::string HttpGetBody(int port, const std::string& path);
+
+// A line-by-line conversation with a test server's side channel: each
+// request line gets one answer line. Opened at construction.
+class LineChannel {
+public:
+    explicit LineChannel(int port);
+    ~LineChannel();
+    LineChannel(const LineChannel&) = delete;
+    LineChannel& operator=(const LineChannel&) = delete;
+    // The answer, without its line break; "<no answer>" when there is none.
+    std::string Ask(const std::string& line);
+
+private:
+    std::intptr_t m_socket;
+    std::string m_unread;
+};
 
 std::wstring Widen(const std::string& ascii);
 // The message of a CBrimException made from an error code.

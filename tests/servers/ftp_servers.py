@@ -14,11 +14,25 @@ start_scripted: a small server whose misbehaviour is chosen by the user name:
   cutretr    LIST shows 102400 bytes; RETR sends 50000, closes, says 226
   abortretr  the same, but the final reply is 426
   refusestor STOR reads everything, then says 452 and keeps nothing
+  paced      records the bytes a STOR has delivered so far, and sends a
+             RETR of 20000 bytes one 4096-byte block at a time, the next
+             only when asked (see the pacing channel below)
+  trickle    RETR sends 10000 bytes in pieces of 1000, 10 ms apart
+  intruder   in active mode, each data connection is first attempted from
+             127.0.0.2 (whose bytes must not be taken), then, 300 ms later,
+             made from the server's own address
+
+start_pacing: the pacing channel of the "paced" user, one line per request:
+  held N     waits (up to 5 s) until the STOR in progress has delivered at
+             least N bytes; answers the count delivered
+  next       lets the RETR in progress send its next block; answers "ok"
+  stalls     answers how many blocks of the RETR waited 5 s for their "next"
 """
 
 import socket
 import socketserver
 import threading
+import time
 
 from serving import reset, serve
 
@@ -55,6 +69,65 @@ def start_pyftpdlib(root):
     return plain.address[1], masq.address[1]
 
 
+class _Pacing:
+    """What the "paced" user's transfers share with the pacing channel."""
+
+    def __init__(self):
+        self.cond = threading.Condition()
+        self.held = 0
+        self.releases = 0
+        self.stalls = 0
+
+    def add_held(self, n):
+        with self.cond:
+            self.held += n
+            self.cond.notify_all()
+
+    def wait_held(self, n):
+        with self.cond:
+            self.cond.wait_for(lambda: self.held >= n, timeout=5)
+            return self.held
+
+    def release(self):
+        with self.cond:
+            self.releases += 1
+            self.cond.notify_all()
+
+    def wait_release(self, count):
+        with self.cond:
+            if not self.cond.wait_for(lambda: self.releases >= count, timeout=5):
+                self.stalls += 1
+
+    def reset(self):
+        with self.cond:
+            self.held = self.releases = 0
+
+
+_pacing = _Pacing()
+PACED_RETR_SIZE = 20000
+
+
+class _PacingHandler(socketserver.StreamRequestHandler):
+    def handle(self):
+        for raw in self.rfile:
+            verb, _, arg = raw.decode("latin-1").strip().partition(" ")
+            if verb == "held":
+                answer = str(_pacing.wait_held(int(arg)))
+            elif verb == "next":
+                _pacing.release()
+                answer = "ok"
+            elif verb == "stalls":
+                answer = str(_pacing.stalls)
+            else:
+                answer = "?"
+            self.wfile.write((answer + "\n").encode("latin-1"))
+            self.wfile.flush()
+
+
+def start_pacing():
+    return serve(_PacingHandler)
+
+
 class _ScriptedHandler(socketserver.StreamRequestHandler):
     def send(self, text):
         self.wfile.write(text.encode("latin-1"))
@@ -73,6 +146,13 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
             conn, _ = self.passive.accept()
             self.passive.close()
             self.passive = None
+            return conn
+        if self.user == "intruder":
+            intruder = socket.create_connection(self.active, source_address=("127.0.0.2", 0))
+            intruder.sendall(b"intruder's bytes")
+            time.sleep(0.3)
+            conn = socket.create_connection(self.active)
+            intruder.close()
             return conn
         return socket.create_connection(self.active)
 
@@ -132,6 +212,23 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
             elif verb == "RETR":
                 self.send("150 Sending\r\n")
                 conn = self.data_connection()
+                if self.user == "paced":
+                    _pacing.reset()
+                    data = bytes(i * 7 % 256 for i in range(PACED_RETR_SIZE))
+                    for block, start in enumerate(range(0, len(data), 4096)):
+                        if block > 0:
+                            _pacing.wait_release(block)
+                        conn.sendall(data[start:start + 4096])
+                    conn.close()
+                    self.send("226 Done\r\n")
+                    continue
+                if self.user == "trickle":
+                    for _ in range(10):
+                        conn.sendall(bytes(1000))
+                        time.sleep(0.01)
+                    conn.close()
+                    self.send("226 Done\r\n")
+                    continue
                 if self.user == "dropretr":
                     conn.sendall(bytes(10000))
                     reset(conn)
@@ -153,8 +250,14 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                     reset(conn)
                     reset(self.connection)
                     return
-                while conn.recv(65536):
-                    pass
+                if self.user == "paced":
+                    _pacing.reset()
+                while True:
+                    chunk = conn.recv(65536)
+                    if not chunk:
+                        break
+                    if self.user == "paced":
+                        _pacing.add_held(len(chunk))
                 conn.close()
                 self.send("452 Insufficient storage\r\n" if self.user == "refusestor" else "226 Done\r\n")
             elif verb == "QUIT":

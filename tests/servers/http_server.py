@@ -10,6 +10,9 @@ the parts shown, so that each test has paths of its own):
   /drop/N               announces N bytes, sends N // 2, then resets
   /pad/N/HEX            N bytes "a", then the bytes HEX names
   /zero                 "abc", a zero byte, more text, and a second block
+  /hugeheader           a response with a 1 MiB header line
+  /loop                 a redirect to itself, without end
+  /garbage              bytes that are not an HTTP response, then close
   /__record/PATH        the last request received for /PATH, byte for byte
 Any other path answers 200 with the body "received". Every request (line,
 headers in order, body) is recorded under its path.
@@ -117,6 +120,13 @@ class _Handler(socketserver.BaseRequestHandler):
             return False
         elif kind == "pad":
             self.respond(200, b"a" * number + bytes.fromhex(parts[2]))
+        elif kind == "hugeheader":
+            self.respond(200, b"big", ["X-Big: " + "b" * (1 << 20)])
+        elif kind == "loop":
+            self.respond(302, b"", ["Location: " + path])
+        elif kind == "garbage":
+            self.request.sendall(b"\x00\x01 this is not HTTP \xff\r\n\r\n")
+            return False
         elif kind == "zero":
             self.respond(200, b"abc\0def" + b"x" * (4096 - 7) + b"second")
         else:

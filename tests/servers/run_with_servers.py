@@ -45,6 +45,7 @@ def main():
     except ImportError as e:
         missing.append("pyftpdlib (python3-pyftpdlib): %s" % e)
     env["BRIM_FTP_SCRIPT_PORT"] = str(ftp_servers.start_scripted())
+    env["BRIM_FTP_PACING_PORT"] = str(ftp_servers.start_pacing())
     env["BRIM_HTTP_PORT"] = str(http_server.start())
     env["BRIM_CLOSED_PORT"] = str(closed_port())
     env["BRIM_FTP_USER"] = ftp_servers.USER
