@@ -132,14 +132,14 @@ private:
 std::uint8_t Byte(const std::uint8_t* data, std::size_t size, std::size_t& at) { return at < size ? data[at++] : 0; }
 
 // A number of 1 to 12 digits, or a *; the count of * is added to stars.
-void PutNumber(std::wstring& spec, const std::uint8_t* data, std::size_t size, std::size_t& at, std::size_t& stars) {
+void PutNumber(std::wstring& conv, const std::uint8_t* data, std::size_t size, std::size_t& at, std::size_t& stars) {
     const std::uint8_t kind = Byte(data, size, at);
     if (kind % 3 == 1) {
-        spec += L'*';
+        conv += L'*';
         ++stars;
     } else if (kind % 3 == 2) {
         const int digits = 1 + Byte(data, size, at) % 12;
-        for (int k = 0; k < digits; ++k) spec += static_cast<wchar_t>(L'0' + Byte(data, size, at) % 10);
+        for (int k = 0; k < digits; ++k) conv += static_cast<wchar_t>(L'0' + Byte(data, size, at) % 10);
     }
 }
 
@@ -159,28 +159,28 @@ void CheckArgumentConsumption(const std::uint8_t* data, std::size_t size) {
     };
     std::size_t at = 0;
     const Family& family = families[Byte(data, size, at) % 6];
-    std::wstring spec = L"%";
+    std::wstring conv = L"%";
     const std::uint8_t flags = Byte(data, size, at);
     for (int k = 0; k < 5; ++k) {
-        if (flags & (1 << k)) spec += L"-+ #0"[k];
+        if (flags & (1 << k)) conv += L"-+ #0"[k];
     }
     std::size_t stars = 0;
     if (family.takes != 0) {   // "%%" takes no width or precision
-        PutNumber(spec, data, size, at, stars);
+        PutNumber(conv, data, size, at, stars);
         if (Byte(data, size, at) % 2 != 0) {
-            spec += L'.';
-            PutNumber(spec, data, size, at, stars);
+            conv += L'.';
+            PutNumber(conv, data, size, at, stars);
         }
-        spec += family.sizes[Byte(data, size, at) % family.sizes.size()];
+        conv += family.sizes[Byte(data, size, at) % family.sizes.size()];
     }
     const std::wstring conversions = family.conversions;
-    spec += conversions[Byte(data, size, at) % conversions.size()];
-    spec += L"|%s";
+    conv += conversions[Byte(data, size, at) % conversions.size()];
+    conv += L"|%s";
 
     const std::size_t expected = stars + family.takes;
     CountingArgs args(data + at, size - at, expected);
     TailSink sink;
-    brim::detail::FormatTo(sink, spec.c_str(), args);
+    brim::detail::FormatTo(sink, conv.c_str(), args);
     if (args.Taken() != expected + 1) std::abort();
     const std::wstring end = L"|SENTINEL";
     if (sink.tail.size() < end.size() || sink.tail.compare(sink.tail.size() - end.size(), end.size(), end) != 0) std::abort();
