@@ -3,7 +3,7 @@
 # what the listed suites need, runs them and restores the file. A fault is
 # caught when a suite fails. Prints "N caught, M missed" and what was missed.
 #
-#   scripts/mutants.sh [WORD]   only the faults whose line contains WORD
+#   scripts/mutants.sh [REGEX]   only the faults whose line matches REGEX
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/check-build.sh
@@ -21,7 +21,8 @@ run_suites() {   # 0 when every suite passes
   ctest --test-dir "$CHECK_BUILD" -j2 -R "^($(echo "$@" | tr ' ' '|'))\$" >>"$log" 2>&1 || return 1
 }
 
-entries="$(grep -v '^#' "$list" | grep -e '~~' | grep -F -e "${1:-~~}")"
+# Each entry keeps its number in the whole list, filtered or not.
+entries="$(grep -v '^#' "$list" | grep -e '~~' | awk '{ print NR " " $0 }' | grep -E -e "${1:-~~}")"
 all_suites="$(printf '%s\n' "$entries" | awk -F' ~~ ' '{print $4}' | tr ' ' '\n' | sort -u | tr '\n' ' ')"
 echo "unchanged tree: $all_suites"
 # shellcheck disable=SC2086
@@ -34,9 +35,8 @@ caught=0 missed=0 missed_list="" other_list=""
 backup="$CHECK_BUILD/mutant.orig"
 restore() { [ -n "${file:-}" ] && [ -f "$backup" ] && cat "$backup" >"$file" && rm -f "$backup"; }
 trap restore EXIT INT TERM
-n=0
 while IFS= read -r line; do
-  n=$((n + 1))
+  n="${line%% *}" line="${line#* }"
   file="$(printf '%s' "$line" | awk -F' ~~ ' '{print $1}')"
   suites="$(printf '%s' "$line" | awk -F' ~~ ' '{print $4}')"
   label="#$n $file: $(printf '%s' "$line" | awk -F' ~~ ' '{print $2}' | cut -c1-70)"
@@ -52,22 +52,22 @@ open(f, "w").write(text.replace(find, repl, 1))'; then
   text not found: $label"
     continue
   fi
-  echo "== $label" >>"$log"
+  printf "== %s\n" "$label" >>"$log"
   rc=0
   # shellcheck disable=SC2086
   run_suites $suites </dev/null || rc=$?
   restore
   case $rc in
     0) missed=$((missed + 1)); missed_list="$missed_list
-  $label  [$suites]"; echo "missed  $label" ;;
-    1) caught=$((caught + 1)); echo "caught  $label" ;;
+  $label  [$suites]"; printf "missed  %s\n" "$label" ;;
+    1) caught=$((caught + 1)); printf "caught  %s\n" "$label" ;;
     *) other_list="$other_list
-  does not build: $label"; echo "no build $label" ;;
+  does not build: $label"; printf "no build %s\n" "$label" ;;
   esac
 done <<END
 $entries
 END
 echo
 echo "$caught caught, $missed missed"
-[ -z "$missed_list" ] || echo "missed:$missed_list"
-[ -z "$other_list" ] || echo "not counted:$other_list"
+[ -z "$missed_list" ] || printf "missed:%s\n" "$missed_list"
+[ -z "$other_list" ] || printf "not counted:%s\n" "$other_list"
