@@ -4,6 +4,9 @@
 # caught when a suite fails. Prints "N caught, M missed" and what was missed.
 #
 #   scripts/mutants.sh [REGEX]   only the faults whose line matches REGEX
+#
+# The faults are planted in the working tree itself: build nothing else from
+# it while the check runs, or that build may take in a planted fault.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/check-build.sh
