@@ -13,6 +13,7 @@ packages="
   python3 python3-pyftpdlib
   libuchardet-dev libicu-dev libspdlog-dev curl
   xvfb zenity xdotool
+  locales
 "
 
 missing=""

@@ -39,8 +39,8 @@ trap 'for p in wine wine-ko; do WINEPREFIX="$scratch/$p" wineserver -k 2>/dev/nu
 WINEPREFIX="$scratch/wine" ctest --preset mingw64
 
 step "Windows x86_64 under Wine, Korean ANSI code page (949)"
-# Wine takes the ANSI code page from the locale; a locale compiled into a
-# private folder needs no system locale installed.
+# Wine takes the ANSI code page from the locale; a locale compiled from the
+# locales package's sources into a private folder needs no system locale.
 mkdir -p "$scratch/locale"
 localedef -i ko_KR -f UTF-8 "$scratch/locale/ko_KR.UTF-8"
 LOCPATH="$scratch/locale" LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8 WINEPREFIX="$scratch/wine-ko" \
