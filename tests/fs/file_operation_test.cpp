@@ -22,14 +22,7 @@ namespace {
 namespace fs = fstest::fs;
 using fstest::MakeFile;
 using fstest::Wide;
-
-// "v7": built by appending, because GCC 12 at -O3 warns (-Wrestrict) about
-// the inlined string concatenation of "v" + std::to_string(7).
-std::string Numbered(const char* stem, int n) {
-    std::string name(stem);
-    name += std::to_string(n);
-    return name;
-}
+using brimtest::Numbered;
 
 [[maybe_unused]] int CountEntries(const fs::path& root) {
     int n = 0;
