@@ -22,7 +22,12 @@ function(brim_library_sources)
   endforeach()
 endfunction()
 
-# Warnings are errors in the project's own code.
+# Warnings are shown in the project's own code; they are errors only in the
+# project's builds (presets, CI), never in a user's build with another compiler.
+option(BRIM_WERROR "Treat warnings as errors" OFF)
 function(brim_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wno-unknown-pragmas)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-unknown-pragmas)
+  if(BRIM_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()

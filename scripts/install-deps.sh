@@ -21,6 +21,7 @@ test="
   wine wine64
   python3 python3-pyftpdlib curl
   xvfb zenity xdotool
+  locales
 "
 bench="libbenchmark-dev libuchardet-dev libicu-dev libspdlog-dev"
 

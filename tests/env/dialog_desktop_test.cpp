@@ -3,6 +3,7 @@
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ protected:
         int display = 200 + static_cast<int>(getpid() % 500);
         struct stat st {};
         while (stat(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), &st) == 0) ++display;
-        m_display = ":" + std::to_string(display);
+        m_display = brimtest::Numbered(":", display);
         const char* argv[] = {"Xvfb", m_display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);

@@ -126,7 +126,7 @@ TEST_F(RegistryProcesses, ProfileFileWritersInSeveralProcessesLoseNothing) {
     std::vector<std::unique_ptr<ChildProcess>> children;
     for (int id = 0; id < kWriters; ++id) {
         children.push_back(ChildProcess::Start({"ini-write", (dir.Path() / "shared.ini").string(),
-                                                "w" + std::to_string(id), std::to_string(kEntries)}));
+                                                brimtest::Numbered("w", id), std::to_string(kEntries)}));
     }
     for (auto& child : children) {
         EXPECT_EQ(child->ReadLine(), "done");

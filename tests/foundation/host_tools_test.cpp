@@ -159,41 +159,30 @@ public:
 
 SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second, WORD ms) {
     SYSTEMTIME t = {};
-    t.wYear = year;
-    t.wMonth = month;
-    t.wDay = day;
-    t.wHour = hour;
-    t.wMinute = minute;
-    t.wSecond = second;
-    t.wMilliseconds = ms;
+    t.wYear = year, t.wMonth = month, t.wDay = day;
+    t.wHour = hour, t.wMinute = minute, t.wSecond = second, t.wMilliseconds = ms;
     return t;
 }
 
 TEST(CBrimTime, ElapsedSecondsWithFourDecimals) {
+    const struct {
+        SYSTEMTIME before, after;
+        const wchar_t* text;
+    } cases[] = {
+        {At(2024, 3, 1, 10, 0, 0, 0), At(2024, 3, 1, 10, 3, 35, 0), L"215.0000"},
+        {At(2024, 3, 1, 10, 0, 0, 500), At(2024, 3, 1, 10, 0, 1, 734), L"1.2340"},
+        {At(2024, 2, 29, 23, 59, 59, 999), At(2024, 3, 1, 0, 0, 0, 1), L"0.0020"},   // a leap month's end
+        {At(1999, 12, 31, 23, 59, 0, 0), At(2000, 1, 1, 0, 1, 0, 0), L"120.0000"},  // a year's end
+        {At(2024, 3, 1, 10, 0, 5, 250), At(2024, 3, 1, 10, 0, 0, 0), L"-5.2500"},    // the clock set back
+        // 5 hours and 1 ms = 18 000 001 ms, not exact in single precision.
+        {At(2024, 3, 1, 0, 0, 0, 0), At(2024, 3, 1, 5, 0, 0, 1), L"18000.0000"},
+    };
     Stopwatch w;
-    w.Set(At(2024, 3, 1, 10, 0, 0, 0), At(2024, 3, 1, 10, 3, 35, 0));
-    EXPECT_EQ(w.GetTimeString(), CStringW(L"215.0000"));
-    w.Set(At(2024, 3, 1, 10, 0, 0, 500), At(2024, 3, 1, 10, 0, 1, 734));
-    EXPECT_EQ(w.GetTimeString(), CStringW(L"1.2340"));
-    // Across a month end in a leap year, and across a year end.
-    w.Set(At(2024, 2, 29, 23, 59, 59, 999), At(2024, 3, 1, 0, 0, 0, 1));
-    EXPECT_EQ(w.GetTimeString(), CStringW(L"0.0020"));
-    w.Set(At(1999, 12, 31, 23, 59, 0, 0), At(2000, 1, 1, 0, 1, 0, 0));
-    EXPECT_EQ(w.GetTimeString(), CStringW(L"120.0000"));
-    EXPECT_EQ(w.GetTimeString(), CStringW(L"120.0000"));   // reading changes nothing
-}
-
-TEST(CBrimTime, ClockSetBackGivesANegativeResult) {
-    Stopwatch w;
-    w.Set(At(2024, 3, 1, 10, 0, 5, 250), At(2024, 3, 1, 10, 0, 0, 0));
-    EXPECT_EQ(w.GetTimeString(), CStringW(L"-5.2500"));
-}
-
-TEST(CBrimTime, LongIntervalsShowSinglePrecision) {
-    Stopwatch w;
-    // 5 hours and 1 ms = 18 000 001 ms, not exact in single precision.
-    w.Set(At(2024, 3, 1, 0, 0, 0, 0), At(2024, 3, 1, 5, 0, 0, 1));
-    EXPECT_EQ(w.GetTimeString(), CStringW(L"18000.0000"));
+    for (const auto& c : cases) {
+        w.Set(c.before, c.after);
+        EXPECT_EQ(w.GetTimeString(), CStringW(c.text));
+        EXPECT_EQ(w.GetTimeString(), CStringW(c.text));   // reading changes nothing
+    }
 }
 
 TEST(CBrimTime, MarksFromTheClock) {

@@ -87,7 +87,7 @@ TEST(LogProcesses, FourProcessesOfFourThreadsShareOneDayFile) {
     std::vector<std::unique_ptr<ChildProcess>> writers;
     std::vector<std::string> tags;
     for (int p = 0; p < kProcesses; ++p) {
-        tags.push_back("p" + std::to_string(p));
+        tags.push_back(brimtest::Numbered("p", p));
         writers.push_back(ChildProcess::Start(
             {"log-write", FolderArg(dir), std::to_string(kThreads), std::to_string(kRecords), tags.back()}));
     }

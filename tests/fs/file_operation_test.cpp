@@ -22,6 +22,7 @@ namespace {
 namespace fs = fstest::fs;
 using fstest::MakeFile;
 using fstest::Wide;
+using brimtest::Numbered;
 
 [[maybe_unused]] int CountEntries(const fs::path& root) {
     int n = 0;
@@ -151,10 +152,10 @@ TEST(DeleteDirectory, FoldersSwappedForLinksMidwayLeadNowhere) {
         SCOPED_TRACE(round);
         brimtest::TempDir dir;
         const fs::path tree = dir.Path() / "tree", outside = dir.Path() / "outside";
-        for (int i = 0; i < 10; ++i) MakeFile(outside / ("o" + std::to_string(i)) / "keep.txt");
+        for (int i = 0; i < 10; ++i) MakeFile(outside / Numbered("o", i) / "keep.txt");
         constexpr int kVictims = 40;
         for (int v = 0; v < kVictims; ++v)
-            for (int f = 0; f < 15; ++f) MakeFile(tree / ("v" + std::to_string(v)) / ("f" + std::to_string(f)));
+            for (int f = 0; f < 15; ++f) MakeFile(tree / Numbered("v", v) / Numbered("f", f));
         const int outsideEntries = CountEntries(outside);
 
         std::atomic<bool> stop{false};
@@ -162,8 +163,8 @@ TEST(DeleteDirectory, FoldersSwappedForLinksMidwayLeadNowhere) {
             std::error_code ec;
             while (!stop.load()) {
                 for (int v = 0; v < kVictims && !stop.load(); ++v) {
-                    const fs::path victim = tree / ("v" + std::to_string(v));
-                    const fs::path aside = tree / ("aside" + std::to_string(v));
+                    const fs::path victim = tree / Numbered("v", v);
+                    const fs::path aside = tree / Numbered("aside", v);
                     fs::rename(victim, aside, ec);
                     if (ec) continue;
                     fs::create_directory_symlink(outside / "o0", victim, ec);

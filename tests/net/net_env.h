@@ -4,6 +4,8 @@
 
 #include <brim/brim.h>
 
+#include "tests/support/thrown.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -49,14 +51,7 @@ CStringW CodeMessage(unsigned long code);
 // The message of a CBrimException thrown by call, or "<nothing thrown>".
 template <typename F>
 CStringW BrimFailure(F&& call) {
-    try {
-        call();
-    } catch (CBrimException* e) {
-        CStringW message = e->GetMessageW();
-        e->Delete();
-        return message;
-    }
-    return L"<nothing thrown>";
+    return Thrown(call);
 }
 
 }  // namespace brimtest

@@ -32,6 +32,12 @@ CStringW TempDir::File(const std::wstring& name) const { return CStringW((m_path
 
 std::wstring UniqueName(const std::wstring& stem) { return stem + L"-" + RandomSuffix(); }
 
+std::string Numbered(const char* stem, long n) {
+    std::string name(stem);
+    name += std::to_string(n);
+    return name;
+}
+
 std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

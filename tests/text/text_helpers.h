@@ -3,23 +3,12 @@
 
 #include <brim/brim.h>
 
+#include "tests/support/thrown.h"
+
 #include <cstdio>
-#include <functional>
 #include <string>
 
 namespace brimtest {
-
-// The message of the CBrimException that fn throws ("" if it throws none).
-inline CStringW Thrown(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (CBrimException* e) {
-        CStringW message = e->GetMessageW();
-        e->Delete();
-        return message;
-    }
-    return CStringW();
-}
 
 // The message of the exception made from a Windows error code.
 inline CStringW CodeText(unsigned long code) {

@@ -3,6 +3,7 @@
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
+#include "tests/support/thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -56,11 +57,9 @@ private:
     bool m_released = false;
 };
 
-CStringW MessageOf(CBrimException* e) {
-    CStringW text = e->GetMessageW();
-    e->Delete();
-    return text;
-}
+using brimtest::Thrown;
+const CStringW kNoLeft(L"BrimException : 왼쪽 노드가 없습니다."), kNoRight(L"BrimException : 오른쪽 노드가 없습니다."),
+    kNoCurrent(L"BrimException : 현재 노드가 없습니다.");
 
 TEST(CBrimTree, NewTreeMakesItsNullNodeOnFirstGet) {
     Tree tree;
@@ -77,12 +76,6 @@ TEST(CBrimTree, NewTreeMakesItsNullNodeOnFirstGet) {
     EXPECT_EQ(tree.created, 1);
     tree.GetLeftNode();
     EXPECT_EQ(tree.created, 1);   // made once
-}
-
-TEST(CBrimTree, RemoveAllOnAnUntouchedTreeCallsNoHook) {
-    Tree tree;
-    tree.Release();
-    EXPECT_TRUE(tree.released.empty());
 }
 
 TEST(CBrimTree, FirstInsertionMakesTheHeaderWhateverTheCursor) {
@@ -102,17 +95,23 @@ TEST(CBrimTree, FirstInsertionMakesTheHeaderWhateverTheCursor) {
     EXPECT_EQ(outside.m_pLeft, nullptr);   // the caller's node is only read
 }
 
-TEST(CBrimTree, RemoveAllReleasesChildrenThenHeaderThenNull) {
+TEST(CBrimTree, RemoveAllReleasesChildrenThenHeaderThenNullAndTheTreeRefills) {
+    Tree untouched;
+    untouched.Release();
+    EXPECT_TRUE(untouched.released.empty());   // no null node made, no hook called
+
     Tree tree;
     Node h = Data(0), l = Data(1), r = Data(2);
     tree.vInsertLeft(&h);
     tree.vInsertLeft(&l);
     tree.MoveParent();
     tree.vInsertRight(&r);   // cursor left on the right child
-    tree.Release();
+    tree.RemoveAll();
     EXPECT_EQ(tree.released, (std::vector<int>{1, 2, 0, -1}));
     EXPECT_EQ(tree.deleted, tree.created);
-    EXPECT_EQ(tree.GetHeaderNode(), nullptr);
+    EXPECT_TRUE(tree.IsEmpty());
+    tree.vInsertRight(&l);
+    EXPECT_EQ(tree.Value(tree.GetHeaderNode()), 1);
 }
 
 TEST(CBrimTree, RemoveAllIsPostOrderLeftFirst) {
@@ -144,28 +143,11 @@ TEST(CBrimTree, FailedInsertionsThrowTheirTextAndChangeNothing) {
     tree.MoveParent();
     const long created = tree.created;
 
-    try {
-        tree.vInsertLeft(&extra);
-        FAIL() << "left side taken";
-    } catch (CBrimException* e) {
-        EXPECT_EQ(MessageOf(e), CStringW(L"BrimException : 왼쪽 노드가 없습니다."));
-    }
-    try {
-        tree.vInsertRight(&extra);
-        FAIL() << "right side taken";
-    } catch (CBrimException* e) {
-        EXPECT_EQ(MessageOf(e), CStringW(L"BrimException : 오른쪽 노드가 없습니다."));
-    }
-    tree.MoveHeader();
+    EXPECT_EQ(Thrown([&] { tree.vInsertLeft(&extra); }), kNoLeft);
+    EXPECT_EQ(Thrown([&] { tree.vInsertRight(&extra); }), kNoRight);
     tree.SetCurrent(const_cast<CBrimNode*>(tree.GetNullNode()));
-    for (int side = 0; side < 2; ++side) {
-        try {
-            side == 0 ? tree.vInsertLeft(&extra) : tree.vInsertRight(&extra);
-            FAIL() << "cursor on the null node";
-        } catch (CBrimException* e) {
-            EXPECT_EQ(MessageOf(e), CStringW(L"BrimException : 현재 노드가 없습니다."));
-        }
-    }
+    EXPECT_EQ(Thrown([&] { tree.vInsertLeft(&extra); }), kNoCurrent);
+    EXPECT_EQ(Thrown([&] { tree.vInsertRight(&extra); }), kNoCurrent);
     EXPECT_EQ(tree.created, created);
     EXPECT_EQ(tree.Value(header->m_pLeft), 1);
     EXPECT_EQ(tree.Value(header->m_pRight), 2);
@@ -187,12 +169,7 @@ TEST(CBrimTree, WithoutCursorMovesGiveNullAndInsertionsThrow) {
     EXPECT_EQ(empty.Value(empty.GetCurrent()), 0);
 
     empty.DropCursor();
-    try {
-        empty.vInsertLeft(&x);
-        FAIL() << "no cursor";
-    } catch (CBrimException* e) {
-        EXPECT_EQ(MessageOf(e), CStringW(L"BrimException : 현재 노드가 없습니다."));
-    }
+    EXPECT_EQ(Thrown([&] { empty.vInsertLeft(&x); }), kNoCurrent);
 }
 
 TEST(CBrimTree, MovesNeverLandOnTheNullNode) {
@@ -241,25 +218,10 @@ TEST(CBrimTree, ThrowingCopyHookLeavesTheTreeAsItWas) {
     FussyTree tree;
     Node good = Data(1), bad = Data(-5);
     CBrimNode* header = tree.vInsertLeft(&good);
-    try {
-        tree.vInsertLeft(&bad);
-        FAIL();
-    } catch (CBrimException* e) {
-        e->Delete();
-    }
+    EXPECT_EQ(Thrown([&] { tree.vInsertLeft(&bad); }), L"BrimException : bad data");
     EXPECT_EQ(header->m_pLeft, tree.GetNullNode());
     EXPECT_EQ(tree.GetCurrent(), header);
     EXPECT_EQ(tree.deleted, 1);   // the half-made node went back
-}
-
-TEST(CBrimTree, RefillsAfterRemoveAll) {
-    Tree tree;
-    Node a = Data(1);
-    tree.vInsertLeft(&a);
-    tree.RemoveAll();
-    EXPECT_TRUE(tree.IsEmpty());
-    tree.vInsertRight(&a);
-    EXPECT_EQ(tree.Value(tree.GetHeaderNode()), 1);
 }
 
 // Deep chains would exhaust the stack of a recursive release.

@@ -72,7 +72,9 @@ TEST(CStringW, FindAndReverseFind) {
     EXPECT_EQ(s.Find(static_cast<const wchar_t*>(nullptr)), -1);
     EXPECT_EQ(s.Find(L'c'), 2);
     EXPECT_EQ(s.Find(L'c', 3), 5);
+    EXPECT_EQ(s.Find(L'b', 4), 4);   // the start itself is searched
     EXPECT_EQ(s.ReverseFind(L'a'), 3);
+    EXPECT_EQ(CStringW(L"abc").ReverseFind(L'a'), 0);   // and the first unit
     EXPECT_EQ(s.ReverseFind(L'z'), -1);
     EXPECT_EQ(s.FindOneOf(L"xc"), 2);
 }

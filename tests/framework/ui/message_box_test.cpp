@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -28,6 +29,19 @@ TEST(AfxMessageBox, AnInstalledHandlerAnswersInsteadOfTheDesktop) {
     EXPECT_EQ(g_seenType, MB_OK);
     EXPECT_EQ(BrimSetMessageBoxHandler(before), Recording);
 }
+
+#if !defined(_WIN32)
+// Without a handler and without a display, a box is dismissed at once: it
+// answers Cancel or No where it has them.
+TEST(AfxMessageBox, WithoutADesktopABoxIsDismissed) {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    EXPECT_EQ(AfxMessageBox(L"?", MB_OK), IDOK);
+    EXPECT_EQ(AfxMessageBox(L"?", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(AfxMessageBox(L"?", MB_YESNOCANCEL | MB_ICONQUESTION), IDCANCEL);
+    EXPECT_EQ(AfxMessageBox(L"?", MB_YESNO), IDNO);
+}
+#endif
 
 }  // namespace
 
