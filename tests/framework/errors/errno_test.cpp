@@ -1,0 +1,36 @@
+// POSIX: every errno value the layer can meet becomes a Windows code with a
+// text of its own in the system table, and the table is sorted for its
+// binary search. The mapping and the tables are internal: the suite
+// compiles them in.
+#include "framework/errors/errno_posix.h"
+#include "framework/errors/message_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace {
+
+using namespace brim::platform;
+
+TEST(ErrnoMapping, EveryErrnoHasATextAndUnknownOnesAreAGeneralFailure) {
+    for (int error = 1; error < 134; ++error) {
+        const DWORD code = ErrnoToWin32(error);
+        EXPECT_NE(FindMessage(kSystemMessages, kSystemMessageCount, code), nullptr) << "errno " << error << " -> " << code;
+    }
+    EXPECT_EQ(ErrnoToWin32(0), 0u);
+    EXPECT_EQ(ErrnoToWin32(ENOENT), 2u);
+    EXPECT_EQ(ErrnoToWin32(ENOSPC), 112u);
+    EXPECT_EQ(ErrnoToWin32(ECONNREFUSED), 10061u);
+    EXPECT_EQ(ErrnoToWin32(-1), 31u);   // "A device attached to the system is not functioning."
+}
+
+TEST(ErrnoMapping, TablesAreSortedWithoutRepeats) {
+    for (std::size_t i = 1; i < kSystemMessageCount; ++i) EXPECT_LT(kSystemMessages[i - 1].code, kSystemMessages[i].code);
+    for (std::size_t i = 1; i < kInternetMessageCount; ++i) {
+        EXPECT_LT(kInternetMessages[i - 1].code, kInternetMessages[i].code);
+    }
+    EXPECT_EQ(FindMessage(kSystemMessages, kSystemMessageCount, 0xFFFFFFFFu), nullptr);
+}
+
+}  // namespace
