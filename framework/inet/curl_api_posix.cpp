@@ -1,7 +1,8 @@
 #include "framework/inet/curl_api_posix.h"
 
-#include <dlfcn.h>
+#include "framework/system/shared_library_posix.h"
 
+#include <iterator>
 #include <mutex>
 
 // The file name the dynamic loader knows libcurl by; the build may name another.
@@ -11,12 +12,6 @@
 
 namespace brim::detail {
 namespace {
-template <typename F>
-bool Resolve(void* library, const char* name, F& slot) {
-    slot = reinterpret_cast<F>(::dlsym(library, name));
-    return slot != nullptr;
-}
-
 const CurlApi* g_loaded = nullptr;
 
 // Undone when the library is unloaded, as curl asks, if it was ever set up.
@@ -26,19 +21,17 @@ __attribute__((destructor)) void CurlGlobalCleanup() {
 }  // namespace
 
 bool OpenCurl(const char* fileName, CurlApi& api) {
-    // RTLD_LOCAL: curl's names stay out of the process's global scope.
-    void* library = ::dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) return false;
-    CurlApi t{};
-    bool ok = true;
-#define BRIM_CURL_RESOLVE(name) ok = ok && Resolve(library, "curl_" #name, t.name);
-    BRIM_CURL_FUNCTIONS(BRIM_CURL_RESOLVE)
-#undef BRIM_CURL_RESOLVE
-    if (!ok) {
-        ::dlclose(library);
-        return false;
-    }
-    api = t;
+    static const char* const kNames[] = {
+#define BRIM_CURL_NAME(name) "curl_" #name,
+        BRIM_CURL_FUNCTIONS(BRIM_CURL_NAME)
+#undef BRIM_CURL_NAME
+    };
+    void* found[std::size(kNames)];
+    if (!platform::OpenLibrary(fileName, kNames, found, std::size(kNames))) return false;
+    std::size_t i = 0;
+#define BRIM_CURL_TAKE(name) api.name = reinterpret_cast<decltype(api.name)>(found[i++]);
+    BRIM_CURL_FUNCTIONS(BRIM_CURL_TAKE)
+#undef BRIM_CURL_TAKE
     return true;
 }
 

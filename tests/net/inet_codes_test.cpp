@@ -40,14 +40,17 @@ TEST(InternetCodes, TheWholeDocumentedRangeHasTexts) {
     EXPECT_FALSE(HasText(12100));
 }
 
-bool CurlIsMapped() {
+// Whether a library whose file name starts with prefix is in the process.
+bool IsMapped(const char* prefix) {
     std::ifstream maps("/proc/self/maps");
     std::string line;
     while (std::getline(maps, line)) {
-        if (line.find("/libcurl") != std::string::npos) return true;
+        if (line.find(prefix) != std::string::npos) return true;
     }
     return false;
 }
+
+bool CurlIsMapped() { return IsMapped("/libcurl"); }
 
 // libcurl is opened by the HTTP layer when it is first needed, never at
 // start-up: a process that uses the library without HTTP does not load it.
@@ -55,6 +58,8 @@ TEST(CurlLoading, OnlyWhenAskedForAndOnlyAWholeTable) {
     { CInternetSession session; }
     CBrimUtil::MessageError(12004);
     EXPECT_FALSE(CurlIsMapped()) << "libcurl was loaded by a process that made no HTTP request";
+    // The same holds for SQLite, which only the registry uses.
+    EXPECT_FALSE(IsMapped("/libsqlite3")) << "SQLite was loaded by a process that did not use the registry";
 
     brim::detail::CurlApi api{};
     EXPECT_FALSE(brim::detail::OpenCurl("libbrim-no-such-curl.so.4", api));
