@@ -190,8 +190,8 @@ TEST(CBrimFileWrite, RecordsBeyondTheLargeBufferAreWrittenWhole) {
     std::wstring text;
     std::string utf16 = "\xFF\xFE";
     for (int i = 0; i < 140000; ++i) {
-        const int near = static_cast<int>(text.size() % 65536);
-        if (near >= 65533 || near == 0 || i % 1000 == 7) {
+        const int offset = static_cast<int>(text.size() % 65536);
+        if (offset >= 65533 || offset == 0 || i % 1000 == 7) {
             text += Smiley();
             utf16 += std::string("\x3D\xD8\x00\xDE", 4);
         } else if (i % 3 == 0) {
