@@ -5,6 +5,7 @@
 #include "framework/codepages/codepage.h"
 #include "framework/errors/error_codes.h"
 #include "framework/files/file_platform.h"
+#include "framework/system/system.h"
 #include "text/append_utf8.h"
 #include "text/utf16le.h"
 
@@ -36,6 +37,7 @@ using ByteBlock = std::unique_ptr<unsigned char[], FreeDeleter>;
 ByteBlock ZeroFilled(std::size_t size) {
     ByteBlock block(static_cast<unsigned char*>(std::calloc(size + 2, 1)));
     if (!block) throw CMemoryException::Instance();
+    if (size >= brim::platform::kLargeBlock) brim::platform::AdviseLargeBlock(block.get(), size + 2);
     return block;
 }
 
