@@ -6,7 +6,7 @@
 #   bench/cli_bench.sh [BRIM]        (default: build/release/bin/brim)
 #
 # Sizes (environment): DETECT_MIB="1 256", FIND_ENTRIES=200000,
-# SORT_LINES=16000, CONVERT_MIB=64, GET_MIB=256, RUNS=5. Peers missing from
+# SORT_LINES=1000000, CONVERT_MIB=64, GET_MIB=256, RUNS=5. Peers missing from
 # the machine are installed with apt-get when run as root (uchardet, curl,
 # nginx); without nginx the download is served by python3's http.server.
 set -euo pipefail
@@ -16,7 +16,7 @@ brim=$(realpath "${1:-$here/build/release/bin/brim}")
 runs=${RUNS:-5}
 detect_mib=${DETECT_MIB:-"1 256"}
 find_entries=${FIND_ENTRIES:-200000}
-sort_lines=${SORT_LINES:-16000}
+sort_lines=${SORT_LINES:-1000000}
 convert_mib=${CONVERT_MIB:-64}
 get_mib=${GET_MIB:-256}
 
@@ -82,6 +82,10 @@ iconv -f UTF-8 -t EUC-KR "$seed" >"$work/euckr.seed"
 { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$seed"; } >"$work/utf16.seed"
 
 printf '%-34s %12s %12s %7s\n' command ours peer ratio
+
+# Start-up alone: a command that reads nothing against uchardet of an empty file.
+: >"$work/empty"
+compare "start-up: error 5 / uchardet empty" "'$brim' error 5" "uchardet '$work/empty'"
 
 for mib in $detect_mib; do
     for enc in ascii utf8 euckr utf16; do

@@ -54,8 +54,12 @@ curl_times=
 brim_times=
 i=0
 while [ "$i" -lt "$runs" ]; do
+    # Each run starts with the previous run's file on disk: otherwise its
+    # writeback lands on whichever program runs next.
+    sync
     curl_times="$curl_times $(seconds curl -s -o "$work/out.curl" "$url")"
     rm -f "$work/out.curl"
+    sync
     brim_times="$brim_times $(seconds "$brim" get "$url" "$work/out.brim")"
     cmp -s "$work/out.brim" "$work/www/big.bin" || { echo "brim get: the file differs" >&2; exit 1; }
     rm -f "$work/out.brim"

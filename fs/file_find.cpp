@@ -2,6 +2,9 @@
 
 #include "framework/files/file_find_platform.h"
 
+#include <cstddef>
+#include <cwchar>
+
 namespace {
 
 // Whether the folder a link leads to is one its own path already passes
@@ -63,11 +66,24 @@ void CBrimFileFind::_FindAllFoldersFilesSubDir(CStringW& folder, int recursive, 
     } while (more);
 }
 
+// The list is read in place: a walk asks this for every file, and a token
+// or a right part of the name as strings of their own would cost an
+// allocation each. A token is a run between commas (empty runs skipped); it
+// matches the name's end, compared unit by unit.
 int CBrimFileFind::_CheckExt(const CStringW& name) {
-    int position = 0;
-    for (CStringW token = m_strExt.Tokenize(L",", position); !token.IsEmpty();
-         token = m_strExt.Tokenize(L",", position)) {
-        if (name.Right(token.GetLength()).Compare(token) == 0) return 1;
+    const wchar_t* const list = m_strExt.GetString();
+    const std::size_t listLength = static_cast<std::size_t>(m_strExt.GetLength());
+    const auto nameLength = static_cast<std::size_t>(name.GetLength());
+    for (std::size_t at = 0; at < listLength;) {
+        if (list[at] == L',') {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < listLength && list[end] != L',') ++end;
+        const std::size_t length = end - at;
+        if (length <= nameLength && std::wmemcmp(name.GetString() + (nameLength - length), list + at, length) == 0) return 1;
+        at = end;
     }
     return 0;
 }

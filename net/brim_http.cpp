@@ -97,17 +97,18 @@ void CBrimHTTP::Download(const wchar_t* url, const wchar_t* localPath, const int
         }
 
         local.Open(localPath, CFile::modeCreate | CFile::modeWrite);
-        BYTE block[kBlockSize];
+        bd::LocalBatch toDisk(local);
         int index = 0;
         for (;;) {
             vWaitForSpeedBalance();
-            DWORD bytes = response.file->Read(block, kBlockSize);
+            DWORD bytes = response.file->Read(toDisk.Next(), kBlockSize);
             if (bytes == 0) break;
-            local.Write(block, bytes);
+            toDisk.Commit(bytes);
             ULONGLONG reported = total != 0 ? total : static_cast<DWORD>(static_cast<DWORD>(index) * kBlockSize + bytes);
             vDownloadProgress(bytes, index, reported, url, localPath);
             ++index;
         }
+        toDisk.Flush();
         local.Close();
         response.file->Close();
     } catch (CInternetException* e) {

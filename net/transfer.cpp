@@ -26,6 +26,28 @@ UINT LocalBlocks::Read(BYTE* block, UINT count) {
     return n;
 }
 
+LocalBatch::~LocalBatch() {
+    try {
+        Flush();
+    } catch (CException* e) {
+        e->Delete();
+    } catch (...) {
+    }
+}
+
+void LocalBatch::Commit(UINT count) {
+    m_held += count;
+    if (m_held + kTransferBlockSize > m_buffer.size()) Flush();
+}
+
+void LocalBatch::Flush() {
+    if (m_held == 0) return;
+    // Emptied first: a failed write is reported once, not again on the way out.
+    const UINT count = static_cast<UINT>(m_held);
+    m_held = 0;
+    m_file.Write(m_buffer.data(), count);
+}
+
 void PauseOneMillisecond() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 
 }  // namespace brim::detail

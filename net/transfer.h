@@ -37,6 +37,35 @@ private:
     UINT m_held = 0;
 };
 
+// Gathers a download's blocks for a local file and writes them 256 KiB at a
+// time: a system call per 4096-byte block costs a fast download more than the
+// copy. A block is read straight into the batch (Next, then Commit with its
+// size). A write failure is thrown (CFileException, as CFile::Write throws
+// it) by the Commit that fills the batch or by Flush, so at the latest when
+// the transfer finishes, before the file is closed. A file that is not open
+// gets each block straight away, so that it fails at the first block as before.
+class LocalBatch {
+public:
+    explicit LocalBatch(CFile& file)
+        : m_file(file), m_buffer(file.IsOpen() ? kBatch : kTransferBlockSize) {}
+    // On the way out of a failed transfer (a hook or the network threw), what
+    // is held is still written, as it would have been block by block; a
+    // failure of that write gives way to the exception under way.
+    ~LocalBatch();
+    LocalBatch(const LocalBatch&) = delete;
+    LocalBatch& operator=(const LocalBatch&) = delete;
+    // Room for one block of kTransferBlockSize bytes.
+    BYTE* Next() { return m_buffer.data() + m_held; }
+    void Commit(UINT count);
+    void Flush();
+
+private:
+    static constexpr std::size_t kBatch = 64 * kTransferBlockSize;
+    CFile& m_file;
+    std::vector<BYTE> m_buffer;   // on the heap: hosts' threads may have small stacks
+    std::size_t m_held = 0;
+};
+
 // Closes and deletes a connection (or file), leaving the pointer null.
 template <typename T>
 void CloseAndRelease(T*& object) {

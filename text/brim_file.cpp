@@ -2,8 +2,10 @@
 
 #include <brim/text.h>
 
+#include "framework/codepages/codepage.h"
 #include "framework/errors/error_codes.h"
 #include "framework/files/file_platform.h"
+#include "framework/system/system.h"
 #include "text/append_utf8.h"
 #include "text/utf16le.h"
 
@@ -22,6 +24,9 @@ constexpr wchar_t kUnsupported[] = L"\uC9C0\uC6D0\uD558\uC9C0 \uC54A\uB294 Forma
 // units needs at most 4 bytes a unit and the terminator, so it always fits.
 constexpr std::size_t kConversionBytes = 8192;
 constexpr std::size_t kPieceUnits = (kConversionBytes - 1) / 4;
+// A longer text: pieces of up to 64 Ki units into a 256 KiB buffer, on the heap.
+constexpr std::size_t kLargeBytes = std::size_t{256} * 1024;
+constexpr std::size_t kLargePieceUnits = kLargeBytes / 4;
 
 struct FreeDeleter {
     void operator()(unsigned char* p) const { std::free(p); }
@@ -32,6 +37,7 @@ using ByteBlock = std::unique_ptr<unsigned char[], FreeDeleter>;
 ByteBlock ZeroFilled(std::size_t size) {
     ByteBlock block(static_cast<unsigned char*>(std::calloc(size + 2, 1)));
     if (!block) throw CMemoryException::Instance();
+    if (size >= brim::platform::kLargeBlock) brim::platform::AdviseLargeBlock(block.get(), size + 2);
     return block;
 }
 
@@ -114,17 +120,18 @@ void WriteUtf8Text(CFile& file, const wchar_t* text) {
         file.Write(buffer, static_cast<UINT>(n - 1));
         return;
     }
-    // A longer text goes in pieces that each fit the buffer, all within this
-    // one open file, so the record is written whole.
-    wchar_t piece[kPieceUnits + 1];
+    // A longer text goes in pieces converted straight from the text (the
+    // converter takes a length, so no terminated copy is made) into a large
+    // buffer, all within this one open file, so the record is written whole.
+    std::unique_ptr<char[]> large(new char[kLargeBytes]);
     for (std::size_t at = 0; at < length;) {
-        std::size_t take = length - at < kPieceUnits ? length - at : kPieceUnits;
+        std::size_t take = length - at < kLargePieceUnits ? length - at : kLargePieceUnits;
         const auto last = static_cast<std::uint32_t>(text[at + take - 1]);
         if (at + take < length && last >= 0xD800 && last <= 0xDBFF) --take;   // keep a surrogate pair together
-        std::memcpy(piece, text + at, take * sizeof(wchar_t));
-        piece[take] = 0;
-        const int n = CBrimString::Unicode2UTF8(buffer, piece);
-        file.Write(buffer, static_cast<UINT>(n - 1));
+        const int n = brim::platform::WideToMultiByte(brim::platform::kCodePageUtf8, text + at, static_cast<int>(take),
+                                                      large.get(), static_cast<int>(kLargeBytes));
+        if (n == 0) throw new CBrimException(static_cast<unsigned long>(GetLastError()));   // as Unicode2UTF8 fails
+        file.Write(large.get(), static_cast<UINT>(n));
         at += take;
     }
 }
@@ -132,10 +139,14 @@ void WriteUtf8Text(CFile& file, const wchar_t* text) {
 void WriteUtf16Text(CFile& file, const wchar_t* text) {
     if (text == nullptr) throw new CBrimException(L"No Unicode Value");   // as WriteUTF8 reports it
     constexpr std::size_t kChunkUnits = 2048;
-    unsigned char bytes[kChunkUnits * 4];
+    unsigned char small[kChunkUnits * 4];
     const std::size_t length = std::wcslen(text);
-    for (std::size_t at = 0; at < length; at += kChunkUnits) {
-        const std::size_t take = length - at < kChunkUnits ? length - at : kChunkUnits;
+    // A long text goes through the large buffer: fewer, larger writes.
+    std::unique_ptr<unsigned char[]> large(length > kChunkUnits ? new unsigned char[kLargeBytes] : nullptr);
+    unsigned char* const bytes = large ? large.get() : small;
+    const std::size_t chunk = large ? kLargeBytes / 4 : kChunkUnits;
+    for (std::size_t at = 0; at < length; at += chunk) {
+        const std::size_t take = length - at < chunk ? length - at : chunk;
         file.Write(bytes, static_cast<UINT>(brim::detail::WideToUtf16Le(text + at, take, bytes)));
     }
 }

@@ -132,26 +132,34 @@ int CompareOrdinal(const wchar_t* a, const wchar_t* b) {
     }
 }
 
-// The first four UTF-16 units of a text, the first one highest, zeros past
-// its end: a text that sorts before another never has a larger number, so
-// texts whose numbers differ sort by them alone. A value past 16 bits (no
-// code point, kept whole on POSIX) and all after it count as FFFF.
-std::uint64_t LeadingUnits(const wchar_t* text) {
-    Utf16Units units(text);
-    std::uint64_t lead = 0;
-    for (int k = 0; k < 4; ++k) {
-        const std::uint32_t u = units.Next();
-        if (u > 0xFFFF) return (lead << 16 | 0xFFFF) << 16 * (3 - k) | ((std::uint64_t{1} << 16 * (3 - k)) - 1);
-        lead = lead << 16 | u;
-        if (u == 0) return lead << 16 * (3 - k);
-    }
-    return lead;
-}
-
+// The first eight UTF-16 units of a text as two numbers, the first unit
+// highest, zeros past its end: a text that sorts before another never has a
+// larger key, so texts whose keys differ sort by them alone. A value past 16
+// bits (no code point, kept whole on POSIX) and all after it count as FFFF.
 struct SortEntry {
     std::uint64_t lead;
+    std::uint64_t next;
     CStringW* text;
 };
+
+void LeadingUnits(const wchar_t* text, SortEntry& entry) {
+    Utf16Units units(text);
+    std::uint64_t key[2] = {0, 0};
+    bool ended = false, saturated = false;
+    for (int k = 0; k < 8; ++k) {
+        std::uint32_t u = 0;
+        if (saturated) {
+            u = 0xFFFF;
+        } else if (!ended) {
+            u = units.Next();
+            if (u > 0xFFFF) u = 0xFFFF, saturated = true;
+            ended = u == 0;
+        }
+        key[k / 4] = key[k / 4] << 16 | u;
+    }
+    entry.lead = key[0];
+    entry.next = key[1];
+}
 
 }  // namespace
 
@@ -216,10 +224,12 @@ void CBrimString::BubbleSort(CStringList* list) {
     entries.reserve(static_cast<std::size_t>(count));
     for (POSITION at = list->GetHeadPosition(); at != nullptr;) {
         CStringW& text = list->GetNext(at);
-        entries.push_back({LeadingUnits(text), &text});
+        entries.push_back({0, 0, &text});
+        LeadingUnits(text, entries.back());
     }
     std::stable_sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {
         if (a.lead != b.lead) return a.lead < b.lead;
+        if (a.next != b.next) return a.next < b.next;
         return CompareOrdinal(a.text->GetString(), b.text->GetString()) < 0;
     });
     std::vector<CStringW> sorted;

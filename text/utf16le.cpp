@@ -46,8 +46,25 @@ void Utf16LeToWide(const unsigned char* data, std::size_t units, wchar_t* out) {
 
 std::size_t WideToUtf16Le(const wchar_t* src, std::size_t n, unsigned char* out) {
     unsigned char* start = out;
-    for (std::size_t k = 0; k < n; ++k) {
-        auto c = static_cast<std::uint32_t>(src[k]);
+    constexpr std::size_t kRun = 16;
+    for (std::size_t k = 0; k < n;) {
+        // Runs of the basic plane, the common case, in a form the compiler
+        // turns into vector code: each unit is its own two bytes.
+        if (k + kRun <= n) {
+            std::uint32_t any = 0;
+            for (std::size_t j = 0; j < kRun; ++j) any |= static_cast<std::uint32_t>(src[k + j]);
+            if (sizeof(wchar_t) == 2 || any < 0x10000) {
+                for (std::size_t j = 0; j < kRun; ++j) {
+                    const auto c = static_cast<std::uint32_t>(src[k + j]);
+                    out[2 * j] = static_cast<unsigned char>(c);
+                    out[2 * j + 1] = static_cast<unsigned char>(c >> 8);
+                }
+                out += 2 * kRun;
+                k += kRun;
+                continue;
+            }
+        }
+        auto c = static_cast<std::uint32_t>(src[k++]);
         if (sizeof(wchar_t) == 2) c &= 0xFFFF;
         if (c > 0x10FFFF) c = 0xFFFD;
         if (c >= 0x10000) {

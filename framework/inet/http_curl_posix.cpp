@@ -1,8 +1,7 @@
 #include "framework/inet/http_curl_posix.h"
 
+#include "framework/inet/curl_api_posix.h"
 #include "framework/inet/curl_errors_posix.h"
-
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,11 +10,6 @@
 namespace brim::detail {
 namespace {
 constexpr long kReceiveBuffer = 512L * 1024;
-
-// curl's global set-up is not thread-safe; the library does it when it is
-// loaded, before a host can start threads, and undoes it when unloaded.
-__attribute__((constructor)) void CurlGlobalInit() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-__attribute__((destructor)) void CurlGlobalCleanup() { curl_global_cleanup(); }
 
 long long NowMs() {
     using namespace std::chrono;
@@ -35,10 +29,11 @@ bool HasHeader(const std::vector<std::string>& headers, const char* name) {
 CurlExchange::CurlExchange() = default;
 
 CurlExchange::~CurlExchange() {
-    if (m_multi != nullptr && m_easy != nullptr) curl_multi_remove_handle(static_cast<CURLM*>(m_multi), m_easy);
-    if (m_easy != nullptr) curl_easy_cleanup(static_cast<CURL*>(m_easy));
-    if (m_multi != nullptr) curl_multi_cleanup(static_cast<CURLM*>(m_multi));
-    curl_slist_free_all(static_cast<curl_slist*>(m_headerList));
+    if (m_api == nullptr) return;   // never started: nothing of curl's is held
+    if (m_multi != nullptr && m_easy != nullptr) m_api->multi_remove_handle(static_cast<CURLM*>(m_multi), m_easy);
+    if (m_easy != nullptr) m_api->easy_cleanup(static_cast<CURL*>(m_easy));
+    if (m_multi != nullptr) m_api->multi_cleanup(static_cast<CURLM*>(m_multi));
+    m_api->slist_free_all(static_cast<curl_slist*>(m_headerList));
 }
 
 // Some curl results name a different cause depending on where they came.
@@ -94,50 +89,57 @@ std::size_t CurlExchange::OnHeader(char* data, std::size_t size, std::size_t cou
 
 bool CurlExchange::Start(const std::string& url, const std::string& verb, const std::vector<std::string>& headers,
                          const void* body, std::size_t bodyLength, const HttpSettings& settings) {
-    CURL* easy = curl_easy_init();
-    CURLM* multi = curl_multi_init();
+    m_api = Curl();
+    if (m_api == nullptr) {
+        // No HTTP layer on this machine: the internet layer's own failure.
+        SetLastError(err::kInternetInternalError);
+        return false;
+    }
+    const CurlApi& curl = *m_api;
+    CURL* easy = curl.easy_init();
+    CURLM* multi = curl.multi_init();
     m_easy = easy;
     m_multi = multi;
     if (easy == nullptr || multi == nullptr) return Failed(CURLE_OUT_OF_MEMORY);
 
     curl_slist* list = nullptr;
-    for (const std::string& h : headers) list = curl_slist_append(list, h.c_str());
+    for (const std::string& h : headers) list = curl.slist_append(list, h.c_str());
     // curl adds a few lines of its own that WinINet does not send; an empty
     // value removes them.
-    if (!HasHeader(headers, "Accept:")) list = curl_slist_append(list, "Accept:");
-    if (!HasHeader(headers, "Content-Type:")) list = curl_slist_append(list, "Content-Type:");
-    list = curl_slist_append(list, "Expect:");
+    if (!HasHeader(headers, "Accept:")) list = curl.slist_append(list, "Accept:");
+    if (!HasHeader(headers, "Content-Type:")) list = curl.slist_append(list, "Content-Type:");
+    list = curl.slist_append(list, "Expect:");
     m_headerList = list;
 
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeout));
-    if (!settings.useProxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl.easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl.easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl.easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl.easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
+    curl.easy_setopt(easy, CURLOPT_HTTPHEADER, list);
+    curl.easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeout));
+    if (!settings.useProxy) curl.easy_setopt(easy, CURLOPT_PROXY, "");
     if (!settings.agent.empty() && !HasHeader(headers, "User-Agent:")) {
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.agent.c_str());
+        curl.easy_setopt(easy, CURLOPT_USERAGENT, settings.agent.c_str());
     }
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlExchange::OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlExchange::OnHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl.easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlExchange::OnBody);
+    curl.easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl.easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlExchange::OnHeader);
+    curl.easy_setopt(easy, CURLOPT_HEADERDATA, this);
     if (verb == "GET") {
-        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+        curl.easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     } else if (verb == "HEAD") {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl.easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else {
-        if (verb != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
-        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, bodyLength > 0 ? static_cast<const char*>(body) : "");
+        if (verb != "POST") curl.easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
+        curl.easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+        curl.easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, bodyLength > 0 ? static_cast<const char*>(body) : "");
     }
     m_receiveTimeout = std::max(settings.receiveTimeout, settings.sendTimeout);
     // Large receives: a body arrives in a few big pieces instead of many
     // small ones, each with its own readiness check.
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return Failed(CURLE_OUT_OF_MEMORY);
+    curl.easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    if (curl.multi_add_handle(multi, easy) != CURLM_OK) return Failed(CURLE_OUT_OF_MEMORY);
     m_started = true;
     m_lastActivityMs = NowMs();
     while (!m_headersDone && !m_finished) {
@@ -151,12 +153,13 @@ bool CurlExchange::Start(const std::string& url, const std::string& verb, const 
 // it had nothing to do. false (12002) when the server has been silent for
 // longer than the receive time-out.
 bool CurlExchange::Pump() {
+    const CurlApi& curl = *m_api;
     auto* multi = static_cast<CURLM*>(m_multi);
     const unsigned long eventsBefore = m_events;
     int running = 0;
-    if (curl_multi_perform(multi, &running) != CURLM_OK) return Failed(CURLE_OUT_OF_MEMORY);
+    if (curl.multi_perform(multi, &running) != CURLM_OK) return Failed(CURLE_OUT_OF_MEMORY);
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+    while (CURLMsg* message = curl.multi_info_read(multi, &queued)) {
         if (message->msg == CURLMSG_DONE) {
             m_finished = true;
             m_result = message->data.result;
@@ -173,7 +176,7 @@ bool CurlExchange::Pump() {
         return false;
     }
     const long long left = m_receiveTimeout == 0 ? 1000 : static_cast<long long>(m_receiveTimeout) - idle;
-    curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<long long>(left, 1000)), nullptr);
+    curl.multi_poll(multi, nullptr, 0, static_cast<int>(std::min<long long>(left, 1000)), nullptr);
     return true;
 }
 

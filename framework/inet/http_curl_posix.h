@@ -12,6 +12,8 @@
 
 namespace brim::detail {
 
+struct CurlApi;
+
 struct HttpSettings {
     std::string agent;        // empty: no User-Agent of the session's own
     bool useProxy = true;     // false: direct, whatever the environment says
@@ -46,6 +48,7 @@ private:
     bool Pump();
     bool Failed(int curlCode);
 
+    const CurlApi* m_api = nullptr;   // set by Start
     void* m_easy = nullptr;
     void* m_multi = nullptr;
     void* m_headerList = nullptr;

@@ -7,13 +7,13 @@
 // committed state behind.
 
 #include "framework/registry/registry.h"
+#include "framework/registry/sqlite_api_posix.h"
 
 #include "framework/system/config_folder_posix.h"
 #include "framework/errors/error_codes.h"
 #include "framework/strings/fold_posix.h"
 #include "framework/codepages/text_codec.h"
 
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +55,9 @@ bool RootId(HKEY key, sqlite3_int64* id) {
     return false;
 }
 
+// SQLite's functions: loaded by EnsureOpen before any of them is called.
+const detail::SqliteApi& Sql() { return *detail::Sqlite(); }
+
 LONG FromSqlite(int rc) {
     switch (rc & 0xFF) {
     case SQLITE_OK:
@@ -88,33 +91,33 @@ public:
     Statement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
     ~Statement() {
         if (m_stmt != nullptr) {
-            sqlite3_reset(m_stmt);
-            sqlite3_clear_bindings(m_stmt);
+            Sql().reset(m_stmt);
+            Sql().clear_bindings(m_stmt);
         }
     }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     bool Ok() const { return m_stmt != nullptr; }
-    void Bind(int index, sqlite3_int64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+    void Bind(int index, sqlite3_int64 value) { Sql().bind_int64(m_stmt, index, value); }
     void Bind(int index, const std::string& text) {
-        sqlite3_bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        Sql().bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
     }
     void BindBlob(int index, const void* data, DWORD size) {
-        sqlite3_bind_blob(m_stmt, index, size == 0 ? "" : data, static_cast<int>(size), SQLITE_TRANSIENT);
+        Sql().bind_blob(m_stmt, index, size == 0 ? "" : data, static_cast<int>(size), SQLITE_TRANSIENT);
     }
-    int Step() { return sqlite3_step(m_stmt); }
-    sqlite3_int64 Int(int column) { return sqlite3_column_int64(m_stmt, column); }
+    int Step() { return Sql().step(m_stmt); }
+    sqlite3_int64 Int(int column) { return Sql().column_int64(m_stmt, column); }
     std::wstring Text(int column) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-        return detail::Utf8ToWide(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
+        const auto* text = reinterpret_cast<const char*>(Sql().column_text(m_stmt, column));
+        return detail::Utf8ToWide(text ? text : "", static_cast<std::size_t>(Sql().column_bytes(m_stmt, column)));
     }
     const void* Blob(int column, DWORD* size) {
-        const void* data = sqlite3_column_blob(m_stmt, column);
-        *size = static_cast<DWORD>(sqlite3_column_bytes(m_stmt, column));
+        const void* data = Sql().column_blob(m_stmt, column);
+        *size = static_cast<DWORD>(Sql().column_bytes(m_stmt, column));
         return data;
     }
-    int Changes() { return sqlite3_changes(m_db); }
+    int Changes() { return Sql().changes(m_db); }
 
 private:
     sqlite3* m_db;
@@ -137,15 +140,15 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         LONG rc = EnsureOpen(write);
         if (rc != 0) return rc;
-        rc = FromSqlite(sqlite3_exec(m_db, write ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr));
+        rc = FromSqlite(Sql().exec(m_db, write ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr));
         if (rc != 0) return rc;
         rc = body();
         if (rc == 0 || !write) {
-            const LONG commit = FromSqlite(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr));
+            const LONG commit = FromSqlite(Sql().exec(m_db, "COMMIT", nullptr, nullptr, nullptr));
             if (commit == 0) return rc;
             rc = commit;
         }
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        Sql().exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         return rc;
     }
 
@@ -153,7 +156,7 @@ public:
         auto found = m_statements.find(sql);
         if (found != m_statements.end()) return Statement(m_db, found->second);
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+        if (Sql().prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
             return Statement(m_db, nullptr);
         }
         m_statements.emplace(sql, stmt);
@@ -166,6 +169,8 @@ private:
     // asked of a read-only connection tries the store for writing again, in
     // case its rights came back.
     LONG EnsureOpen(bool write) {
+        // Without SQLite there is no store to read or change.
+        if (detail::Sqlite() == nullptr) return kRegistryIoFailed;
         const std::string folder = UserConfigFolder();
         const std::string path = folder + "/registry.db";
         if (m_db != nullptr && path == m_path && getpid() == m_pid && !(write && m_readOnly)) return 0;
@@ -200,11 +205,11 @@ private:
 
     static int OpenWritable(const std::string& path, sqlite3** out) {
         sqlite3* db = nullptr;
-        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        int rc = Sql().open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         // SQLite opens a write-protected file for reading only: that is not a writable store.
-        if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1) rc = SQLITE_READONLY;
+        if (rc == SQLITE_OK && Sql().db_readonly(db, "main") == 1) rc = SQLITE_READONLY;
         if (rc == SQLITE_OK) {
-            sqlite3_busy_timeout(db, kBusyTimeoutMs);
+            Sql().busy_timeout(db, kBusyTimeoutMs);
             rc = Setup(db);
         }
         return Keep(db, rc, out);
@@ -214,10 +219,10 @@ private:
     // folder at 555), the file is read as it stands, as an immutable one.
     static int OpenReadOnly(const std::string& path, sqlite3** out) {
         sqlite3* db = nullptr;
-        int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        int rc = Sql().open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc == SQLITE_OK) rc = Probe(db);
         if (rc == SQLITE_OK) return Keep(db, rc, out);
-        sqlite3_close_v2(db);
+        Sql().close_v2(db);
         db = nullptr;
         std::string uri = "file:";
         for (const char c : path) {
@@ -231,14 +236,14 @@ private:
             }
         }
         uri += "?immutable=1";
-        rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+        rc = Sql().open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc == SQLITE_OK) rc = Probe(db);
         return Keep(db, rc, out);
     }
 
     static int Probe(sqlite3* db) {
-        sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        return sqlite3_exec(db, "SELECT count(*) FROM keys", nullptr, nullptr, nullptr);
+        Sql().busy_timeout(db, kBusyTimeoutMs);
+        return Sql().exec(db, "SELECT count(*) FROM keys", nullptr, nullptr, nullptr);
     }
 
     // Hands over the connection when rc is SQLITE_OK, else closes it.
@@ -246,7 +251,7 @@ private:
         if (rc == SQLITE_OK) {
             *out = db;
         } else {
-            sqlite3_close_v2(db);
+            Sql().close_v2(db);
         }
         return rc;
     }
@@ -272,15 +277,15 @@ private:
             " (4, 0, 'HKEY_USERS', 'HKEY_USERS'),"
             " (6, 0, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG');"
             "COMMIT;";
-        const int rc = sqlite3_exec(db, kSetup, nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        const int rc = Sql().exec(db, kSetup, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) Sql().exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return rc;
     }
 
     void Close() {
-        for (auto& entry : m_statements) sqlite3_finalize(entry.second);
+        for (auto& entry : m_statements) Sql().finalize(entry.second);
         m_statements.clear();
-        sqlite3_close_v2(m_db);
+        Sql().close_v2(m_db);
         m_db = nullptr;
     }
 

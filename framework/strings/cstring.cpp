@@ -7,6 +7,7 @@
 #include "framework/resources/string_table.h"
 #include "framework/codepages/text_codec.h"
 #include "framework/strings/wformat.h"
+#include "framework/system/system.h"
 
 #include <algorithm>
 #include <atomic>
@@ -44,8 +45,10 @@ StringData* Allocate(int capacity) {
     if (capacity < 0 || static_cast<std::size_t>(capacity) > (SIZE_MAX - sizeof(StringData)) / sizeof(wchar_t) - 1) {
         throw CMemoryException::Instance();
     }
-    void* raw = std::malloc(sizeof(StringData) + (static_cast<std::size_t>(capacity) + 1) * sizeof(wchar_t));
+    const std::size_t bytes = sizeof(StringData) + (static_cast<std::size_t>(capacity) + 1) * sizeof(wchar_t);
+    void* raw = std::malloc(bytes);
     if (raw == nullptr) throw CMemoryException::Instance();
+    if (bytes >= brim::platform::kLargeBlock) brim::platform::AdviseLargeBlock(raw, bytes);
     auto* data = new (raw) StringData{{1}, 0, capacity};
     data->Text()[0] = 0;
     return data;

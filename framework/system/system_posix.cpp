@@ -4,12 +4,14 @@
 #include "framework/codepages/text_codec.h"
 
 #include <dirent.h>
+#include <sys/mman.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -225,6 +227,15 @@ WORD UserDefaultLanguage() {
         if (locale.compare(0, std::strlen(entry.prefix), entry.prefix) == 0) return entry.language;
     }
     return 0x0409;
+}
+
+void AdviseLargeBlock(void* block, std::size_t bytes) {
+    // madvise takes whole pages: the part of the block they cover.
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (start + bytes) & ~(page - 1);
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 }  // namespace brim::platform

@@ -65,4 +65,7 @@ bool MemoryCounters(ULONGLONG* workingSet, ULONGLONG* privateBytes) {
 
 WORD UserDefaultLanguage() { return ::GetUserDefaultLangID(); }
 
+// Large pages on Windows need a privilege few users hold: no hint.
+void AdviseLargeBlock(void*, std::size_t) {}
+
 }  // namespace brim::platform

@@ -10,8 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 using brimtest::BlockCall;
@@ -287,6 +296,91 @@ TEST_F(HttpTest, HookExceptionsPassThroughAndKeepTheConnection) {
     EXPECT_THROW(http.Download(Url(port, "/bytes/10000").c_str(), m_local.File(L"h"), 2), std::string);
     EXPECT_EQ(http.blocks.size(), 2u);
     EXPECT_NE(http.m_pConnection, nullptr);
+    // What was written before the hook threw is in the file, whatever the
+    // writes to the disk are gathered into.
+    EXPECT_EQ(brimtest::ReadBytes(m_local.Path() / "h"), Pattern(8192));
+}
+
+#if !defined(_WIN32)
+// In a child with its own user and mount namespaces, a 64 KiB file system is
+// filled by one download and refuses the next. 0: both failed with diskFull;
+// 77: no namespaces here; anything else names the step that went wrong.
+int DownloadsToAFullFileSystem(int port, const std::wstring& base, const std::filesystem::path& mountPoint) {
+    const pid_t child = fork();
+    if (child < 0) return 70;
+    if (child == 0) {
+        const unsigned uid = getuid(), gid = getgid();
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(77);
+        // Files can be made only by a user the namespace maps.
+        const auto put = [](const char* file, const std::string& text) {
+            FILE* f = std::fopen(file, "w");
+            const bool ok = f != nullptr && std::fputs(text.c_str(), f) >= 0;
+            return f != nullptr && std::fclose(f) == 0 && ok;
+        };
+        if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")) {
+            _exit(77);
+        }
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
+        if (mount("brim-test", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) _exit(77);
+        RecordingHttp http;
+        http.ConnectHttp(L"127.0.0.1", port);
+        int step = 1;
+        // The first fails in a batch of the middle, the second in the last
+        // one, written before the file is closed.
+        for (const char* path : {"/bytes/1234567", "/bytes/10000"}) {
+            const std::wstring local = mountPoint.wstring() + L"/" + std::to_wstring(step);
+            try {
+                http.Download((base + brimtest::Widen(path)).c_str(), local.c_str(), 2);
+                _exit(10 + step);   // no failure
+            } catch (CFileException* e) {
+                const bool full = e->m_cause == CFileException::diskFull;
+                e->Delete();
+                if (!full) _exit(20 + step);
+            } catch (...) {
+                _exit(30 + step);
+            }
+            if (step == 1 && http.blocks.size() >= 1234567 / 4096) _exit(40);   // failed only after the last block
+            ++step;
+        }
+        _exit(0);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 71;
+    return WEXITSTATUS(status);
+}
+#endif
+
+// The local file's write failure leaves Download as CFileException, at the
+// latest before the file is closed, however the writes are gathered.
+TEST_F(HttpTest, AFailedLocalWriteThrowsTheFileException) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+#if defined(_WIN32)
+    GTEST_SKIP() << "a full file system is made with a Linux mount namespace";
+#else
+    std::filesystem::create_directory(m_local.Path() / "full");
+    const int result = DownloadsToAFullFileSystem(port, Url(port, ""), m_local.Path() / "full");
+    if (result == 77) GTEST_SKIP() << "no user and mount namespaces here to make a small full file system";
+    EXPECT_EQ(result, 0);
+#endif
+}
+
+// A local file that could not be opened fails at the first block, before
+// any progress is reported.
+TEST_F(HttpTest, ALocalFileThatDidNotOpenFailsAtTheFirstBlock) {
+    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
+    RecordingHttp http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    const CStringW folder = m_local.File(L"");   // a folder, not a file
+    bool threw = false;
+    try {
+        http.Download(Url(port, "/bytes/10000").c_str(), folder, 2);
+    } catch (CFileException* e) {
+        threw = true;
+        e->Delete();
+    }
+    EXPECT_TRUE(threw);
+    EXPECT_TRUE(http.blocks.empty());
 }
 
 TEST_F(HttpTest, NoConnectionBeforeConnectingNorAfterClosing) {

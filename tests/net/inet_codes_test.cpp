@@ -1,6 +1,7 @@
 // POSIX only: every code the internet layer can set has its text in the
 // library's tables, the curl results through the same mapping the layer uses.
 
+#include "framework/inet/curl_api_posix.h"
 #include "framework/inet/curl_errors_posix.h"
 
 #include <brim/brim.h>
@@ -8,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <iterator>
+#include <string>
 
 namespace {
 
@@ -35,6 +38,41 @@ TEST(InternetCodes, TheWholeDocumentedRangeHasTexts) {
     EXPECT_EQ(withText, 34 + 22 + 3 + 9 + 26);
     EXPECT_FALSE(HasText(12035));
     EXPECT_FALSE(HasText(12100));
+}
+
+// Whether a library whose file name starts with prefix is in the process.
+bool IsMapped(const char* prefix) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find(prefix) != std::string::npos) return true;
+    }
+    return false;
+}
+
+bool CurlIsMapped() { return IsMapped("/libcurl"); }
+
+// libcurl is opened by the HTTP layer when it is first needed, never at
+// start-up: a process that uses the library without HTTP does not load it.
+TEST(CurlLoading, OnlyWhenAskedForAndOnlyAWholeTable) {
+    { CInternetSession session; }
+    CBrimUtil::MessageError(12004);
+    EXPECT_FALSE(CurlIsMapped()) << "libcurl was loaded by a process that made no HTTP request";
+    // The same holds for SQLite, which only the registry uses.
+    EXPECT_FALSE(IsMapped("/libsqlite3")) << "SQLite was loaded by a process that did not use the registry";
+
+    brim::detail::CurlApi api{};
+    EXPECT_FALSE(brim::detail::OpenCurl("libbrim-no-such-curl.so.4", api));
+    EXPECT_EQ(api.easy_init, nullptr);
+    // A library that opens but is not curl: refused, nothing half-filled.
+    EXPECT_FALSE(brim::detail::OpenCurl("libc.so.6", api));
+    EXPECT_EQ(api.easy_init, nullptr);
+    EXPECT_FALSE(CurlIsMapped());
+
+    ASSERT_TRUE(brim::detail::OpenCurl(BRIM_CURL_SONAME, api));
+    EXPECT_NE(api.multi_poll, nullptr);
+    EXPECT_NE(api.slist_free_all, nullptr);
+    EXPECT_TRUE(CurlIsMapped());
 }
 
 }  // namespace

@@ -181,6 +181,37 @@ TEST(CBrimFileWrite, RecordsBeyondTheConversionBufferAreWrittenWhole) {
     EXPECT_EQ(std::wstring(file.ReadTextFile().GetString()), L"\xFEFF" + text);
 }
 
+// Records long enough for the writers' large buffers: characters beyond the
+// basic plane on both sides of every piece boundary and inside runs of
+// ordinary ones, byte for byte against a conversion of the test's own.
+TEST(CBrimFileWrite, RecordsBeyondTheLargeBufferAreWrittenWhole) {
+    TempDir dir;
+    CBrimFile file;
+    std::wstring text;
+    std::string utf16 = "\xFF\xFE";
+    for (int i = 0; i < 140000; ++i) {
+        const int offset = static_cast<int>(text.size() % 65536);
+        if (offset >= 65533 || offset == 0 || i % 1000 == 7) {
+            text += Smiley();
+            utf16 += std::string("\x3D\xD8\x00\xDE", 4);
+        } else if (i % 3 == 0) {
+            text += L'a';
+            utf16 += std::string("a\0", 2);
+        } else {
+            text += wchar_t(0xD55C);
+            utf16 += "\x5C\xD5";
+        }
+    }
+    file.SetFilename(dir.File(L"long16.txt"));
+    file.WriteUnicode(text.c_str());
+    EXPECT_TRUE(ReadBytes(dir.Path() / "long16.txt") == utf16);
+
+    file.SetFilename(dir.File(L"long8.txt"));
+    file.WriteUTF8(text.c_str());
+    EXPECT_EQ(std::wstring(file.ReadTextFile().GetString()), L"\xFEFF" + text);
+    EXPECT_EQ(ReadBytes(dir.Path() / "long8.txt").find("\xEF\xBF\xBD"), std::string::npos) << "a surrogate pair was split";
+}
+
 TEST(CBrimFileWrite, FileHeldExclusivelyByAnotherProcessDropsTheText) {
     TempDir dir;
     const std::string path = (dir.Path() / "held.txt").string();

@@ -117,6 +117,20 @@ expect(2 "whole number" randname -3)
 file(WRITE ${WORK}/unsorted.txt "b\nB\na\nab\n")
 set(BRIM_INPUT INPUT_FILE ${WORK}/unsorted.txt)
 expect(0 "^B\na\nab\nb\n$" sort)
+# CR LF and stray CRs end lines too, the last line needs no break, and text
+# beyond ASCII (a surrogate pair on Windows) comes out as the UTF-8 it came in.
+file(WRITE ${WORK}/unsorted.txt "z\r\n한\r\r\n😀\nA\n\ny")
+expect(0 "^\nA\ny\nz\n한\n😀\n$" sort)
+# More than one piece of output, the pieces' seams inside characters.
+string(REPEAT "가나\nb\n" 30000 many)
+file(WRITE ${WORK}/unsorted.txt "${many}")
+string(REPEAT "b\n" 30000 want)
+string(REPEAT "가나\n" 30000 want_korean)
+expect(0 "" sort)
+if(NOT LAST STREQUAL "${want}${want_korean}")
+  string(LENGTH "${LAST}" got)
+  message(FATAL_ERROR "sort of 60000 lines: ${got} bytes of output, not the lines sorted")
+endif()
 unset(BRIM_INPUT)
 # The tour walks the samples, decodes the Korean ones through code page 949
 # under any locale, marks the reader's refusal of UTF-16BE as an error, and

@@ -50,8 +50,14 @@ public:
 
 private:
     std::string m_bytes;
+    std::size_t m_used = 0;
     CStringW m_text;
 };
+
+// Asks for the memory around a string's text to be brought into the cache:
+// a long list visited in an order unrelated to where its strings live waits
+// on memory at every string otherwise. A hint; it may do nothing.
+void PrefetchText(const wchar_t* text);
 
 // The program proper, with the arguments after the program name.
 int Run(const std::vector<CStringW>& args);

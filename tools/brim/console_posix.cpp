@@ -90,45 +90,62 @@ namespace {
 constexpr std::size_t kOutPiece = 1 << 16;
 
 // One code point as UTF-8; what is not a Unicode scalar value becomes U+FFFD.
-void AppendUtf8(std::string& out, unsigned long c) {
+// One character as UTF-8 into out (room for 4 bytes); the byte count.
+// Surrogates and values past U+10FFFF, which have no UTF-8 form, become U+FFFD.
+std::size_t EncodeUtf8(char* out, unsigned long c) {
     if (c < 0x80) {
-        out += static_cast<char>(c);
-        return;
+        out[0] = static_cast<char>(c);
+        return 1;
     }
     if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
-    char bytes[4];
-    int n;
+    std::size_t n;
     if (c < 0x800) {
-        bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+        out[0] = static_cast<char>(0xC0 | (c >> 6));
         n = 2;
     } else if (c < 0x10000) {
-        bytes[0] = static_cast<char>(0xE0 | (c >> 12));
-        bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         n = 3;
     } else {
-        bytes[0] = static_cast<char>(0xF0 | (c >> 18));
-        bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[0] = static_cast<char>(0xF0 | (c >> 18));
+        out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         n = 4;
     }
-    bytes[n - 1] = static_cast<char>(0x80 | (c & 0x3F));
-    out.append(bytes, static_cast<std::size_t>(n));
+    out[n - 1] = static_cast<char>(0x80 | (c & 0x3F));
+    return n;
 }
 }  // namespace
 
-OutBuffer::OutBuffer() { m_bytes.reserve(kOutPiece + 4096); }
+// The allocator's and the string's headers sit just before the text.
+void PrefetchText(const wchar_t* text) {
+    __builtin_prefetch(reinterpret_cast<const char*>(text) - 32);
+    __builtin_prefetch(text);
+}
+
+// m_bytes is the whole buffer, filled up to m_used: characters are stored
+// through a pointer, ASCII ones without any other work.
+OutBuffer::OutBuffer() { m_bytes.resize(kOutPiece + 4); }
 OutBuffer::~OutBuffer() { Flush(); }
 
 void OutBuffer::Add(const wchar_t* text) {
-    for (; *text != 0; ++text) AppendUtf8(m_bytes, static_cast<unsigned long>(*text));
-    if (m_bytes.size() >= kOutPiece) Flush();
+    char* const base = m_bytes.data();
+    for (; *text != 0; ++text) {
+        if (m_used > kOutPiece) Flush();
+        const auto c = static_cast<unsigned long>(*text);
+        if (c < 0x80) {
+            base[m_used++] = static_cast<char>(c);
+        } else {
+            m_used += EncodeUtf8(base + m_used, c);
+        }
+    }
 }
 
 void OutBuffer::Flush() {
-    if (m_bytes.empty()) return;
-    std::fwrite(m_bytes.data(), 1, m_bytes.size(), stdout);
+    if (m_used == 0) return;
+    std::fwrite(m_bytes.data(), 1, m_used, stdout);
     std::fflush(stdout);
-    m_bytes.clear();
+    m_used = 0;
 }
 
 }  // namespace brimtool

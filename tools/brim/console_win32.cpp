@@ -63,6 +63,10 @@ PathKind KindOf(const CStringW& path) {
 const unsigned char* MapFile(const CStringW&, std::size_t) { return nullptr; }
 void UnmapFile(const unsigned char*, std::size_t) {}
 
+// Written out through the console's own conversion, which costs more than
+// waiting on memory: no hint here.
+void PrefetchText(const wchar_t*) {}
+
 OutBuffer::OutBuffer() = default;
 OutBuffer::~OutBuffer() { Flush(); }
 
