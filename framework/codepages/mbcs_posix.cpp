@@ -8,6 +8,8 @@
 
 #include "framework/codepages/mbcs_posix.h"
 
+#include "framework/codepages/mbcs_vectors.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 namespace brim::platform::mbcs {
 namespace {
@@ -107,13 +110,14 @@ std::size_t ThroughIconv(iconv_t cd, const In* src, std::size_t n, Out* dst, std
 
 constexpr std::int32_t kLeadByte = -1;      // a lead byte: the pair decides
 constexpr std::int32_t kInvalidByte = -2;   // substituted
-constexpr std::uint16_t kPairInvalid = 0;   // substituted, one byte stepped over
-constexpr std::uint16_t kPairTaken = 1;     // iconv took the pair and failed: substituted, three bytes stepped over
 
 struct DecodeTable {
     wchar_t substitute;
     std::int32_t single[256];         // a character, kLeadByte or kInvalidByte
     std::uint16_t pair[128 * 256];    // by lead - 0x80 and trail: a character, kPairInvalid or kPairTaken
+    std::uint16_t pairEnd[2];         // the vector loop reads 32 bits at each entry
+    bool vectors;                     // a double-byte page: the vector loop may take its runs
+    DecodeVectors vector;
 };
 
 // iconv on one short input from its initial state.
@@ -161,16 +165,50 @@ bool ReadDecoding(iconv_t cd, DecodeTable& t) {
     return true;
 }
 
+// What the vector loop needs to know of each lead: the widest runs of
+// trails 0x80-0xFF and 0x00-0x7F that all give a character with it, and
+// whether every ASCII letter does (CP949's added syllables take letters as
+// trails).
+void ReadVectorRanges(DecodeTable& t) {
+    DecodeVectors& v = t.vector;
+    v.pair = t.pair;
+    for (unsigned b = 0x80; b < 0x100; ++b) {
+        const unsigned k = b - 0x80;
+        v.highFirst[k] = v.lowFirst[k] = 0xFF;   // empty ranges
+        v.highLast[k] = v.lowLast[k] = 0;
+        if (t.single[b] != kLeadByte) continue;
+        t.vectors = true;
+        v.lead[k] = 0xFF;
+        auto good = [&](unsigned trail) { return t.pair[(k << 8) | trail] > kPairTaken; };
+        for (const unsigned from : {0x00u, 0x80u}) {
+            unsigned bestFirst = 0xFF, bestLast = 0, bestLength = 0;
+            for (unsigned first = from; first < from + 0x80;) {
+                unsigned last = first;
+                while (last < from + 0x80 && good(last)) ++last;
+                if (last - first > bestLength) {
+                    bestFirst = first;
+                    bestLast = last - 1;
+                    bestLength = last - first;
+                }
+                first = last + 1;
+            }
+            (from == 0 ? v.lowFirst : v.highFirst)[k] = static_cast<unsigned char>(bestFirst);
+            (from == 0 ? v.lowLast : v.highLast)[k] = static_cast<unsigned char>(bestLast);
+        }
+        bool letters = true;
+        for (unsigned c = 'A'; c <= 'Z'; ++c) letters = letters && good(c) && good(c | 0x20);
+        v.letters[k] = letters ? 0xFF : 0;
+    }
+}
+
 // ---- encoding tables ------------------------------------------------------
 
 // By code point of the basic plane: a pair of bytes (lead << 8 | trail, the
-// lead 0x80 or more), one byte (0x100 | byte), or what iconv did instead.
-constexpr std::uint16_t kUnitInvalid = 0;   // '?'
-constexpr std::uint16_t kUnitNothing = 1;   // converted to no bytes at all
-constexpr std::uint16_t kUnitTaken = 2;     // iconv took it and failed: '?', the next unit stepped over
-
+// lead 0x80 or more), one byte (0x100 | byte), or what iconv did instead
+// (kUnitInvalid, kUnitNothing, kUnitTaken).
 struct EncodeTable {
     std::uint16_t unit[0x10000];
+    std::uint16_t unitEnd[2];   // the vector loop reads 32 bits at each entry
 };
 
 // What the encoder does with one wide unit: its bytes, and how many units it steps over.
@@ -238,6 +276,9 @@ const Table* ReadTable(const char* to, const char* from, Read read, Table* table
     std::unique_ptr<Table> t(table);
     const bool ok = read(cd, *t);
     iconv_close(cd);
+    if constexpr (std::is_same_v<Table, DecodeTable>) {
+        if (ok) ReadVectorRanges(*t);
+    }
     return ok ? t.release() : nullptr;
 }
 
@@ -266,13 +307,61 @@ const EncodeTable* EncodeTableOf(unsigned codePage) {
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
+// Where the vector loop stopped on a step it leaves to the tables, the
+// tables take the next bytes (or units) before it is tried again, so that
+// text full of such steps does not pay for a vector block at each.
+constexpr std::size_t kTableStretch = 16;
+
+bool VectorsDecode(const DecodeTable& t) {
+#if BRIM_WIDE_VECTORS
+    return t.vectors && detail::CpuHasAvx512Vbmi2();
+#else
+    return (void)t, false;
+#endif
+}
+
+bool VectorsEncode() {
+#if BRIM_WIDE_VECTORS
+    return detail::CpuHasAvx512Vbmi2();
+#else
+    return false;
+#endif
+}
+
+// The vector loops from i on, where VectorsDecode (VectorsEncode) says yes.
+template <bool kWrite, typename Table, typename In, typename Out>
+void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[maybe_unused]] std::size_t n,
+               [[maybe_unused]] std::size_t& i, [[maybe_unused]] Out* dst, [[maybe_unused]] std::size_t capacity,
+               [[maybe_unused]] std::size_t& o) {
+#if BRIM_WIDE_VECTORS
+    if constexpr (std::is_same_v<Table, DecodeTable>) {
+        if constexpr (kWrite) {
+            avx512::Decode(t.vector, s, n, i, dst, capacity, o);
+        } else {
+            avx512::DecodeCount(t.vector, s, n, i, o);
+        }
+    } else if constexpr (kWrite) {
+        avx512::Encode(t.unit, s, n, i, dst, capacity, o);
+    } else {
+        avx512::EncodeCount(t.unit, s, n, i, o);
+    }
+#endif
+}
+
 // Decodes (kWrite) or counts. Every step gives one unit: a byte's, a pair's,
 // or the substitute.
 template <bool kWrite>
 std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, wchar_t* dst,
                           std::size_t capacity) {
     std::size_t i = 0, o = 0;
+    const bool vectors = VectorsDecode(t);
+    std::size_t tablesUntil = 0;
     while (i < n) {
+        if (vectors && i >= tablesUntil) {
+            ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
+            tablesUntil = i + kTableStretch;
+            if (i == n) break;
+        }
         const unsigned b = s[i];
         if (b < 0x80) {
             // ASCII eight bytes at a time while it lasts, then byte by byte.
@@ -330,7 +419,14 @@ template <bool kWrite>
 std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, char* dst,
                           std::size_t capacity) {
     std::size_t i = 0, o = 0;
+    const bool vectors = VectorsEncode();
+    std::size_t tablesUntil = 0;
     while (i < n) {
+        if (vectors && i >= tablesUntil) {
+            ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
+            tablesUntil = i + kTableStretch;
+            if (i == n) break;
+        }
         const auto c = static_cast<std::uint32_t>(s[i]);
         if (c < 0x80) {
             // ASCII four units at a time while it lasts, then unit by unit.

@@ -1,0 +1,222 @@
+#include "framework/codepages/mbcs_vectors.h"
+
+#if BRIM_WIDE_VECTORS
+// GCC's AVX-512 headers start some intrinsics from undefined registers, which
+// it reports as uninitialized values once they are inlined.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#define BRIM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
+
+namespace brim::platform::mbcs::avx512 {
+namespace {
+
+constexpr std::size_t kBlock = 64;   // and one byte past it read
+
+// The bytes of a block that are trails: the one after each lead that is not
+// itself a trail (carry: the first byte is the trail of the block before).
+// In a run of leads the pairs are aligned from the run's start, so a lead is
+// a trail when the run before it, up to it, has odd length. (The run
+// arithmetic: add each run's odd-aligned start to the run; the carry flips
+// the alignment of runs that start on an odd bit.)
+inline std::uint64_t Trails(std::uint64_t leads, std::uint64_t carry) {
+    constexpr std::uint64_t kEven = 0x5555555555555555ull;
+    leads &= ~carry;
+    const std::uint64_t follows = leads << 1 | carry;
+    const std::uint64_t oddStarts = leads & ~kEven & ~follows;
+    const std::uint64_t evenRuns = oddStarts + leads;
+    return (kEven ^ (evenRuns << 1)) & follows;
+}
+
+struct Block {
+    __m512i bytes;            // s[i..i+64)
+    __m512i next;             // s[i+1..i+65): each byte's trail if it is a lead
+    std::uint64_t starts;     // the characters the loop takes
+    std::uint64_t carry;      // 1: the first byte of the next block is the last character's trail
+    bool ascii;               // nothing but ASCII, no carry in
+    bool stopped;             // the tables take the step at the first byte past starts
+    std::size_t stop;         // where that step is
+};
+
+BRIM_AVX512 inline __m512i Lookup(const unsigned char (&table)[128], __m512i index) {
+    return _mm512_permutex2var_epi8(_mm512_load_si512(table), index, _mm512_load_si512(table + 64));
+}
+
+// Classifies 64 bytes: the characters that start in them, and the first one
+// the loop cannot be sure of (a high byte that is no lead, a pair the ranges
+// do not vouch for).
+BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p, std::uint64_t carry) {
+    Block b;
+    b.bytes = _mm512_loadu_si512(p);
+    b.next = _mm512_loadu_si512(p + 1);
+    b.stopped = false;
+    b.carry = 0;
+    const std::uint64_t high = _mm512_movepi8_mask(b.bytes);
+    b.ascii = (high | carry) == 0;
+    if (high == 0) {
+        b.starts = ~carry;
+        return b;
+    }
+    const __m512i lead = Lookup(v.lead, b.bytes);
+    const std::uint64_t leads = high & _mm512_test_epi8_mask(lead, lead);
+    b.starts = ~Trails(leads, carry);
+    const std::uint64_t leadStarts = b.starts & leads;
+    const __m512i t = b.next;
+    const std::uint64_t inHigh = _mm512_cmpge_epu8_mask(t, Lookup(v.highFirst, b.bytes)) &
+                                 _mm512_cmple_epu8_mask(t, Lookup(v.highLast, b.bytes));
+    const std::uint64_t inLow = _mm512_cmpge_epu8_mask(t, Lookup(v.lowFirst, b.bytes)) &
+                                _mm512_cmple_epu8_mask(t, Lookup(v.lowLast, b.bytes));
+    const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(t, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
+    const __m512i letters = Lookup(v.letters, b.bytes);
+    const std::uint64_t isLetter =
+        _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(25)) & _mm512_test_epi8_mask(letters, letters);
+    const std::uint64_t unsure = (b.starts & high & ~leads) | (leadStarts & ~(inHigh | inLow | isLetter));
+    if (unsure != 0) {
+        b.stop = static_cast<std::size_t>(__builtin_ctzll(unsure));
+        b.starts &= (1ull << b.stop) - 1;   // a lead before the stop has its trail before it too
+        b.stopped = true;
+    } else {
+        b.carry = leadStarts >> 63;
+    }
+    return b;
+}
+
+// Sixteen characters from the front of the compressed leads and trails.
+BRIM_AVX512 inline __m512i Characters(const std::uint16_t* pair, __m512i firsts, __m512i seconds, __mmask16 lanes) {
+    const __m512i a = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(firsts));
+    const __m512i t = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(seconds));
+    const __mmask16 leads = lanes & _mm512_cmpge_epu32_mask(a, _mm512_set1_epi32(0x80));
+    const __m512i index = _mm512_or_si512(_mm512_slli_epi32(_mm512_sub_epi32(a, _mm512_set1_epi32(0x80)), 8), t);
+    const __m512i got = _mm512_mask_i32gather_epi32(a, leads, index, pair, 2);
+    return _mm512_mask_and_epi32(got, leads, got, _mm512_set1_epi32(0xFFFF));
+}
+
+}  // namespace
+
+BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
+                        std::size_t capacity, std::size_t& o) {
+    std::uint64_t carry = 0;
+    for (; n - i > kBlock && capacity - o >= kBlock; i += kBlock) {
+        const Block b = Classify(v, s + i, carry);
+        if (b.ascii) {
+            const __m512i ascii = b.bytes;
+            _mm512_storeu_si512(dst + o, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(ascii)));
+            _mm512_storeu_si512(dst + o + 16, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 1)));
+            _mm512_storeu_si512(dst + o + 32, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 2)));
+            _mm512_storeu_si512(dst + o + 48, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 3)));
+            o += kBlock;
+            continue;
+        }
+        __m512i firsts = _mm512_maskz_compress_epi8(b.starts, b.bytes);
+        __m512i seconds = _mm512_maskz_compress_epi8(b.starts, b.next);
+        for (auto left = static_cast<unsigned>(__builtin_popcountll(b.starts)); left > 0;) {
+            const unsigned take = left < 16 ? left : 16;
+            const auto lanes = static_cast<__mmask16>((1u << take) - 1);
+            _mm512_mask_storeu_epi32(dst + o, lanes, Characters(v.pair, firsts, seconds, lanes));
+            o += take;
+            left -= take;
+            firsts = _mm512_alignr_epi32(_mm512_setzero_si512(), firsts, 4);
+            seconds = _mm512_alignr_epi32(_mm512_setzero_si512(), seconds, 4);
+        }
+        if (b.stopped) {
+            i += b.stop;
+            return;
+        }
+        carry = b.carry;
+    }
+    i += carry;
+}
+
+BRIM_AVX512 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                             std::size_t& count) {
+    std::uint64_t carry = 0;
+    for (; n - i > kBlock; i += kBlock) {
+        const Block b = Classify(v, s + i, carry);
+        count += static_cast<std::size_t>(__builtin_popcountll(b.starts));
+        if (b.stopped) {
+            i += b.stop;
+            return;
+        }
+        carry = b.carry;
+    }
+    i += carry;
+}
+
+namespace {
+
+constexpr std::size_t kUnits = 16;
+
+struct Units {
+    __m512i bytes;        // each unit's byte, or its pair with the lead in the low byte
+    __mmask16 taken;      // the units the loop takes, from the front
+    __mmask16 pairs;      // those of them that give two bytes
+    bool stopped;
+};
+
+// Sixteen units by the table: ASCII as itself, a unit with no byte as '?',
+// and the first unit the table leaves to iconv (outside the basic plane,
+// no bytes at all, taken and refused) ends what the loop takes.
+BRIM_AVX512 inline Units Look(const std::uint16_t* unit, const wchar_t* p) {
+    Units u;
+    const __m512i c = _mm512_loadu_si512(p);
+    const __mmask16 ascii = _mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80));
+    if (ascii == 0xFFFF) {
+        u.bytes = c;
+        u.taken = 0xFFFF;
+        u.pairs = 0;
+        u.stopped = false;
+        return u;
+    }
+    const __mmask16 plane = static_cast<__mmask16>(~ascii & _mm512_cmple_epu32_mask(c, _mm512_set1_epi32(0xFFFF)));
+    __m512i e = _mm512_mask_i32gather_epi32(c, plane, c, unit, 2);
+    e = _mm512_mask_and_epi32(e, plane, e, _mm512_set1_epi32(0xFFFF));
+    const __mmask16 invalid = plane & _mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(kUnitInvalid));
+    const __mmask16 special = plane & _mm512_cmple_epu32_mask(e, _mm512_set1_epi32(kUnitTaken));
+    const auto unsure = static_cast<__mmask16>(~ascii & ~plane) | static_cast<__mmask16>(special & ~invalid);
+    u.pairs = plane & _mm512_cmpge_epu32_mask(e, _mm512_set1_epi32(0x8000));
+    const __m512i swapped = _mm512_or_si512(_mm512_srli_epi32(e, 8), _mm512_slli_epi32(_mm512_and_si512(e, _mm512_set1_epi32(0xFF)), 8));
+    u.bytes = _mm512_mask_blend_epi32(u.pairs, _mm512_and_si512(e, _mm512_set1_epi32(0xFF)), swapped);
+    u.bytes = _mm512_mask_blend_epi32(invalid, u.bytes, _mm512_set1_epi32('?'));
+    u.taken = unsure == 0 ? static_cast<__mmask16>(0xFFFF) : static_cast<__mmask16>((1u << __builtin_ctz(unsure)) - 1);
+    u.pairs &= u.taken;
+    u.stopped = unsure != 0;
+    return u;
+}
+
+}  // namespace
+
+BRIM_AVX512 void Encode(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
+                        std::size_t capacity, std::size_t& o) {
+    while (n - i >= kUnits && capacity - o >= 2 * kUnits) {
+        const Units u = Look(unit, s + i);
+        if (u.pairs == 0) {
+            _mm_mask_storeu_epi8(dst + o, u.taken, _mm512_cvtepi32_epi8(u.bytes));
+        } else {
+            const __m256i words = _mm512_cvtepi32_epi16(u.bytes);
+            const std::uint32_t keep = _pdep_u32(u.taken, 0x55555555u) | _pdep_u32(u.pairs, 0xAAAAAAAAu);
+            const __m256i packed = _mm256_maskz_compress_epi8(keep, words);
+            const auto length = static_cast<unsigned>(__builtin_popcount(keep));
+            _mm256_mask_storeu_epi8(dst + o, static_cast<__mmask32>((std::uint64_t{1} << length) - 1), packed);
+        }
+        const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
+        i += units;
+        o += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
+        if (u.stopped) return;
+    }
+}
+
+BRIM_AVX512 void EncodeCount(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i,
+                             std::size_t& count) {
+    while (n - i >= kUnits) {
+        const Units u = Look(unit, s + i);
+        const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
+        i += units;
+        count += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
+        if (u.stopped) return;
+    }
+}
+
+}  // namespace brim::platform::mbcs::avx512
+#endif

@@ -1,0 +1,60 @@
+// The vector loops of the table-driven code pages (x86-64 outside Windows,
+// AVX-512 with VBMI2, picked at run time). Each loop converts (or counts) a
+// leading part of its input from position i on and leaves i, and the output
+// position, at the first step it does not take itself: one the tables decide
+// in a way the loop does not replay (an unmapped byte or pair, a pair iconv
+// takes and refuses, a single high byte, a code point outside the basic
+// plane), or the last few units of the input. The table loops in
+// mbcs_posix.cpp take that step and call again, so the tables alone define
+// the results.
+#pragma once
+
+#include "framework/codepages/cpu_features.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace brim::platform::mbcs {
+
+// Pair entries of a decoding table besides a character.
+constexpr std::uint16_t kPairInvalid = 0;   // substituted, one byte stepped over
+constexpr std::uint16_t kPairTaken = 1;     // iconv took the pair and failed: substituted, three bytes stepped over
+
+// Entries of an encoding table besides bytes: a pair of bytes (lead << 8 |
+// trail, the lead 0x80 or more) or one byte (0x100 | byte).
+constexpr std::uint16_t kUnitInvalid = 0;   // '?'
+constexpr std::uint16_t kUnitNothing = 1;   // converted to no bytes at all
+constexpr std::uint16_t kUnitTaken = 2;     // iconv took it and failed: '?', the next unit stepped over
+
+// What the decoding loop reads of a double-byte page. Bytes are looked up by
+// their low seven bits (the loop asks only about bytes 0x80 and above). A
+// lead's pair with a trail in one of its ranges, or with an ASCII letter when
+// letters is set, is sure to be a character; any other pair is left to the
+// table loop.
+struct DecodeVectors {
+    const std::uint16_t* pair;   // the table's pairs by (lead - 0x80) << 8 | trail, readable one entry past the end
+    alignas(64) unsigned char lead[128];   // 0xFF for a lead byte
+    alignas(64) unsigned char highFirst[128], highLast[128];   // trails 0x80-0xFF
+    alignas(64) unsigned char lowFirst[128], lowLast[128];     // trails 0x00-0x7F
+    alignas(64) unsigned char letters[128];                    // 0xFF: every ASCII letter
+};
+
+#if BRIM_WIDE_VECTORS
+namespace avx512 {
+
+// Decoding takes 64 bytes at a time and reads one past them; it leaves the
+// last 64 (and stops with less than 64 units of room).
+void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
+            std::size_t capacity, std::size_t& o);
+void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count);
+
+// Encoding takes 16 units at a time through the table of the basic plane
+// (readable one entry past its end) and stops with less than 32 bytes of room.
+void Encode(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
+            std::size_t capacity, std::size_t& o);
+void EncodeCount(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i, std::size_t& count);
+
+}  // namespace avx512
+#endif
+
+}  // namespace brim::platform::mbcs
