@@ -34,6 +34,7 @@ struct Block {
     __m512i bytes;            // s[i..i+64)
     __m512i next;             // s[i+1..i+65): each byte's trail if it is a lead
     std::uint64_t starts;     // the characters the loop takes
+    std::uint64_t leads;      // the lead bytes, trails among them
     std::uint64_t carry;      // 1: the first byte of the next block is the last character's trail
     bool ascii;               // nothing but ASCII, no carry in
     bool stopped;             // the tables take the step at the first byte past starts
@@ -55,12 +56,14 @@ BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p
     b.carry = 0;
     const std::uint64_t high = _mm512_movepi8_mask(b.bytes);
     b.ascii = (high | carry) == 0;
+    b.leads = 0;
     if (high == 0) {
         b.starts = ~carry;
         return b;
     }
     const __m512i lead = Lookup(v.lead, b.bytes);
     const std::uint64_t leads = high & _mm512_test_epi8_mask(lead, lead);
+    b.leads = leads;
     b.starts = ~Trails(leads, carry);
     const std::uint64_t leadStarts = b.starts & leads;
     const __m512i t = b.next;
@@ -83,14 +86,36 @@ BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p
     return b;
 }
 
-// Sixteen characters from the front of the compressed leads and trails.
-BRIM_AVX512 inline __m512i Characters(const std::uint16_t* pair, __m512i firsts, __m512i seconds, __mmask16 lanes) {
-    const __m512i a = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(firsts));
-    const __m512i t = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(seconds));
-    const __mmask16 leads = lanes & _mm512_cmpge_epu32_mask(a, _mm512_set1_epi32(0x80));
-    const __m512i index = _mm512_or_si512(_mm512_slli_epi32(_mm512_sub_epi32(a, _mm512_set1_epi32(0x80)), 8), t);
-    const __m512i got = _mm512_mask_i32gather_epi32(a, leads, index, pair, 2);
-    return _mm512_mask_and_epi32(got, leads, got, _mm512_set1_epi32(0xFFFF));
+// The characters of up to eight leads, from the front of the compressed
+// leads and trails. Gathers cost by the lane, so only leads take one.
+BRIM_AVX512 inline __m256i Pairs(const std::uint16_t* pair, __m128i leads, __m128i trails) {
+    const __m256i a = _mm256_cvtepu8_epi32(leads);
+    const __m256i t = _mm256_cvtepu8_epi32(trails);
+    const __m256i index = _mm256_or_si256(_mm256_slli_epi32(_mm256_sub_epi32(a, _mm256_set1_epi32(0x80)), 8), t);
+    const __m256i got = _mm256_i32gather_epi32(reinterpret_cast<const int*>(pair), index, 2);
+    return _mm256_and_si256(got, _mm256_set1_epi32(0xFFFF));
+}
+
+// The characters of a block's leads in order (32 at most: each has its trail).
+struct LeadCharacters {
+    __m512i low, high;   // the first 16 and the next 16
+};
+
+BRIM_AVX512 inline LeadCharacters Gather(const std::uint16_t* pair, const Block& b, std::uint64_t leadStarts) {
+    const __m512i leads = _mm512_maskz_compress_epi8(leadStarts, b.bytes);
+    const __m512i trails = _mm512_maskz_compress_epi8(leadStarts, b.next);
+    const auto count = static_cast<unsigned>(__builtin_popcountll(leadStarts));
+    __m256i part[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+    const __m128i l0 = _mm512_castsi512_si128(leads), t0 = _mm512_castsi512_si128(trails);
+    part[0] = Pairs(pair, l0, t0);
+    if (count > 8) part[1] = Pairs(pair, _mm_srli_si128(l0, 8), _mm_srli_si128(t0, 8));
+    if (count > 16) {
+        const __m128i l1 = _mm512_extracti32x4_epi32(leads, 1), t1 = _mm512_extracti32x4_epi32(trails, 1);
+        part[2] = Pairs(pair, l1, t1);
+        if (count > 24) part[3] = Pairs(pair, _mm_srli_si128(l1, 8), _mm_srli_si128(t1, 8));
+    }
+    return {_mm512_inserti64x4(_mm512_castsi256_si512(part[0]), part[1], 1),
+            _mm512_inserti64x4(_mm512_castsi256_si512(part[2]), part[3], 1)};
 }
 
 }  // namespace
@@ -109,16 +134,25 @@ BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::siz
             o += kBlock;
             continue;
         }
+        // The bytes that start characters, widened, and each lead's
+        // character put in its place.
+        const std::uint64_t leadStarts = b.starts & b.leads;
+        const LeadCharacters characters = Gather(v.pair, b, leadStarts);
+        std::uint64_t isLead = _pext_u64(leadStarts, b.starts);
         __m512i firsts = _mm512_maskz_compress_epi8(b.starts, b.bytes);
-        __m512i seconds = _mm512_maskz_compress_epi8(b.starts, b.next);
+        __m512i from = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
         for (auto left = static_cast<unsigned>(__builtin_popcountll(b.starts)); left > 0;) {
             const unsigned take = left < 16 ? left : 16;
             const auto lanes = static_cast<__mmask16>((1u << take) - 1);
-            _mm512_mask_storeu_epi32(dst + o, lanes, Characters(v.pair, firsts, seconds, lanes));
+            const auto leads = static_cast<__mmask16>(isLead);
+            const __m512i ascii = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(firsts));
+            const __m512i ordered = _mm512_permutex2var_epi32(characters.low, from, characters.high);
+            _mm512_mask_storeu_epi32(dst + o, lanes, _mm512_mask_expand_epi32(ascii, leads, ordered));
             o += take;
             left -= take;
+            isLead >>= 16;
+            from = _mm512_add_epi32(from, _mm512_set1_epi32(__builtin_popcount(leads)));
             firsts = _mm512_alignr_epi32(_mm512_setzero_si512(), firsts, 4);
-            seconds = _mm512_alignr_epi32(_mm512_setzero_si512(), seconds, 4);
         }
         if (b.stopped) {
             i += b.stop;
@@ -187,10 +221,10 @@ BRIM_AVX512 inline Units Look(const std::uint16_t* unit, const wchar_t* p) {
 
 }  // namespace
 
-BRIM_AVX512 void Encode(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
+BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
                         std::size_t capacity, std::size_t& o) {
     while (n - i >= kUnits && capacity - o >= 2 * kUnits) {
-        const Units u = Look(unit, s + i);
+        const Units u = Look(v.unit, s + i);
         if (u.pairs == 0) {
             _mm_mask_storeu_epi8(dst + o, u.taken, _mm512_cvtepi32_epi8(u.bytes));
         } else {
@@ -207,10 +241,19 @@ BRIM_AVX512 void Encode(const std::uint16_t* unit, const wchar_t* s, std::size_t
     }
 }
 
-BRIM_AVX512 void EncodeCount(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i,
+BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i,
                              std::size_t& count) {
+    const __m512i first = _mm512_set1_epi32(static_cast<int>(v.pairsFirst));
+    const __m512i last = _mm512_set1_epi32(static_cast<int>(v.pairsLast));
     while (n - i >= kUnits) {
-        const Units u = Look(unit, s + i);
+        const __m512i c = _mm512_loadu_si512(s + i);
+        const __mmask16 pairs = _mm512_cmpge_epu32_mask(c, first) & _mm512_cmple_epu32_mask(c, last);
+        if ((_mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80)) | pairs) == 0xFFFF) {
+            i += kUnits;
+            count += kUnits + static_cast<std::size_t>(__builtin_popcount(pairs));
+            continue;
+        }
+        const Units u = Look(v.unit, s + i);
         const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
         i += units;
         count += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));

@@ -209,7 +209,25 @@ void ReadVectorRanges(DecodeTable& t) {
 struct EncodeTable {
     std::uint16_t unit[0x10000];
     std::uint16_t unitEnd[2];   // the vector loop reads 32 bits at each entry
+    EncodeVectors vector;
 };
+
+// The widest run of code points that all give two bytes.
+void ReadVectorRanges(EncodeTable& t) {
+    EncodeVectors& v = t.vector;
+    v.unit = t.unit;
+    v.pairsFirst = 1;   // empty
+    v.pairsLast = 0;
+    for (std::uint32_t first = 0; first < 0x10000;) {
+        std::uint32_t last = first;
+        while (last < 0x10000 && t.unit[last] >= 0x8000) ++last;
+        if (last > first && last - first > v.pairsLast + 1 - v.pairsFirst) {
+            v.pairsFirst = first;
+            v.pairsLast = last - 1;
+        }
+        first = last + 1;
+    }
+}
 
 // What the encoder does with one wide unit: its bytes, and how many units it steps over.
 struct Encoded {
@@ -276,9 +294,7 @@ const Table* ReadTable(const char* to, const char* from, Read read, Table* table
     std::unique_ptr<Table> t(table);
     const bool ok = read(cd, *t);
     iconv_close(cd);
-    if constexpr (std::is_same_v<Table, DecodeTable>) {
-        if (ok) ReadVectorRanges(*t);
-    }
+    if (ok) ReadVectorRanges(*t);
     return ok ? t.release() : nullptr;
 }
 
@@ -341,9 +357,9 @@ void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[
             avx512::DecodeCount(t.vector, s, n, i, o);
         }
     } else if constexpr (kWrite) {
-        avx512::Encode(t.unit, s, n, i, dst, capacity, o);
+        avx512::Encode(t.vector, s, n, i, dst, capacity, o);
     } else {
-        avx512::EncodeCount(t.unit, s, n, i, o);
+        avx512::EncodeCount(t.vector, s, n, i, o);
     }
 #endif
 }

@@ -39,6 +39,15 @@ struct DecodeVectors {
     alignas(64) unsigned char letters[128];                    // 0xFF: every ASCII letter
 };
 
+// What the encoding loop reads of a page: its table of the basic plane
+// (readable one entry past its end), and the widest run of code points that
+// all give a pair of bytes (CP949's syllables), which the count takes
+// without the table.
+struct EncodeVectors {
+    const std::uint16_t* unit;
+    std::uint32_t pairsFirst, pairsLast;
+};
+
 #if BRIM_WIDE_VECTORS
 namespace avx512 {
 
@@ -48,11 +57,10 @@ void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::
             std::size_t capacity, std::size_t& o);
 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count);
 
-// Encoding takes 16 units at a time through the table of the basic plane
-// (readable one entry past its end) and stops with less than 32 bytes of room.
-void Encode(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
-            std::size_t capacity, std::size_t& o);
-void EncodeCount(const std::uint16_t* unit, const wchar_t* s, std::size_t n, std::size_t& i, std::size_t& count);
+// Encoding takes 16 units at a time and stops with less than 32 bytes of room.
+void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst, std::size_t capacity,
+            std::size_t& o);
+void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, std::size_t& count);
 
 }  // namespace avx512
 #endif

@@ -322,4 +322,24 @@ TEST(MbcsVectorSeams, EncodingSeamsAtEveryOffset) {
     }
 }
 
+// Every pair and every code point again, now one after another in long
+// texts, so that each meets the vector loops at several offsets of a block.
+TEST(MbcsVectorSeams, EveryPairAndCodePointInLongTexts) {
+    std::string pairs;
+    for (unsigned pair = 0x8000; pair < 0x10000; ++pair) {
+        pairs += static_cast<char>(pair >> 8);
+        pairs += static_cast<char>(pair);
+    }
+    std::wstring points;
+    for (std::uint32_t c = 0x80; c < 0x10000; ++c) points.push_back(static_cast<wchar_t>(c));
+    for (unsigned cp : {949u, 51949u, 932u, 936u, 950u, 1252u}) {
+        for (std::size_t shift : {0, 1, 7, 15, 63}) {
+            const std::string bytes = std::string(shift, 'a') + pairs;
+            ASSERT_EQ(Decoded(cp, bytes), ExpectedWide(cp, bytes)) << "code page " << cp << ", shift " << shift;
+            const std::wstring wide = std::wstring(shift, L'a') + points;
+            ASSERT_EQ(Encoded(cp, wide), ExpectedBytes(cp, wide)) << "code page " << cp << ", shift " << shift;
+        }
+    }
+}
+
 }  // namespace
