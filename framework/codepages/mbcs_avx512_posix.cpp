@@ -62,20 +62,28 @@ BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p
         return b;
     }
     const __m512i lead = Lookup(v.lead, b.bytes);
-    const std::uint64_t leads = high & _mm512_test_epi8_mask(lead, lead);
+    const std::uint64_t leads = high & _mm512_test_epi8_mask(lead, _mm512_set1_epi8(kLead));
     b.leads = leads;
     b.starts = ~Trails(leads, carry);
     const std::uint64_t leadStarts = b.starts & leads;
     const __m512i t = b.next;
-    const std::uint64_t inHigh = _mm512_cmpge_epu8_mask(t, Lookup(v.highFirst, b.bytes)) &
-                                 _mm512_cmple_epu8_mask(t, Lookup(v.highLast, b.bytes));
-    const std::uint64_t inLow = _mm512_cmpge_epu8_mask(t, Lookup(v.lowFirst, b.bytes)) &
-                                _mm512_cmple_epu8_mask(t, Lookup(v.lowLast, b.bytes));
-    const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(t, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
-    const __m512i letters = Lookup(v.letters, b.bytes);
-    const std::uint64_t isLetter =
-        _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(25)) & _mm512_test_epi8_mask(letters, letters);
-    const std::uint64_t unsure = (b.starts & high & ~leads) | (leadStarts & ~(inHigh | inLow | isLetter));
+    const std::uint64_t common =
+        _mm512_test_epi8_mask(lead, _mm512_set1_epi8(kLeadOfCommonTrails)) &
+        _mm512_cmple_epu8_mask(_mm512_sub_epi8(t, _mm512_set1_epi8(static_cast<char>(v.commonFirst))),
+                               _mm512_set1_epi8(static_cast<char>(v.commonLast - v.commonFirst)));
+    std::uint64_t doubtful = leadStarts & ~common;
+    if (doubtful != 0) {
+        const std::uint64_t inHigh = _mm512_cmpge_epu8_mask(t, Lookup(v.highFirst, b.bytes)) &
+                                     _mm512_cmple_epu8_mask(t, Lookup(v.highLast, b.bytes));
+        const std::uint64_t inLow = _mm512_cmpge_epu8_mask(t, Lookup(v.lowFirst, b.bytes)) &
+                                    _mm512_cmple_epu8_mask(t, Lookup(v.lowLast, b.bytes));
+        const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(t, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
+        const __m512i letters = Lookup(v.letters, b.bytes);
+        const std::uint64_t isLetter =
+            _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(25)) & _mm512_test_epi8_mask(letters, letters);
+        doubtful &= ~(inHigh | inLow | isLetter);
+    }
+    const std::uint64_t unsure = (b.starts & high & ~leads) | doubtful;
     if (unsure != 0) {
         b.stop = static_cast<std::size_t>(__builtin_ctzll(unsure));
         b.starts &= (1ull << b.stop) - 1;   // a lead before the stop has its trail before it too

@@ -178,7 +178,7 @@ void ReadVectorRanges(DecodeTable& t) {
         v.highLast[k] = v.lowLast[k] = 0;
         if (t.single[b] != kLeadByte) continue;
         t.vectors = true;
-        v.lead[k] = 0xFF;
+        v.lead[k] = kLead;
         auto good = [&](unsigned trail) { return t.pair[(k << 8) | trail] > kPairTaken; };
         for (const unsigned from : {0x00u, 0x80u}) {
             unsigned bestFirst = 0xFF, bestLast = 0, bestLength = 0;
@@ -198,6 +198,28 @@ void ReadVectorRanges(DecodeTable& t) {
         bool letters = true;
         for (unsigned c = 'A'; c <= 'Z'; ++c) letters = letters && good(c) && good(c | 0x20);
         v.letters[k] = letters ? 0xFF : 0;
+    }
+    // The common range: of the leads' own ranges, the one that most trails
+    // of most leads fall in.
+    auto covers = [&](unsigned k, unsigned first, unsigned last) {
+        return v.highFirst[k] <= first && v.highLast[k] >= last;
+    };
+    unsigned long best = 0;
+    v.commonFirst = 0xFF;
+    v.commonLast = 0;
+    for (unsigned k = 0; k < 128; ++k) {
+        if (v.lead[k] == 0 || v.highFirst[k] > v.highLast[k]) continue;
+        unsigned long leads = 0;
+        for (unsigned other = 0; other < 128; ++other) leads += covers(other, v.highFirst[k], v.highLast[k]);
+        const unsigned long score = leads * (v.highLast[k] - v.highFirst[k] + 1u);
+        if (score > best) {
+            best = score;
+            v.commonFirst = v.highFirst[k];
+            v.commonLast = v.highLast[k];
+        }
+    }
+    for (unsigned k = 0; k < 128; ++k) {
+        if (v.lead[k] != 0 && best != 0 && covers(k, v.commonFirst, v.commonLast)) v.lead[k] |= kLeadOfCommonTrails;
     }
 }
 

@@ -30,10 +30,15 @@ constexpr std::uint16_t kUnitTaken = 2;     // iconv took it and failed: '?', th
 // their low seven bits (the loop asks only about bytes 0x80 and above). A
 // lead's pair with a trail in one of its ranges, or with an ASCII letter when
 // letters is set, is sure to be a character; any other pair is left to the
-// table loop.
+// table loop. Most leads share one range of trails (A1-FE in CP949); the
+// loop looks at the others only where a pair falls outside it.
+constexpr unsigned char kLead = 1;
+constexpr unsigned char kLeadOfCommonTrails = 2;   // every trail of the common range gives a character
+
 struct DecodeVectors {
     const std::uint16_t* pair;   // the table's pairs by (lead - 0x80) << 8 | trail, readable one entry past the end
-    alignas(64) unsigned char lead[128];   // 0xFF for a lead byte
+    unsigned char commonFirst, commonLast;                     // the common range of trails
+    alignas(64) unsigned char lead[128];                       // kLead | kLeadOfCommonTrails
     alignas(64) unsigned char highFirst[128], highLast[128];   // trails 0x80-0xFF
     alignas(64) unsigned char lowFirst[128], lowLast[128];     // trails 0x00-0x7F
     alignas(64) unsigned char letters[128];                    // 0xFF: every ASCII letter
