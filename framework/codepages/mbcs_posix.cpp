@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -386,19 +387,26 @@ void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[
 #endif
 }
 
-// Decodes (kWrite) or counts. Every step gives one unit: a byte's, a pair's,
-// or the substitute.
+// Where a conversion stands: units read and units given.
+struct Progress {
+    std::size_t in = 0, out = 0;
+};
+
+// Decodes (kWrite) or counts n bytes, or of them the steps that start before
+// limit (the next n bytes only are known: a step before limit reads at most
+// two bytes after its first). Every step gives one unit: a byte's, a pair's,
+// or the substitute. Returns the units given, or kMbcsOverflow.
 template <bool kWrite>
-std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, wchar_t* dst,
-                          std::size_t capacity) {
-    std::size_t i = 0, o = 0;
+std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t limit,
+                          wchar_t* dst, std::size_t capacity, Progress& progress) {
+    std::size_t i = progress.in, o = progress.out;
     const bool vectors = VectorsDecode(t);
     std::size_t tablesUntil = 0;
-    while (i < n) {
+    while (i < limit) {
         if (vectors && i >= tablesUntil) {
             ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
             tablesUntil = i + kTableStretch;
-            if (i == n) break;
+            if (i >= limit) break;
         }
         const unsigned b = s[i];
         if (b < 0x80) {
@@ -442,6 +450,7 @@ std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::siz
         ++o;
         i += step;
     }
+    progress = {i, o};
     return o;
 }
 
@@ -453,17 +462,19 @@ Encoded EncodeOutside(unsigned codePage, wchar_t c) {
     return e;
 }
 
+// Encodes or counts as DecodeByTable decodes (a step before limit reads at
+// most one unit after its first).
 template <bool kWrite>
-std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, char* dst,
-                          std::size_t capacity) {
-    std::size_t i = 0, o = 0;
+std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, std::size_t limit,
+                          char* dst, std::size_t capacity, Progress& progress) {
+    std::size_t i = progress.in, o = progress.out;
     const bool vectors = VectorsEncode();
     std::size_t tablesUntil = 0;
-    while (i < n) {
+    while (i < limit) {
         if (vectors && i >= tablesUntil) {
             ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
             tablesUntil = i + kTableStretch;
-            if (i == n) break;
+            if (i >= limit) break;
         }
         const auto c = static_cast<std::uint32_t>(s[i]);
         if (c < 0x80) {
@@ -515,7 +526,35 @@ std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t
         o += length;
         i += step;
     }
+    progress = {i, o};
     return o;
+}
+
+// The length of a text up to max units: the units before its NUL.
+std::size_t LengthWithin(const unsigned char* s, std::size_t max) {
+    return strnlen(reinterpret_cast<const char*>(s), max);
+}
+std::size_t LengthWithin(const wchar_t* s, std::size_t max) { return wcsnlen(s, max); }
+
+// Converts a text that ends at its first NUL (converted too) with one of the
+// table loops, finding its length a window ahead of the conversion, so that
+// the text is read from memory once rather than once more for its length.
+// The loop is called with the units known and a limit that leaves it
+// lookahead units after each step it takes.
+template <typename Unit, typename Loop>
+std::size_t Terminated(const Unit* s, std::size_t lookahead, Loop loop) {
+    constexpr std::size_t kWindow = std::size_t{1} << 14;
+    Progress progress;
+    std::size_t known = 0;
+    for (;;) {
+        const std::size_t more = LengthWithin(s + known, kWindow);
+        known += more;
+        const bool last = more < kWindow;
+        known += last ? 1 : 0;
+        const std::size_t limit = last ? known : known - std::min(known, lookahead);
+        const std::size_t result = loop(known, limit, progress);
+        if (result == kMbcsOverflow || last) return result;
+    }
 }
 
 // ---- through iconv --------------------------------------------------------
@@ -544,28 +583,70 @@ const char* IconvName(unsigned codePage) {
 bool MbcsDecodesByTable(unsigned codePage) { return DecodeTableOf(codePage) != nullptr; }
 bool MbcsEncodesByTable(unsigned codePage) { return EncodeTableOf(codePage) != nullptr; }
 
-std::size_t MbcsToWideCount(unsigned codePage, const char* src, std::size_t n) {
-    if (const DecodeTable* t = DecodeTableOf(codePage)) {
-        return DecodeByTable<false>(*t, reinterpret_cast<const unsigned char*>(src), n, nullptr, 0);
+namespace {
+
+// A text of n units, or (n == kTerminated) one that ends at its first NUL.
+constexpr std::size_t kTerminated = static_cast<std::size_t>(-1);
+
+template <bool kWrite>
+std::size_t DecodeText(unsigned codePage, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    const DecodeTable* t = DecodeTableOf(codePage);
+    if (t == nullptr) {
+        return DecodeByIconv(codePage, src, n == kTerminated ? std::strlen(src) + 1 : n, dst, capacity, !kWrite);
     }
-    return DecodeByIconv(codePage, src, n, nullptr, 0, true);
+    Progress progress;
+    if (n != kTerminated) return DecodeByTable<kWrite>(*t, s, n, n, dst, capacity, progress);
+    return Terminated(s, 2, [&](std::size_t known, std::size_t limit, Progress& p) {
+        return DecodeByTable<kWrite>(*t, s, known, limit, dst, capacity, p);
+    });
+}
+
+template <bool kWrite>
+std::size_t EncodeText(unsigned codePage, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
+    const EncodeTable* t = EncodeTableOf(codePage);
+    if (t == nullptr) {
+        return EncodeByIconv(codePage, src, n == kTerminated ? std::wcslen(src) + 1 : n, dst, capacity, !kWrite);
+    }
+    Progress progress;
+    if (n != kTerminated) return EncodeByTable<kWrite>(codePage, *t, src, n, n, dst, capacity, progress);
+    return Terminated(src, 1, [&](std::size_t known, std::size_t limit, Progress& p) {
+        return EncodeByTable<kWrite>(codePage, *t, src, known, limit, dst, capacity, p);
+    });
+}
+
+}  // namespace
+
+std::size_t MbcsToWideCount(unsigned codePage, const char* src, std::size_t n) {
+    return DecodeText<false>(codePage, src, n, nullptr, 0);
 }
 
 std::size_t MbcsToWide(unsigned codePage, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
-    if (const DecodeTable* t = DecodeTableOf(codePage)) {
-        return DecodeByTable<true>(*t, reinterpret_cast<const unsigned char*>(src), n, dst, capacity);
-    }
-    return DecodeByIconv(codePage, src, n, dst, capacity, false);
+    return DecodeText<true>(codePage, src, n, dst, capacity);
 }
 
 std::size_t WideToMbcsCount(unsigned codePage, const wchar_t* src, std::size_t n) {
-    if (const EncodeTable* t = EncodeTableOf(codePage)) return EncodeByTable<false>(codePage, *t, src, n, nullptr, 0);
-    return EncodeByIconv(codePage, src, n, nullptr, 0, true);
+    return EncodeText<false>(codePage, src, n, nullptr, 0);
 }
 
 std::size_t WideToMbcs(unsigned codePage, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
-    if (const EncodeTable* t = EncodeTableOf(codePage)) return EncodeByTable<true>(codePage, *t, src, n, dst, capacity);
-    return EncodeByIconv(codePage, src, n, dst, capacity, false);
+    return EncodeText<true>(codePage, src, n, dst, capacity);
+}
+
+std::size_t MbcsToWideCountTerminated(unsigned codePage, const char* src) {
+    return DecodeText<false>(codePage, src, kTerminated, nullptr, 0);
+}
+
+std::size_t MbcsToWideTerminated(unsigned codePage, const char* src, wchar_t* dst, std::size_t capacity) {
+    return DecodeText<true>(codePage, src, kTerminated, dst, capacity);
+}
+
+std::size_t WideToMbcsCountTerminated(unsigned codePage, const wchar_t* src) {
+    return EncodeText<false>(codePage, src, kTerminated, nullptr, 0);
+}
+
+std::size_t WideToMbcsTerminated(unsigned codePage, const wchar_t* src, char* dst, std::size_t capacity) {
+    return EncodeText<true>(codePage, src, kTerminated, dst, capacity);
 }
 
 }  // namespace brim::platform::mbcs

@@ -16,6 +16,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -339,6 +340,53 @@ TEST(MbcsVectorSeams, EveryPairAndCodePointInLongTexts) {
             const std::wstring wide = std::wstring(shift, L'a') + points;
             ASSERT_EQ(Encoded(cp, wide), ExpectedBytes(cp, wide)) << "code page " << cp << ", shift " << shift;
         }
+    }
+}
+
+// A terminated text is converted in windows of its length found ahead of
+// the conversion: what straddles the end of a window must come out as it
+// does in one piece, in texts longer and shorter than a window.
+template <typename Unit, typename Count, typename Convert,
+          typename Out = std::conditional_t<std::is_same_v<Unit, char>, wchar_t, char>>
+std::basic_string<Out> ThroughTerminated(const std::basic_string<Unit>& text, Count count, Convert convert) {
+    const std::size_t n = count(text.c_str());
+    std::vector<Out> buffer(n + 1, Out('Z'));
+    EXPECT_EQ(convert(text.c_str(), buffer.data(), n), n);
+    EXPECT_EQ(buffer[n], Out('Z')) << "written past the count";
+    EXPECT_EQ(convert(text.c_str(), buffer.data(), n - 1), d::kMbcsOverflow);
+    return std::basic_string<Out>(buffer.data(), n);
+}
+
+TEST(MbcsVectorSeams, TerminatedTextsAcrossWindows) {
+    constexpr std::size_t kWindow = 1 << 14;
+    for (unsigned cp : {949u, 932u, 1252u, 1258u}) {
+        const std::string pair = cp == 949 ? "\xB0\xA1" : cp == 932 ? "\x88\x9F" : "\xE9\xE8";
+        for (const std::string& seam : {std::string("\xA2\xE8xy"), pair.substr(0, 1) + " ", pair + pair.substr(0, 1) + "!",
+                                       std::string("\x80\xFF")}) {
+            for (std::size_t at = kWindow - 6; at <= kWindow + 2; ++at) {
+                std::string text = std::string(at % 2, 'a');
+                while (text.size() < at) text += pair;
+                text.resize(at);
+                text += seam;
+                while (text.size() < 2 * kWindow + 100) text += pair + "bc";
+                const std::wstring wide = ThroughTerminated(
+                    text, [&](const char* s) { return d::MbcsToWideCountTerminated(cp, s); },
+                    [&](const char* s, wchar_t* out, std::size_t room) { return d::MbcsToWideTerminated(cp, s, out, room); });
+                ASSERT_EQ(wide, ExpectedWide(cp, text + '\0')) << "code page " << cp << ", seam at " << at;
+                ASSERT_EQ(ThroughTerminated(
+                              wide.substr(0, wide.size() - 1),
+                              [&](const wchar_t* s) { return d::WideToMbcsCountTerminated(cp, s); },
+                              [&](const wchar_t* s, char* out, std::size_t room) {
+                                  return d::WideToMbcsTerminated(cp, s, out, room);
+                              }),
+                          ExpectedBytes(cp, wide))
+                    << "code page " << cp << ", seam at " << at;
+            }
+        }
+        // Short texts, and the empty one: only the terminator.
+        EXPECT_EQ(d::MbcsToWideCountTerminated(cp, ""), 1u);
+        EXPECT_EQ(d::WideToMbcsCountTerminated(cp, L""), 1u);
+        EXPECT_EQ(d::MbcsToWideCountTerminated(cp, (pair + "a").c_str()), ExpectedWide(cp, pair + "a" + '\0').size());
     }
 }
 
