@@ -186,6 +186,23 @@ BRIM_AVX512 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std
     i += carry;
 }
 
+BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                              wchar_t* dst, std::size_t capacity, std::size_t& o) {
+    constexpr std::size_t kBytes = 32;
+    const __m512i table0 = _mm512_load_si512(v.single), table1 = _mm512_load_si512(v.single + 32);
+    const __m512i table2 = _mm512_load_si512(v.single + 64), table3 = _mm512_load_si512(v.single + 96);
+    for (; n - i >= kBytes && capacity - o >= kBytes; i += kBytes, o += kBytes) {
+        const __m512i bytes = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)));
+        const __mmask32 high = _mm512_cmpge_epu16_mask(bytes, _mm512_set1_epi16(0x80));
+        const __m512i low64 = _mm512_permutex2var_epi16(table0, bytes, table1);
+        const __m512i high64 = _mm512_permutex2var_epi16(table2, bytes, table3);
+        const __mmask32 upper = _mm512_test_epi16_mask(bytes, _mm512_set1_epi16(0x40));
+        const __m512i units = _mm512_mask_blend_epi16(high, bytes, _mm512_mask_blend_epi16(upper, low64, high64));
+        _mm512_storeu_si512(dst + o, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(units)));
+        _mm512_storeu_si512(dst + o + 16, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(units, 1)));
+    }
+}
+
 namespace {
 
 constexpr std::size_t kUnits = 16;

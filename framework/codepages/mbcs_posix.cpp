@@ -117,7 +117,7 @@ struct DecodeTable {
     std::int32_t single[256];         // a character, kLeadByte or kInvalidByte
     std::uint16_t pair[128 * 256];    // by lead - 0x80 and trail: a character, kPairInvalid or kPairTaken
     std::uint16_t pairEnd[2];         // the vector loop reads 32 bits at each entry
-    bool vectors;                     // a double-byte page: the vector loop may take its runs
+    bool doubleByte;                  // the page has lead bytes
     DecodeVectors vector;
 };
 
@@ -177,8 +177,9 @@ void ReadVectorRanges(DecodeTable& t) {
         const unsigned k = b - 0x80;
         v.highFirst[k] = v.lowFirst[k] = 0xFF;   // empty ranges
         v.highLast[k] = v.lowLast[k] = 0;
+        v.single[k] = static_cast<std::uint16_t>(t.single[b] >= 0 ? t.single[b] : t.substitute);
         if (t.single[b] != kLeadByte) continue;
-        t.vectors = true;
+        t.doubleByte = true;
         v.lead[k] = kLead;
         auto good = [&](unsigned trail) { return t.pair[(k << 8) | trail] > kPairTaken; };
         for (const unsigned from : {0x00u, 0x80u}) {
@@ -351,15 +352,7 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 // text full of such steps does not pay for a vector block at each.
 constexpr std::size_t kTableStretch = 16;
 
-bool VectorsDecode(const DecodeTable& t) {
-#if BRIM_WIDE_VECTORS
-    return t.vectors && detail::CpuHasAvx512Vbmi2();
-#else
-    return (void)t, false;
-#endif
-}
-
-bool VectorsEncode() {
+bool Vectors() {
 #if BRIM_WIDE_VECTORS
     return detail::CpuHasAvx512Vbmi2();
 #else
@@ -367,14 +360,16 @@ bool VectorsEncode() {
 #endif
 }
 
-// The vector loops from i on, where VectorsDecode (VectorsEncode) says yes.
+// The vector loops from i on, where Vectors() says yes.
 template <bool kWrite, typename Table, typename In, typename Out>
 void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[maybe_unused]] std::size_t n,
                [[maybe_unused]] std::size_t& i, [[maybe_unused]] Out* dst, [[maybe_unused]] std::size_t capacity,
                [[maybe_unused]] std::size_t& o) {
 #if BRIM_WIDE_VECTORS
     if constexpr (std::is_same_v<Table, DecodeTable>) {
-        if constexpr (kWrite) {
+        if (kWrite && !t.doubleByte) {
+            avx512::DecodeSingle(t.vector, s, n, i, dst, capacity, o);
+        } else if constexpr (kWrite) {
             avx512::Decode(t.vector, s, n, i, dst, capacity, o);
         } else {
             avx512::DecodeCount(t.vector, s, n, i, o);
@@ -400,7 +395,7 @@ template <bool kWrite>
 std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t limit,
                           wchar_t* dst, std::size_t capacity, Progress& progress) {
     std::size_t i = progress.in, o = progress.out;
-    const bool vectors = VectorsDecode(t);
+    const bool vectors = Vectors();
     std::size_t tablesUntil = 0;
     while (i < limit) {
         if (vectors && i >= tablesUntil) {
@@ -468,7 +463,7 @@ template <bool kWrite>
 std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, std::size_t limit,
                           char* dst, std::size_t capacity, Progress& progress) {
     std::size_t i = progress.in, o = progress.out;
-    const bool vectors = VectorsEncode();
+    const bool vectors = Vectors();
     std::size_t tablesUntil = 0;
     while (i < limit) {
         if (vectors && i >= tablesUntil) {
@@ -595,6 +590,7 @@ std::size_t DecodeText(unsigned codePage, const char* src, std::size_t n, wchar_
     if (t == nullptr) {
         return DecodeByIconv(codePage, src, n == kTerminated ? std::strlen(src) + 1 : n, dst, capacity, !kWrite);
     }
+    if (!kWrite && !t->doubleByte) return n == kTerminated ? std::strlen(src) + 1 : n;   // a unit for each byte
     Progress progress;
     if (n != kTerminated) return DecodeByTable<kWrite>(*t, s, n, n, dst, capacity, progress);
     return Terminated(s, 2, [&](std::size_t known, std::size_t limit, Progress& p) {

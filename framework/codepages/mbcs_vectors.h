@@ -42,6 +42,7 @@ struct DecodeVectors {
     alignas(64) unsigned char highFirst[128], highLast[128];   // trails 0x80-0xFF
     alignas(64) unsigned char lowFirst[128], lowLast[128];     // trails 0x00-0x7F
     alignas(64) unsigned char letters[128];                    // 0xFF: every ASCII letter
+    alignas(64) std::uint16_t single[128];   // a high byte's character (the substitute) where it is no lead
 };
 
 // What the encoding loop reads of a page: its table of the basic plane
@@ -61,6 +62,11 @@ namespace avx512 {
 void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
             std::size_t capacity, std::size_t& o);
 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count);
+
+// A page without leads, 32 bytes at a time, all of them (it stops with less
+// than 32 bytes or units of room left).
+void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
+                  std::size_t capacity, std::size_t& o);
 
 // Encoding takes 16 units at a time and stops with less than 32 bytes of room.
 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst, std::size_t capacity,

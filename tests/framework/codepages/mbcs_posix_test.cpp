@@ -333,7 +333,7 @@ TEST(MbcsVectorSeams, EveryPairAndCodePointInLongTexts) {
     }
     std::wstring points;
     for (std::uint32_t c = 0x80; c < 0x10000; ++c) points.push_back(static_cast<wchar_t>(c));
-    for (unsigned cp : {949u, 51949u, 932u, 936u, 950u, 1252u}) {
+    for (unsigned cp : {949u, 51949u, 932u, 936u, 950u, 1252u, 1251u, 874u, 20127u}) {
         for (std::size_t shift : {0, 1, 7, 15, 63}) {
             const std::string bytes = std::string(shift, 'a') + pairs;
             ASSERT_EQ(Decoded(cp, bytes), ExpectedWide(cp, bytes)) << "code page " << cp << ", shift " << shift;
