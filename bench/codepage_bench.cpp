@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 std::string g_lang = "ko_KR.UTF-8";
@@ -69,6 +71,10 @@ const std::string& Bytes(bool extra, std::size_t size) {
     std::string line(static_cast<std::size_t>(CBrimString::Unicode2MBCSCount(wide.c_str())), '\0');
     CBrimString::Unicode2MBCS(line.data(), wide.c_str());
     line.pop_back();
+    if (line.find('?') != std::string::npos) {
+        std::fprintf(stderr, "codepage_bench: the ANSI code page cannot hold the %s text\n", g_lang.c_str());
+        std::exit(1);
+    }
     while (slot.size() < size) slot += line;
     return slot;
 }
@@ -221,8 +227,15 @@ int main(int argc, char** argv) {
             args.push_back(argv[i]);
         }
     }
-    // The ANSI code page follows the locale: set it before the first conversion.
-    setenv("LC_ALL", g_lang.c_str(), 1);
+    // The library fixes the ANSI code page from the locale when it is loaded,
+    // as Windows fixes it at start-up: run again with the locale set.
+    const char* current = std::getenv("LC_ALL");
+    if (current == nullptr || g_lang != current) {
+        setenv("LC_ALL", g_lang.c_str(), 1);
+        execv("/proc/self/exe", argv);
+        std::perror("codepage_bench: execv");
+        return 1;
+    }
     int count = static_cast<int>(args.size());
     for (const std::size_t size : {std::size_t{1} << 20, std::size_t{64} << 20}) {
         const std::string mib = std::to_string(size >> 20) + "MiB";

@@ -153,6 +153,13 @@ int MultiByteToWide(unsigned codePage, const char* src, int srcLength, wchar_t* 
         const std::size_t done = detail::Utf8ToWideConvertTerminated(src, dst, static_cast<std::size_t>(dstCapacity));
         return done == detail::kOverflow ? TooSmall() : static_cast<int>(done);
     }
+    if (srcLength < 0 && mbcs::MbcsDecodesByTable(cp)) {
+        // The tables find a terminated text's length as they convert it.
+        auto count = [&] { return mbcs::MbcsToWideCountTerminated(cp, src); };
+        return Delivered(dstCapacity == 0 ? count()
+                                          : mbcs::MbcsToWideTerminated(cp, src, dst, static_cast<std::size_t>(dstCapacity)),
+                         dstCapacity, count);
+    }
     const std::size_t n = SourceLength(src, srcLength);
     if (cp == kCodePageUtf8) {
         if (dstCapacity == 0) return SizeOrFailure(detail::Utf8ToWideCount(src, n), 0);
@@ -177,8 +184,14 @@ int WideToMultiByte(unsigned codePage, const wchar_t* src, int srcLength, char* 
         SetLastError(err::kInvalidParameter);
         return 0;
     }
-    const std::size_t n = SourceLength(src, srcLength);
     const unsigned cp = Resolve(codePage);
+    if (srcLength < 0 && cp != kCodePageUtf8 && mbcs::MbcsEncodesByTable(cp)) {
+        auto count = [&] { return mbcs::WideToMbcsCountTerminated(cp, src); };
+        return Delivered(dstCapacity == 0 ? count()
+                                          : mbcs::WideToMbcsTerminated(cp, src, dst, static_cast<std::size_t>(dstCapacity)),
+                         dstCapacity, count);
+    }
+    const std::size_t n = SourceLength(src, srcLength);
     if (cp == kCodePageUtf8) {
         if (dstCapacity == 0) return SizeOrFailure(detail::WideToUtf8Count(src, n), 0);
         const std::size_t done = detail::WideToUtf8ConvertBounded(src, n, dst, static_cast<std::size_t>(dstCapacity));

@@ -8,15 +8,19 @@
 
 #include "framework/codepages/mbcs_posix.h"
 
+#include "framework/codepages/mbcs_vectors.h"
+
 #include <iconv.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 namespace brim::platform::mbcs {
 namespace {
@@ -107,13 +111,14 @@ std::size_t ThroughIconv(iconv_t cd, const In* src, std::size_t n, Out* dst, std
 
 constexpr std::int32_t kLeadByte = -1;      // a lead byte: the pair decides
 constexpr std::int32_t kInvalidByte = -2;   // substituted
-constexpr std::uint16_t kPairInvalid = 0;   // substituted, one byte stepped over
-constexpr std::uint16_t kPairTaken = 1;     // iconv took the pair and failed: substituted, three bytes stepped over
 
 struct DecodeTable {
     wchar_t substitute;
     std::int32_t single[256];         // a character, kLeadByte or kInvalidByte
     std::uint16_t pair[128 * 256];    // by lead - 0x80 and trail: a character, kPairInvalid or kPairTaken
+    std::uint16_t pairEnd[2];         // the vector loop reads 32 bits at each entry
+    bool doubleByte;                  // the page has lead bytes
+    DecodeVectors vector;
 };
 
 // iconv on one short input from its initial state.
@@ -161,17 +166,92 @@ bool ReadDecoding(iconv_t cd, DecodeTable& t) {
     return true;
 }
 
+// What the vector loop needs to know of each lead: the widest runs of
+// trails 0x80-0xFF and 0x00-0x7F that all give a character with it, and
+// whether every ASCII letter does (CP949's added syllables take letters as
+// trails).
+void ReadVectorRanges(DecodeTable& t) {
+    DecodeVectors& v = t.vector;
+    v.pair = t.pair;
+    for (unsigned b = 0x80; b < 0x100; ++b) {
+        const unsigned k = b - 0x80;
+        v.highFirst[k] = v.lowFirst[k] = 0xFF;   // empty ranges
+        v.highLast[k] = v.lowLast[k] = 0;
+        v.single[k] = static_cast<std::uint16_t>(t.single[b] >= 0 ? t.single[b] : t.substitute);
+        if (t.single[b] != kLeadByte) continue;
+        t.doubleByte = true;
+        v.lead[k] = kLead;
+        auto good = [&](unsigned trail) { return t.pair[(k << 8) | trail] > kPairTaken; };
+        for (const unsigned from : {0x00u, 0x80u}) {
+            unsigned bestFirst = 0xFF, bestLast = 0, bestLength = 0;
+            for (unsigned first = from; first < from + 0x80;) {
+                unsigned last = first;
+                while (last < from + 0x80 && good(last)) ++last;
+                if (last - first > bestLength) {
+                    bestFirst = first;
+                    bestLast = last - 1;
+                    bestLength = last - first;
+                }
+                first = last + 1;
+            }
+            (from == 0 ? v.lowFirst : v.highFirst)[k] = static_cast<unsigned char>(bestFirst);
+            (from == 0 ? v.lowLast : v.highLast)[k] = static_cast<unsigned char>(bestLast);
+        }
+        bool letters = true;
+        for (unsigned c = 'A'; c <= 'Z'; ++c) letters = letters && good(c) && good(c | 0x20);
+        v.letters[k] = letters ? 0xFF : 0;
+    }
+    // The common range: of the leads' own ranges, the one that most trails
+    // of most leads fall in.
+    auto covers = [&](unsigned k, unsigned first, unsigned last) {
+        return v.highFirst[k] <= first && v.highLast[k] >= last;
+    };
+    unsigned long best = 0;
+    v.commonFirst = 0xFF;
+    v.commonLast = 0;
+    for (unsigned k = 0; k < 128; ++k) {
+        if (v.lead[k] == 0 || v.highFirst[k] > v.highLast[k]) continue;
+        unsigned long leads = 0;
+        for (unsigned other = 0; other < 128; ++other) leads += covers(other, v.highFirst[k], v.highLast[k]);
+        const unsigned long score = leads * (v.highLast[k] - v.highFirst[k] + 1u);
+        if (score > best) {
+            best = score;
+            v.commonFirst = v.highFirst[k];
+            v.commonLast = v.highLast[k];
+        }
+    }
+    for (unsigned k = 0; k < 128; ++k) {
+        if (v.lead[k] != 0 && best != 0 && covers(k, v.commonFirst, v.commonLast)) v.lead[k] |= kLeadOfCommonTrails;
+    }
+}
+
 // ---- encoding tables ------------------------------------------------------
 
 // By code point of the basic plane: a pair of bytes (lead << 8 | trail, the
-// lead 0x80 or more), one byte (0x100 | byte), or what iconv did instead.
-constexpr std::uint16_t kUnitInvalid = 0;   // '?'
-constexpr std::uint16_t kUnitNothing = 1;   // converted to no bytes at all
-constexpr std::uint16_t kUnitTaken = 2;     // iconv took it and failed: '?', the next unit stepped over
-
+// lead 0x80 or more), one byte (0x100 | byte), or what iconv did instead
+// (kUnitInvalid, kUnitNothing, kUnitTaken).
 struct EncodeTable {
     std::uint16_t unit[0x10000];
+    std::uint16_t unitEnd[2];   // the vector loop reads 32 bits at each entry
+    EncodeVectors vector;
 };
+
+// The widest run of code points that all give two bytes.
+void ReadVectorRanges(EncodeTable& t) {
+    EncodeVectors& v = t.vector;
+    v.unit = t.unit;
+    v.pairsFirst = 1;   // empty
+    v.pairsLast = 0;
+    for (std::uint32_t first = 0; first < 0x10000;) {
+        std::uint32_t last = first;
+        while (last < 0x10000 && t.unit[last] >= 0x8000) ++last;
+        if (last > first && last - first > v.pairsLast + 1 - v.pairsFirst) {
+            v.pairsFirst = first;
+            v.pairsLast = last - 1;
+        }
+        first = last + 1;
+    }
+}
 
 // What the encoder does with one wide unit: its bytes, and how many units it steps over.
 struct Encoded {
@@ -238,6 +318,7 @@ const Table* ReadTable(const char* to, const char* from, Read read, Table* table
     std::unique_ptr<Table> t(table);
     const bool ok = read(cd, *t);
     iconv_close(cd);
+    if (ok) ReadVectorRanges(*t);
     return ok ? t.release() : nullptr;
 }
 
@@ -266,13 +347,62 @@ const EncodeTable* EncodeTableOf(unsigned codePage) {
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
-// Decodes (kWrite) or counts. Every step gives one unit: a byte's, a pair's,
-// or the substitute.
+// Where the vector loop stopped on a step it leaves to the tables, the
+// tables take the next bytes (or units) before it is tried again, so that
+// text full of such steps does not pay for a vector block at each.
+constexpr std::size_t kTableStretch = 16;
+
+bool Vectors() {
+#if BRIM_WIDE_VECTORS
+    return detail::CpuHasAvx512Vbmi2();
+#else
+    return false;
+#endif
+}
+
+// The vector loops from i on, where Vectors() says yes.
+template <bool kWrite, typename Table, typename In, typename Out>
+void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[maybe_unused]] std::size_t n,
+               [[maybe_unused]] std::size_t& i, [[maybe_unused]] Out* dst, [[maybe_unused]] std::size_t capacity,
+               [[maybe_unused]] std::size_t& o) {
+#if BRIM_WIDE_VECTORS
+    if constexpr (std::is_same_v<Table, DecodeTable>) {
+        if (kWrite && !t.doubleByte) {
+            avx512::DecodeSingle(t.vector, s, n, i, dst, capacity, o);
+        } else if constexpr (kWrite) {
+            avx512::Decode(t.vector, s, n, i, dst, capacity, o);
+        } else {
+            avx512::DecodeCount(t.vector, s, n, i, o);
+        }
+    } else if constexpr (kWrite) {
+        avx512::Encode(t.vector, s, n, i, dst, capacity, o);
+    } else {
+        avx512::EncodeCount(t.vector, s, n, i, o);
+    }
+#endif
+}
+
+// Where a conversion stands: units read and units given.
+struct Progress {
+    std::size_t in = 0, out = 0;
+};
+
+// Decodes (kWrite) or counts n bytes, or of them the steps that start before
+// limit (the next n bytes only are known: a step before limit reads at most
+// two bytes after its first). Every step gives one unit: a byte's, a pair's,
+// or the substitute. Returns the units given, or kMbcsOverflow.
 template <bool kWrite>
-std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, wchar_t* dst,
-                          std::size_t capacity) {
-    std::size_t i = 0, o = 0;
-    while (i < n) {
+std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t limit,
+                          wchar_t* dst, std::size_t capacity, Progress& progress) {
+    std::size_t i = progress.in, o = progress.out;
+    const bool vectors = Vectors();
+    std::size_t tablesUntil = 0;
+    while (i < limit) {
+        if (vectors && i >= tablesUntil) {
+            ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
+            tablesUntil = i + kTableStretch;
+            if (i >= limit) break;
+        }
         const unsigned b = s[i];
         if (b < 0x80) {
             // ASCII eight bytes at a time while it lasts, then byte by byte.
@@ -315,6 +445,7 @@ std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::siz
         ++o;
         i += step;
     }
+    progress = {i, o};
     return o;
 }
 
@@ -326,11 +457,20 @@ Encoded EncodeOutside(unsigned codePage, wchar_t c) {
     return e;
 }
 
+// Encodes or counts as DecodeByTable decodes (a step before limit reads at
+// most one unit after its first).
 template <bool kWrite>
-std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, char* dst,
-                          std::size_t capacity) {
-    std::size_t i = 0, o = 0;
-    while (i < n) {
+std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, std::size_t limit,
+                          char* dst, std::size_t capacity, Progress& progress) {
+    std::size_t i = progress.in, o = progress.out;
+    const bool vectors = Vectors();
+    std::size_t tablesUntil = 0;
+    while (i < limit) {
+        if (vectors && i >= tablesUntil) {
+            ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
+            tablesUntil = i + kTableStretch;
+            if (i >= limit) break;
+        }
         const auto c = static_cast<std::uint32_t>(s[i]);
         if (c < 0x80) {
             // ASCII four units at a time while it lasts, then unit by unit.
@@ -381,7 +521,35 @@ std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t
         o += length;
         i += step;
     }
+    progress = {i, o};
     return o;
+}
+
+// The length of a text up to max units: the units before its NUL.
+std::size_t LengthWithin(const unsigned char* s, std::size_t max) {
+    return strnlen(reinterpret_cast<const char*>(s), max);
+}
+std::size_t LengthWithin(const wchar_t* s, std::size_t max) { return wcsnlen(s, max); }
+
+// Converts a text that ends at its first NUL (converted too) with one of the
+// table loops, finding its length a window ahead of the conversion, so that
+// the text is read from memory once rather than once more for its length.
+// The loop is called with the units known and a limit that leaves it
+// lookahead units after each step it takes.
+template <typename Unit, typename Loop>
+std::size_t Terminated(const Unit* s, std::size_t lookahead, Loop loop) {
+    constexpr std::size_t kWindow = std::size_t{1} << 14;
+    Progress progress;
+    std::size_t known = 0;
+    for (;;) {
+        const std::size_t more = LengthWithin(s + known, kWindow);
+        known += more;
+        const bool last = more < kWindow;
+        known += last ? 1 : 0;
+        const std::size_t limit = last ? known : known - std::min(known, lookahead);
+        const std::size_t result = loop(known, limit, progress);
+        if (result == kMbcsOverflow || last) return result;
+    }
 }
 
 // ---- through iconv --------------------------------------------------------
@@ -410,28 +578,71 @@ const char* IconvName(unsigned codePage) {
 bool MbcsDecodesByTable(unsigned codePage) { return DecodeTableOf(codePage) != nullptr; }
 bool MbcsEncodesByTable(unsigned codePage) { return EncodeTableOf(codePage) != nullptr; }
 
-std::size_t MbcsToWideCount(unsigned codePage, const char* src, std::size_t n) {
-    if (const DecodeTable* t = DecodeTableOf(codePage)) {
-        return DecodeByTable<false>(*t, reinterpret_cast<const unsigned char*>(src), n, nullptr, 0);
+namespace {
+
+// A text of n units, or (n == kTerminated) one that ends at its first NUL.
+constexpr std::size_t kTerminated = static_cast<std::size_t>(-1);
+
+template <bool kWrite>
+std::size_t DecodeText(unsigned codePage, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    const DecodeTable* t = DecodeTableOf(codePage);
+    if (t == nullptr) {
+        return DecodeByIconv(codePage, src, n == kTerminated ? std::strlen(src) + 1 : n, dst, capacity, !kWrite);
     }
-    return DecodeByIconv(codePage, src, n, nullptr, 0, true);
+    if (!kWrite && !t->doubleByte) return n == kTerminated ? std::strlen(src) + 1 : n;   // a unit for each byte
+    Progress progress;
+    if (n != kTerminated) return DecodeByTable<kWrite>(*t, s, n, n, dst, capacity, progress);
+    return Terminated(s, 2, [&](std::size_t known, std::size_t limit, Progress& p) {
+        return DecodeByTable<kWrite>(*t, s, known, limit, dst, capacity, p);
+    });
+}
+
+template <bool kWrite>
+std::size_t EncodeText(unsigned codePage, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
+    const EncodeTable* t = EncodeTableOf(codePage);
+    if (t == nullptr) {
+        return EncodeByIconv(codePage, src, n == kTerminated ? std::wcslen(src) + 1 : n, dst, capacity, !kWrite);
+    }
+    Progress progress;
+    if (n != kTerminated) return EncodeByTable<kWrite>(codePage, *t, src, n, n, dst, capacity, progress);
+    return Terminated(src, 1, [&](std::size_t known, std::size_t limit, Progress& p) {
+        return EncodeByTable<kWrite>(codePage, *t, src, known, limit, dst, capacity, p);
+    });
+}
+
+}  // namespace
+
+std::size_t MbcsToWideCount(unsigned codePage, const char* src, std::size_t n) {
+    return DecodeText<false>(codePage, src, n, nullptr, 0);
 }
 
 std::size_t MbcsToWide(unsigned codePage, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity) {
-    if (const DecodeTable* t = DecodeTableOf(codePage)) {
-        return DecodeByTable<true>(*t, reinterpret_cast<const unsigned char*>(src), n, dst, capacity);
-    }
-    return DecodeByIconv(codePage, src, n, dst, capacity, false);
+    return DecodeText<true>(codePage, src, n, dst, capacity);
 }
 
 std::size_t WideToMbcsCount(unsigned codePage, const wchar_t* src, std::size_t n) {
-    if (const EncodeTable* t = EncodeTableOf(codePage)) return EncodeByTable<false>(codePage, *t, src, n, nullptr, 0);
-    return EncodeByIconv(codePage, src, n, nullptr, 0, true);
+    return EncodeText<false>(codePage, src, n, nullptr, 0);
 }
 
 std::size_t WideToMbcs(unsigned codePage, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity) {
-    if (const EncodeTable* t = EncodeTableOf(codePage)) return EncodeByTable<true>(codePage, *t, src, n, dst, capacity);
-    return EncodeByIconv(codePage, src, n, dst, capacity, false);
+    return EncodeText<true>(codePage, src, n, dst, capacity);
+}
+
+std::size_t MbcsToWideCountTerminated(unsigned codePage, const char* src) {
+    return DecodeText<false>(codePage, src, kTerminated, nullptr, 0);
+}
+
+std::size_t MbcsToWideTerminated(unsigned codePage, const char* src, wchar_t* dst, std::size_t capacity) {
+    return DecodeText<true>(codePage, src, kTerminated, dst, capacity);
+}
+
+std::size_t WideToMbcsCountTerminated(unsigned codePage, const wchar_t* src) {
+    return EncodeText<false>(codePage, src, kTerminated, nullptr, 0);
+}
+
+std::size_t WideToMbcsTerminated(unsigned codePage, const wchar_t* src, char* dst, std::size_t capacity) {
+    return EncodeText<true>(codePage, src, kTerminated, dst, capacity);
 }
 
 }  // namespace brim::platform::mbcs

@@ -32,6 +32,13 @@ std::size_t WideToMbcsCount(unsigned codePage, const wchar_t* src, std::size_t n
 std::size_t MbcsToWide(unsigned codePage, const char* src, std::size_t n, wchar_t* dst, std::size_t capacity);
 std::size_t WideToMbcs(unsigned codePage, const wchar_t* src, std::size_t n, char* dst, std::size_t capacity);
 
+// The same over a text that ends at its first NUL, the NUL converted too:
+// where the code page has tables, its length is found as it is converted.
+std::size_t MbcsToWideCountTerminated(unsigned codePage, const char* src);
+std::size_t MbcsToWideTerminated(unsigned codePage, const char* src, wchar_t* dst, std::size_t capacity);
+std::size_t WideToMbcsCountTerminated(unsigned codePage, const wchar_t* src);
+std::size_t WideToMbcsTerminated(unsigned codePage, const wchar_t* src, char* dst, std::size_t capacity);
+
 // Whether the code page converts through tables in the given direction.
 bool MbcsDecodesByTable(unsigned codePage);
 bool MbcsEncodesByTable(unsigned codePage);

@@ -1,0 +1,299 @@
+#include "framework/codepages/mbcs_vectors.h"
+
+#if BRIM_WIDE_VECTORS
+// GCC's AVX-512 headers start some intrinsics from undefined registers, which
+// it reports as uninitialized values once they are inlined.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#define BRIM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
+
+namespace brim::platform::mbcs::avx512 {
+namespace {
+
+constexpr std::size_t kBlock = 64;   // and one byte past it read
+
+// The bytes of a block that are trails: the one after each lead that is not
+// itself a trail (carry: the first byte is the trail of the block before).
+// In a run of leads the pairs are aligned from the run's start, so a lead is
+// a trail when the run before it, up to it, has odd length. (The run
+// arithmetic: add each run's odd-aligned start to the run; the carry flips
+// the alignment of runs that start on an odd bit.)
+inline std::uint64_t Trails(std::uint64_t leads, std::uint64_t carry) {
+    constexpr std::uint64_t kEven = 0x5555555555555555ull;
+    leads &= ~carry;
+    const std::uint64_t follows = leads << 1 | carry;
+    const std::uint64_t oddStarts = leads & ~kEven & ~follows;
+    const std::uint64_t evenRuns = oddStarts + leads;
+    return (kEven ^ (evenRuns << 1)) & follows;
+}
+
+struct Block {
+    __m512i bytes;            // s[i..i+64)
+    __m512i next;             // s[i+1..i+65): each byte's trail if it is a lead
+    std::uint64_t starts;     // the characters the loop takes
+    std::uint64_t leads;      // the lead bytes, trails among them
+    std::uint64_t carry;      // 1: the first byte of the next block is the last character's trail
+    bool ascii;               // nothing but ASCII, no carry in
+    bool stopped;             // the tables take the step at the first byte past starts
+    std::size_t stop;         // where that step is
+};
+
+BRIM_AVX512 inline __m512i Lookup(const unsigned char (&table)[128], __m512i index) {
+    return _mm512_permutex2var_epi8(_mm512_load_si512(table), index, _mm512_load_si512(table + 64));
+}
+
+// Classifies 64 bytes: the characters that start in them, and the first one
+// the loop cannot be sure of (a high byte that is no lead, a pair the ranges
+// do not vouch for).
+BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p, std::uint64_t carry) {
+    Block b;
+    b.bytes = _mm512_loadu_si512(p);
+    b.next = _mm512_loadu_si512(p + 1);
+    b.stopped = false;
+    b.carry = 0;
+    const std::uint64_t high = _mm512_movepi8_mask(b.bytes);
+    b.ascii = (high | carry) == 0;
+    b.leads = 0;
+    if (high == 0) {
+        b.starts = ~carry;
+        return b;
+    }
+    const __m512i lead = Lookup(v.lead, b.bytes);
+    const std::uint64_t leads = high & _mm512_test_epi8_mask(lead, _mm512_set1_epi8(kLead));
+    b.leads = leads;
+    b.starts = ~Trails(leads, carry);
+    const std::uint64_t leadStarts = b.starts & leads;
+    const __m512i t = b.next;
+    const std::uint64_t common =
+        _mm512_test_epi8_mask(lead, _mm512_set1_epi8(kLeadOfCommonTrails)) &
+        _mm512_cmple_epu8_mask(_mm512_sub_epi8(t, _mm512_set1_epi8(static_cast<char>(v.commonFirst))),
+                               _mm512_set1_epi8(static_cast<char>(v.commonLast - v.commonFirst)));
+    std::uint64_t doubtful = leadStarts & ~common;
+    if (doubtful != 0) {
+        const std::uint64_t inHigh = _mm512_cmpge_epu8_mask(t, Lookup(v.highFirst, b.bytes)) &
+                                     _mm512_cmple_epu8_mask(t, Lookup(v.highLast, b.bytes));
+        const std::uint64_t inLow = _mm512_cmpge_epu8_mask(t, Lookup(v.lowFirst, b.bytes)) &
+                                    _mm512_cmple_epu8_mask(t, Lookup(v.lowLast, b.bytes));
+        const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(t, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
+        const __m512i letters = Lookup(v.letters, b.bytes);
+        const std::uint64_t isLetter =
+            _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(25)) & _mm512_test_epi8_mask(letters, letters);
+        doubtful &= ~(inHigh | inLow | isLetter);
+    }
+    const std::uint64_t unsure = (b.starts & high & ~leads) | doubtful;
+    if (unsure != 0) {
+        b.stop = static_cast<std::size_t>(__builtin_ctzll(unsure));
+        b.starts &= (1ull << b.stop) - 1;   // a lead before the stop has its trail before it too
+        b.stopped = true;
+    } else {
+        b.carry = leadStarts >> 63;
+    }
+    return b;
+}
+
+// The characters of up to eight leads, from the front of the compressed
+// leads and trails. Gathers cost by the lane, so only leads take one.
+BRIM_AVX512 inline __m256i Pairs(const std::uint16_t* pair, __m128i leads, __m128i trails) {
+    const __m256i a = _mm256_cvtepu8_epi32(leads);
+    const __m256i t = _mm256_cvtepu8_epi32(trails);
+    const __m256i index = _mm256_or_si256(_mm256_slli_epi32(_mm256_sub_epi32(a, _mm256_set1_epi32(0x80)), 8), t);
+    const __m256i got = _mm256_i32gather_epi32(reinterpret_cast<const int*>(pair), index, 2);
+    return _mm256_and_si256(got, _mm256_set1_epi32(0xFFFF));
+}
+
+// The characters of a block's leads in order (32 at most: each has its trail).
+struct LeadCharacters {
+    __m512i low, high;   // the first 16 and the next 16
+};
+
+BRIM_AVX512 inline LeadCharacters Gather(const std::uint16_t* pair, const Block& b, std::uint64_t leadStarts) {
+    const __m512i leads = _mm512_maskz_compress_epi8(leadStarts, b.bytes);
+    const __m512i trails = _mm512_maskz_compress_epi8(leadStarts, b.next);
+    const auto count = static_cast<unsigned>(__builtin_popcountll(leadStarts));
+    __m256i part[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+    const __m128i l0 = _mm512_castsi512_si128(leads), t0 = _mm512_castsi512_si128(trails);
+    part[0] = Pairs(pair, l0, t0);
+    if (count > 8) part[1] = Pairs(pair, _mm_srli_si128(l0, 8), _mm_srli_si128(t0, 8));
+    if (count > 16) {
+        const __m128i l1 = _mm512_extracti32x4_epi32(leads, 1), t1 = _mm512_extracti32x4_epi32(trails, 1);
+        part[2] = Pairs(pair, l1, t1);
+        if (count > 24) part[3] = Pairs(pair, _mm_srli_si128(l1, 8), _mm_srli_si128(t1, 8));
+    }
+    return {_mm512_inserti64x4(_mm512_castsi256_si512(part[0]), part[1], 1),
+            _mm512_inserti64x4(_mm512_castsi256_si512(part[2]), part[3], 1)};
+}
+
+// Output units 16 j to 16 j + 15 of a block: the start bytes widened, the
+// leads' characters (from index from on) put in their places.
+template <int j>
+BRIM_AVX512 inline void StoreChunk(wchar_t* out, std::uint64_t kept, std::uint64_t isLead, __m512i firsts,
+                                   const LeadCharacters& characters, __m512i& from) {
+    const auto leads = static_cast<__mmask16>(isLead >> (16 * j));
+    const __m512i ascii = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(firsts, j));
+    const __m512i ordered = _mm512_permutex2var_epi32(characters.low, from, characters.high);
+    _mm512_mask_storeu_epi32(out + 16 * j, static_cast<__mmask16>(kept >> (16 * j)),
+                             _mm512_mask_expand_epi32(ascii, leads, ordered));
+    from = _mm512_add_epi32(from, _mm512_set1_epi32(__builtin_popcount(leads)));
+}
+
+}  // namespace
+
+BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
+                        std::size_t capacity, std::size_t& o) {
+    std::uint64_t carry = 0;
+    for (; n - i > kBlock && capacity - o >= kBlock; i += kBlock) {
+        const Block b = Classify(v, s + i, carry);
+        if (b.ascii) {
+            const __m512i ascii = b.bytes;
+            _mm512_storeu_si512(dst + o, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(ascii)));
+            _mm512_storeu_si512(dst + o + 16, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 1)));
+            _mm512_storeu_si512(dst + o + 32, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 2)));
+            _mm512_storeu_si512(dst + o + 48, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 3)));
+            o += kBlock;
+            continue;
+        }
+        // The bytes that start characters, widened, and each lead's
+        // character put in its place.
+        const std::uint64_t leadStarts = b.starts & b.leads;
+        const LeadCharacters characters = Gather(v.pair, b, leadStarts);
+        const std::uint64_t isLead = _pext_u64(leadStarts, b.starts);
+        const __m512i firsts = _mm512_maskz_compress_epi8(b.starts, b.bytes);
+        // Four stores of sixteen, masked to the characters there are: their
+        // number varies from block to block, and a loop over it mispredicts.
+        const auto count = static_cast<unsigned>(__builtin_popcountll(b.starts));
+        const std::uint64_t kept = _bzhi_u64(~0ull, count);
+        __m512i from = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        StoreChunk<0>(dst + o, kept, isLead, firsts, characters, from);
+        StoreChunk<1>(dst + o, kept, isLead, firsts, characters, from);
+        StoreChunk<2>(dst + o, kept, isLead, firsts, characters, from);
+        StoreChunk<3>(dst + o, kept, isLead, firsts, characters, from);
+        o += count;
+        if (b.stopped) {
+            i += b.stop;
+            return;
+        }
+        carry = b.carry;
+    }
+    i += carry;
+}
+
+BRIM_AVX512 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                             std::size_t& count) {
+    std::uint64_t carry = 0;
+    for (; n - i > kBlock; i += kBlock) {
+        const Block b = Classify(v, s + i, carry);
+        count += static_cast<std::size_t>(__builtin_popcountll(b.starts));
+        if (b.stopped) {
+            i += b.stop;
+            return;
+        }
+        carry = b.carry;
+    }
+    i += carry;
+}
+
+BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                              wchar_t* dst, std::size_t capacity, std::size_t& o) {
+    constexpr std::size_t kBytes = 32;
+    const __m512i table0 = _mm512_load_si512(v.single), table1 = _mm512_load_si512(v.single + 32);
+    const __m512i table2 = _mm512_load_si512(v.single + 64), table3 = _mm512_load_si512(v.single + 96);
+    for (; n - i >= kBytes && capacity - o >= kBytes; i += kBytes, o += kBytes) {
+        const __m512i bytes = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)));
+        const __mmask32 high = _mm512_cmpge_epu16_mask(bytes, _mm512_set1_epi16(0x80));
+        const __m512i low64 = _mm512_permutex2var_epi16(table0, bytes, table1);
+        const __m512i high64 = _mm512_permutex2var_epi16(table2, bytes, table3);
+        const __mmask32 upper = _mm512_test_epi16_mask(bytes, _mm512_set1_epi16(0x40));
+        const __m512i units = _mm512_mask_blend_epi16(high, bytes, _mm512_mask_blend_epi16(upper, low64, high64));
+        _mm512_storeu_si512(dst + o, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(units)));
+        _mm512_storeu_si512(dst + o + 16, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(units, 1)));
+    }
+}
+
+namespace {
+
+constexpr std::size_t kUnits = 16;
+
+struct Units {
+    __m512i bytes;        // each unit's byte, or its pair with the lead in the low byte
+    __mmask16 taken;      // the units the loop takes, from the front
+    __mmask16 pairs;      // those of them that give two bytes
+    bool stopped;
+};
+
+// Sixteen units by the table: ASCII as itself, a unit with no byte as '?',
+// and the first unit the table leaves to iconv (outside the basic plane,
+// no bytes at all, taken and refused) ends what the loop takes.
+BRIM_AVX512 inline Units Look(const std::uint16_t* unit, const wchar_t* p) {
+    Units u;
+    const __m512i c = _mm512_loadu_si512(p);
+    const __mmask16 ascii = _mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80));
+    if (ascii == 0xFFFF) {
+        u.bytes = c;
+        u.taken = 0xFFFF;
+        u.pairs = 0;
+        u.stopped = false;
+        return u;
+    }
+    const __mmask16 plane = static_cast<__mmask16>(~ascii & _mm512_cmple_epu32_mask(c, _mm512_set1_epi32(0xFFFF)));
+    __m512i e = _mm512_mask_i32gather_epi32(c, plane, c, unit, 2);
+    e = _mm512_mask_and_epi32(e, plane, e, _mm512_set1_epi32(0xFFFF));
+    const __mmask16 invalid = plane & _mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(kUnitInvalid));
+    const __mmask16 special = plane & _mm512_cmple_epu32_mask(e, _mm512_set1_epi32(kUnitTaken));
+    const auto unsure = static_cast<__mmask16>(~ascii & ~plane) | static_cast<__mmask16>(special & ~invalid);
+    u.pairs = plane & _mm512_cmpge_epu32_mask(e, _mm512_set1_epi32(0x8000));
+    const __m512i swapped = _mm512_or_si512(_mm512_srli_epi32(e, 8), _mm512_slli_epi32(_mm512_and_si512(e, _mm512_set1_epi32(0xFF)), 8));
+    u.bytes = _mm512_mask_blend_epi32(u.pairs, _mm512_and_si512(e, _mm512_set1_epi32(0xFF)), swapped);
+    u.bytes = _mm512_mask_blend_epi32(invalid, u.bytes, _mm512_set1_epi32('?'));
+    u.taken = unsure == 0 ? static_cast<__mmask16>(0xFFFF) : static_cast<__mmask16>((1u << __builtin_ctz(unsure)) - 1);
+    u.pairs &= u.taken;
+    u.stopped = unsure != 0;
+    return u;
+}
+
+}  // namespace
+
+BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
+                        std::size_t capacity, std::size_t& o) {
+    while (n - i >= kUnits && capacity - o >= 2 * kUnits) {
+        const Units u = Look(v.unit, s + i);
+        if (u.pairs == 0) {
+            _mm_mask_storeu_epi8(dst + o, u.taken, _mm512_cvtepi32_epi8(u.bytes));
+        } else {
+            const __m256i words = _mm512_cvtepi32_epi16(u.bytes);
+            const std::uint32_t keep = _pdep_u32(u.taken, 0x55555555u) | _pdep_u32(u.pairs, 0xAAAAAAAAu);
+            const __m256i packed = _mm256_maskz_compress_epi8(keep, words);
+            const auto length = static_cast<unsigned>(__builtin_popcount(keep));
+            _mm256_mask_storeu_epi8(dst + o, static_cast<__mmask32>((std::uint64_t{1} << length) - 1), packed);
+        }
+        const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
+        i += units;
+        o += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
+        if (u.stopped) return;
+    }
+}
+
+BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i,
+                             std::size_t& count) {
+    const __m512i first = _mm512_set1_epi32(static_cast<int>(v.pairsFirst));
+    const __m512i last = _mm512_set1_epi32(static_cast<int>(v.pairsLast));
+    while (n - i >= kUnits) {
+        const __m512i c = _mm512_loadu_si512(s + i);
+        const __mmask16 pairs = _mm512_cmpge_epu32_mask(c, first) & _mm512_cmple_epu32_mask(c, last);
+        if ((_mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80)) | pairs) == 0xFFFF) {
+            i += kUnits;
+            count += kUnits + static_cast<std::size_t>(__builtin_popcount(pairs));
+            continue;
+        }
+        const Units u = Look(v.unit, s + i);
+        const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
+        i += units;
+        count += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
+        if (u.stopped) return;
+    }
+}
+
+}  // namespace brim::platform::mbcs::avx512
+#endif
