@@ -2,6 +2,7 @@
 include(${CMAKE_CURRENT_LIST_DIR}/expect.cmake)
 
 expect(0 "usage: brim detect" detect --help)
+expect(0 "^usage: brim detect" detect -h)
 expect(0 "usage: brim" --help)
 # Every summary starts in one column, whatever the longest command name; no
 # line of brim's own ends in a blank.
@@ -132,6 +133,7 @@ expect(0 "" reg set "${key}\\sub" greeting "안녕")
 expect(0 "^안녕\n$" reg get "${key}\\sub" greeting)
 expect(0 "" reg set "${key}" count 42 --int)
 expect(0 "^42\n$" reg get "${key}" count --int)
+expect(0 "" reg set "${key}" max 4294967295 --int)   # the top of the range
 # An empty value is an empty line; a missing value or key is a failure.
 # (an empty argument does not survive a function's ARGN: run it directly)
 execute_process(COMMAND ${BRIM} reg set "${key}" blank "" RESULT_VARIABLE rc)
