@@ -24,10 +24,6 @@ extern char** environ;
 
 namespace {
 
-bool OnPath(const char* program) {
-    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 std::string Output(const std::string& command) {
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
@@ -41,7 +37,7 @@ std::string Output(const std::string& command) {
 class Desktop : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!OnPath("Xvfb") || !OnPath("zenity") || !OnPath("xdotool")) {
+        if (std::system("{ command -v Xvfb && command -v zenity && command -v xdotool; } >/dev/null 2>&1") != 0) {
             if (std::getenv("CI") != nullptr) FAIL() << "Xvfb, zenity and xdotool are needed (scripts/install-deps.sh)";
             GTEST_SKIP() << "Xvfb, zenity or xdotool is not installed";
         }
@@ -57,9 +53,7 @@ protected:
         ASSERT_EQ(posix_spawnp(&m_server, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        for (int k = 0; k < 100 && stat(socket.c_str(), &st) != 0; ++k) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
+        for (int k = 0; k < 100 && stat(socket.c_str(), &st) != 0; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         setenv("DISPLAY", m_display.c_str(), 1);
         unsetenv("WAYLAND_DISPLAY");
     }

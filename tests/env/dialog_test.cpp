@@ -32,12 +32,7 @@ int Overfills(HWND, const wchar_t*, wchar_t* folder, UINT capacity) {
     return 1;
 }
 
-class FolderChooser : public ::testing::Test {
-protected:
-    void TearDown() override { BrimSetFolderChooserHandler(nullptr); }
-};
-
-TEST_F(FolderChooser, TheInstalledHandlerAnswers) {
+TEST(FolderChooser, TheInstalledHandlerAnswersCutToTheBuffer) {
     EXPECT_EQ(BrimSetFolderChooserHandler(Chooses), nullptr);
     const HWND owner = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x1234));
     EXPECT_EQ(CBrimDialog::GetPath(owner), L"/chosen/folder");
@@ -46,11 +41,9 @@ TEST_F(FolderChooser, TheInstalledHandlerAnswers) {
     EXPECT_EQ(g_capacity, 1000u);
     EXPECT_EQ(BrimSetFolderChooserHandler(Cancels), Chooses);
     EXPECT_EQ(CBrimDialog::GetPath(nullptr), L"");
-}
-
-TEST_F(FolderChooser, AnAnswerFillingTheBufferIsCutToIt) {
     BrimSetFolderChooserHandler(Overfills);
     EXPECT_EQ(CBrimDialog::GetPath(nullptr).GetLength(), 999);
+    BrimSetFolderChooserHandler(nullptr);
 }
 
 }  // namespace

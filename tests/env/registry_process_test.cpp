@@ -1,8 +1,6 @@
 // Several real processes on the same keys, and a writer killed in the middle
 // of a change.
 #include "tests/env/registry_fixture.h"
-
-#include "tests/support/printers.h"
 #include "tests/support/process.h"
 
 #if !defined(_WIN32)
@@ -11,9 +9,7 @@
 
 #include <atomic>
 #include <filesystem>
-#include <memory>
 #include <thread>
-#include <string>
 #include <vector>
 
 namespace brimtest {
@@ -23,25 +19,25 @@ std::string Narrow(const std::wstring& text) { return std::string(text.begin(), 
 
 using RegistryProcesses = RegistryTest;
 
-TEST_F(RegistryProcesses, FourProcessesWriteAndReadTheSameKeysAtOnce) {
-    constexpr int kWriters = 4, kRounds = 150;
-    std::vector<std::unique_ptr<ChildProcess>> children;
-    for (int id = 0; id < kWriters; ++id) {
-        children.push_back(ChildProcess::Start(
-            {"reg-hammer", Narrow(m_base), std::to_string(id), std::to_string(kRounds)}));
-        ASSERT_NE(children.back(), nullptr);
-    }
+void ExpectAllDone(std::vector<std::unique_ptr<ChildProcess>>& children) {
     for (auto& child : children) {
         EXPECT_EQ(child->ReadLine(), "done");
         EXPECT_EQ(child->Wait(), 0);
     }
+}
+
+TEST_F(RegistryProcesses, FourProcessesWriteAndReadTheSameKeysAtOnce) {
+    constexpr int kWriters = 4, kRounds = 150;
+    std::vector<std::unique_ptr<ChildProcess>> children;
     for (int id = 0; id < kWriters; ++id) {
-        const std::wstring name = L"n" + std::to_wstring(id);
-        EXPECT_EQ(CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, Key(L"shared"), name.c_str()), kRounds - 1);
-        const std::wstring tree = L"tree-" + std::to_wstring(id) + L"\\a\\b";
-        EXPECT_EQ(CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, Key(tree.c_str()), L"v"), L"");
+        children.push_back(ChildProcess::Start({"reg-hammer", Narrow(m_base), std::to_string(id), std::to_string(kRounds)}));
     }
-    const CStringW last = CBrimRegistry::LocalReadString(HKEY_CURRENT_USER, Key(L"shared"), L"last");
+    ExpectAllDone(children);
+    for (int id = 0; id < kWriters; ++id) {
+        EXPECT_EQ(GetInt(L"shared", (L"n" + std::to_wstring(id)).c_str()), kRounds - 1);
+        EXPECT_EQ(Get((L"tree-" + std::to_wstring(id) + L"\\a\\b").c_str(), L"v"), L"");
+    }
+    const CStringW last = Get(L"shared", L"last");
     EXPECT_EQ(last.Find(L"writer "), 0) << last.GetString();
     EXPECT_NE(last.Find(L" step 149"), -1) << last.GetString();
 }
@@ -69,16 +65,12 @@ TEST_F(RegistryProcesses, ThreadsOfOneProcessShareTheStore) {
     }
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(surprises.load(), 0);
-    for (int id = 0; id < kThreads; ++id) {
-        const std::wstring name = L"t" + std::to_wstring(id);
-        EXPECT_EQ(CBrimRegistry::LocalReadInt(HKEY_CURRENT_USER, Key(L"threads"), name.c_str()), kRounds - 1);
-    }
+    for (int id = 0; id < kThreads; ++id) EXPECT_EQ(GetInt(L"threads", (L"t" + std::to_wstring(id)).c_str()), kRounds - 1);
 }
 
 TEST_F(RegistryProcesses, AWriterKilledMidChangeLeavesTheLastCommittedState) {
     const std::wstring company = m_base.substr(std::wstring(L"Software\\").size());
     auto child = ChildProcess::Start({"reg-write-forever", Narrow(company)});
-    ASSERT_NE(child, nullptr);
     int committed = 0;
     while (committed < 3) {
         const std::string line = child->ReadLine();
@@ -95,16 +87,13 @@ TEST_F(RegistryProcesses, AWriterKilledMidChangeLeavesTheLastCommittedState) {
     EXPECT_GE(round, committed);
     const CStringW big = app.GetProfileString(L"data", L"big");
     ASSERT_EQ(big.GetLength(), 1 << 20);
-    // One round's text, whole: every character the same.
-    const wchar_t first = big.GetAt(0);
-    EXPECT_EQ(CStringW(first, big.GetLength()), big);
-    // The store takes changes again.
+    EXPECT_EQ(CStringW(big.GetAt(0), big.GetLength()), big);   // one round's text, whole
     EXPECT_TRUE(app.WriteProfileInt(L"data", L"round", 0));
     EXPECT_EQ(app.GetProfileInt(L"data", L"round", -1), 0u);
 
 #if !defined(_WIN32)
     // POSIX only: the store's file itself passes SQLite's integrity check.
-    const std::string db = RegistryEnvironment::ConfigHome() + "/brim/registry.db";
+    const std::string db = (RegistryEnvironment::home->Path() / "brim/registry.db").string();
     sqlite3* handle = nullptr;
     ASSERT_EQ(sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_stmt* check = nullptr;
@@ -128,10 +117,7 @@ TEST_F(RegistryProcesses, ProfileFileWritersInSeveralProcessesLoseNothing) {
         children.push_back(ChildProcess::Start({"ini-write", (dir.Path() / "shared.ini").string(),
                                                 brimtest::Numbered("w", id), std::to_string(kEntries)}));
     }
-    for (auto& child : children) {
-        EXPECT_EQ(child->ReadLine(), "done");
-        EXPECT_EQ(child->Wait(), 0);
-    }
+    ExpectAllDone(children);
     CWinApp app(L"reader");
     app.SetProfileName(file);
     for (int id = 0; id < kWriters; ++id) {

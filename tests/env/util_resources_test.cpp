@@ -12,35 +12,24 @@
 namespace brimtest {
 namespace {
 
-TEST(SaveResource, WritesTheBytesUntranslated) {
+TEST(SaveResource, WritesTheBytesUntranslatedOrNoFileAtAll) {
     TempDir dir;
+    const std::string blob("AB\0\r\nCD", 7);
     EXPECT_EQ(CBrimUtil::SaveResource(L"BLOB", dir.File(L"blob.bin")), 0);
-    EXPECT_EQ(ReadBytes(dir.Path() / "blob.bin"), std::string("AB\0\r\nCD", 7));
+    EXPECT_EQ(ReadBytes(dir.Path() / "blob.bin"), blob);
     // Names compare without regard to case; an existing file is truncated.
     WriteBytes(dir.Path() / "again.bin", std::string(100, 'x'));
     EXPECT_EQ(CBrimUtil::SaveResource(L"blob", dir.File(L"again.bin")), 0);
-    EXPECT_EQ(ReadBytes(dir.Path() / "again.bin"), std::string("AB\0\r\nCD", 7));
-}
-
-TEST(SaveResource, AnEmptyResourceGivesAnEmptyFile) {
-    TempDir dir;
+    EXPECT_EQ(ReadBytes(dir.Path() / "again.bin"), blob);
     EXPECT_EQ(CBrimUtil::SaveResource(L"EMPTY", dir.File(L"empty.bin")), 0);
     ASSERT_TRUE(std::filesystem::exists(dir.Path() / "empty.bin"));
     EXPECT_EQ(std::filesystem::file_size(dir.Path() / "empty.bin"), 0u);
-}
-
-TEST(SaveResource, AMissingResourceCreatesNoFile) {
-    TempDir dir;
     EXPECT_EQ(CBrimUtil::SaveResource(L"MISSING", dir.File(L"none.bin")), 0);
     EXPECT_EQ(CBrimUtil::SaveResource(nullptr, dir.File(L"none.bin")), 0);
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "none.bin"));
-}
-
-TEST(SaveResource, AFileThatCannotBeCreatedThrowsTheFileException) {
-    TempDir dir;
     try {
         CBrimUtil::SaveResource(L"BLOB", dir.File(L"no-such-folder/blob.bin"));
-        FAIL() << "no exception";
+        ADD_FAILURE() << "no exception";
     } catch (CFileException* e) {
         EXPECT_NE(e->m_cause, CFileException::none);
         e->Delete();

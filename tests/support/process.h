@@ -13,20 +13,28 @@ class ChildProcess {
 public:
     virtual ~ChildProcess() = default;
 
-    // Starts brim_test_child with these arguments (UTF-8).
-    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args);
-    // The same, with "NAME=value" entries added to (or replacing those of)
-    // the parent's environment.
+    // Starts brim_test_child with these arguments (UTF-8), "NAME=value"
+    // entries added to (or replacing those of) the parent's environment.
     static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args,
-                                               const std::vector<std::string>& environment);
+                                               const std::vector<std::string>& environment = {});
 
     // One line of the child's output without its line break; "" at the end.
-    virtual std::string ReadLine() = 0;
-    virtual void WriteLine(const std::string& line) = 0;
+    std::string ReadLine() {
+        std::string line;
+        for (char c; ReadByte(c) && c != '\n';) {
+            if (c != '\r') line += c;
+        }
+        return line;
+    }
+    void WriteLine(const std::string& line) { Write(line + "\n"); }
     // Ends the child at once (SIGKILL, TerminateProcess).
     virtual void Kill() = 0;
     // Waits for the child to end and returns its exit code (-1 if killed).
     virtual int Wait() = 0;
+
+protected:
+    virtual bool ReadByte(char& c) = 0;
+    virtual void Write(const std::string& text) = 0;
 };
 
 }  // namespace brimtest

@@ -34,18 +34,8 @@ public:
         if (m_out >= 0) close(m_out);
     }
 
-    std::string ReadLine() override {
-        std::string line;
-        char c;
-        while (read(m_out, &c, 1) == 1) {
-            if (c == '\n') return line;
-            if (c != '\r') line += c;
-        }
-        return line;
-    }
-
-    void WriteLine(const std::string& line) override {
-        const std::string text = line + "\n";
+    bool ReadByte(char& c) override { return read(m_out, &c, 1) == 1; }
+    void Write(const std::string& text) override {
         if (write(m_in, text.data(), text.size()) < 0) { /* the child is gone: nothing to tell */ }
     }
 
@@ -70,8 +60,6 @@ private:
 };
 
 }  // namespace
-
-std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args) { return Start(args, {}); }
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args,
                                                   const std::vector<std::string>& environment) {

@@ -44,19 +44,11 @@ public:
         ::CloseHandle(m_out);
     }
 
-    std::string ReadLine() override {
-        std::string line;
-        char c;
+    bool ReadByte(char& c) override {
         DWORD n = 0;
-        while (::ReadFile(m_out, &c, 1, &n, nullptr) && n == 1) {
-            if (c == '\n') return line;
-            if (c != '\r') line += c;
-        }
-        return line;
+        return ::ReadFile(m_out, &c, 1, &n, nullptr) && n == 1;
     }
-
-    void WriteLine(const std::string& line) override {
-        const std::string text = line + "\n";
+    void Write(const std::string& text) override {
         DWORD n = 0;
         ::WriteFile(m_in, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
     }
@@ -84,8 +76,6 @@ private:
 };
 
 }  // namespace
-
-std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args) { return Start(args, {}); }
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>& args,
                                                   const std::vector<std::string>& environment) {

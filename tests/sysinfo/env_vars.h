@@ -1,10 +1,13 @@
-// Setting the process environment in tests, as the library reads it.
+// Environment variables set for a test as the library reads them; what was
+// there comes back when the object goes.
 #pragma once
 
 #include <cstdlib>
-#include <cstring>
-#include <cwchar>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #if defined(_WIN32)
 #  include <windows.h>
@@ -12,35 +15,44 @@
 
 namespace brimtest {
 
-inline bool GetVariable(const wchar_t* name, std::wstring& value) {
-#if defined(_WIN32)
-    static wchar_t buffer[32768];
-    const DWORD n = ::GetEnvironmentVariableW(name, buffer, 32768);
-    if (n == 0 || n >= 32768) return false;
-    value.assign(buffer, n);
-#else
-    const std::string narrow(name, name + std::wcslen(name));
-    const char* v = std::getenv(narrow.c_str());
-    if (v == nullptr) return false;
-    value.assign(v, v + std::strlen(v));
-#endif
-    return true;
-}
-
-// value null removes the variable.
-inline void SetVariable(const wchar_t* name, const wchar_t* value) {
-#if defined(_WIN32)
-    ::SetEnvironmentVariableW(name, value);
-#else
-    const std::string narrow(name, name + std::wcslen(name));
-    if (value == nullptr) {
-        unsetenv(narrow.c_str());
-    } else {
-        std::string v;
-        for (const wchar_t* p = value; *p != 0; ++p) v.push_back(static_cast<char>(*p));
-        setenv(narrow.c_str(), v.c_str(), 1);
+class Variables {
+public:
+    explicit Variables(std::initializer_list<const wchar_t*> names) {
+        for (const wchar_t* name : names) m_saved.emplace_back(name, Get(name));
     }
+    ~Variables() {
+        for (const auto& [name, value] : m_saved) Set(name, value ? value->c_str() : nullptr);
+    }
+    static std::optional<std::wstring> Get(const wchar_t* name) {
+#if defined(_WIN32)
+        static wchar_t buffer[32768];
+        const DWORD n = ::GetEnvironmentVariableW(name, buffer, 32768);
+        return n == 0 || n >= 32768 ? std::nullopt : std::optional<std::wstring>(std::wstring(buffer, n));
+#else
+        const char* v = std::getenv(Narrow(name).c_str());
+        return v == nullptr ? std::nullopt : std::optional<std::wstring>(std::wstring(v, v + std::string(v).size()));
 #endif
-}
+    }
+    // value null removes the variable.
+    static void Set(const wchar_t* name, const wchar_t* value) {
+#if defined(_WIN32)
+        ::SetEnvironmentVariableW(name, value);
+#else
+        if (value == nullptr) {
+            unsetenv(Narrow(name).c_str());
+        } else {
+            setenv(Narrow(name).c_str(), Narrow(value).c_str(), 1);
+        }
+#endif
+    }
+
+private:
+    static std::string Narrow(const std::wstring& text) {
+        std::string out;
+        for (wchar_t c : text) out.push_back(static_cast<char>(c));
+        return out;
+    }
+    std::vector<std::pair<const wchar_t*, std::optional<std::wstring>>> m_saved;
+};
 
 }  // namespace brimtest

@@ -10,12 +10,7 @@
 #include <cwctype>
 #include <filesystem>
 #include <memory>
-#include <string>
 #include <vector>
-
-#if !defined(_WIN32)
-#  include <unistd.h>
-#endif
 
 namespace brimtest {
 namespace {
@@ -50,16 +45,12 @@ TEST(GetVersionInfo, WithoutATranslationTableTheUsersLanguageDecides) {
     const bool english = ::GetUserDefaultLangID() == 0x0409;
     EXPECT_EQ(CBrimInfoModule::GetVersionInfo(module, L"FileVersion"), english ? L"9.8.7" : L"");
 #else
-    std::wstring saved;
-    const bool had = GetVariable(L"LC_ALL", saved);
-    SetVariable(L"LC_ALL", L"en_US.UTF-8");
+    Variables saved{L"LC_ALL"};
+    Variables::Set(L"LC_ALL", L"en_US.UTF-8");
     EXPECT_EQ(CBrimInfoModule::GetVersionInfo(module, L"FileVersion"), L"9.8.7");
-    SetVariable(L"LC_ALL", L"ko_KR.UTF-8");   // block 041204B0 is missing too
+    Variables::Set(L"LC_ALL", L"ko_KR.UTF-8");   // block 041204B0 is missing too
     EXPECT_EQ(CBrimInfoModule::GetVersionInfo(module, L"FileVersion"), L"");
-    SetVariable(L"LC_ALL", had ? saved.c_str() : nullptr);
-#endif
     // A module without any version resource.
-#if !defined(_WIN32)
     EXPECT_EQ(CBrimInfoModule::GetVersionInfo(reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(0x1000)),
                                               L"FileVersion"),
               L"");
@@ -95,11 +86,10 @@ TEST(Process32Count, CountsExactNamesCaseSensitively) {
 
 TEST(GetCurrentPath, IsTheExecutablesFolderWithItsSeparator) {
     const std::filesystem::path folder = ExecutablePath().parent_path();
-    const CStringW path = CBrimInfoModule::GetCurrentPath();
 #if defined(_WIN32)
-    EXPECT_EQ(std::wstring(path.GetString()), folder.wstring() + L"\\");
+    EXPECT_EQ(std::wstring(CBrimInfoModule::GetCurrentPath().GetString()), folder.wstring() + L"\\");
 #else
-    EXPECT_EQ(std::wstring(path.GetString()), folder.wstring() + L"/");
+    EXPECT_EQ(std::wstring(CBrimInfoModule::GetCurrentPath().GetString()), folder.wstring() + L"/");
 #endif
 }
 

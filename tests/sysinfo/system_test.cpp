@@ -1,13 +1,6 @@
-#include <brim/brim.h>
-
 #include "tests/env/registry_fixture.h"
-#include "tests/support/printers.h"
+#include "tests/support/thrown.h"
 #include "tests/sysinfo/env_vars.h"
-
-#include <gtest/gtest.h>
-
-#include <cwchar>
-#include <string>
 
 namespace brimtest {
 namespace {
@@ -67,66 +60,36 @@ protected:
 };
 
 TEST_F(GetIEVer, OnlyTheFirstCharacterCounts) {
-    EXPECT_EQ(With(L"7.0.5730.13"), 1u);
-    EXPECT_EQ(With(L"8.0.7601.17514"), 2u);
-    EXPECT_EQ(With(L"9.11.9600.18231"), 3u);
-    EXPECT_EQ(With(L"11.0"), 0u);
-    EXPECT_EQ(With(L"6.0.2900"), 0u);
-    EXPECT_EQ(With(L""), 0u);
+    const std::pair<const wchar_t*, unsigned long> cases[] = {
+        {L"7.0.5730.13", 1}, {L"8.0.7601.17514", 2}, {L"9.11.9600.18231", 3}, {L"11.0", 0}, {L"6.0.2900", 0}, {L"", 0}};
+    for (const auto& [version, expected] : cases) EXPECT_EQ(With(version), expected) << version;
 }
 
-class GetTempDirectory : public ::testing::Test {
-protected:
-    void SetUp() override { m_had = GetVariable(L"TEMP", m_saved); }
-    void TearDown() override { SetVariable(L"TEMP", m_had ? m_saved.c_str() : nullptr); }
-    bool m_had = false;
-    std::wstring m_saved;
-};
-
-TEST_F(GetTempDirectory, OnlyTheLabelIsRemoved) {
-    SetVariable(L"TEMP", L"C:\\TEMP");
-    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"C:\\TEMP");
-    SetVariable(L"TEMP", L"E:\\tmp");
-    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"E:\\tmp");
-    SetVariable(L"TEMP", L"/var/tmp/%USER%");   // a reference inside the value is not expanded again
-    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/var/tmp/%USER%");
-}
-
-TEST_F(GetTempDirectory, UnsetGivesTheReferenceAndTooLongGivesNothing) {
-    SetVariable(L"TEMP", nullptr);
+TEST(GetTempDirectory, OnlyTheLabelIsRemovedAndTooLongGivesNothing) {
+    Variables saved{L"TEMP", L"TMP", L"TMPDIR"};
+    const std::wstring fits(246, L't'), tooLong(247, L't');
+    // A reference inside the value is not expanded again.
+    for (const std::wstring& temp : {std::wstring(L"C:\\TEMP"), std::wstring(L"/var/tmp/%USER%"), fits}) {
+        Variables::Set(L"TEMP", temp.c_str());
+        EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), temp.c_str());
+    }
+    Variables::Set(L"TEMP", tooLong.c_str());
+    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"");
+    Variables::Set(L"TEMP", nullptr);
 #if defined(_WIN32)
+    // Windows always defines TEMP: only a process that removed it sees the reference.
     EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"%TEMP%");
 #else
-    // Platform difference: Windows always defines TEMP, so only a process
-    // that removed it sees the reference; POSIX stands in its temporary folder.
-    EXPECT_NE(CBrimInfoSystem::GetTempDirectory(), L"%TEMP%");
-#endif
-    const std::wstring fits(246, L't'), tooLong(247, L't');
-    SetVariable(L"TEMP", fits.c_str());
-    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), fits.c_str());
-    SetVariable(L"TEMP", tooLong.c_str());
-    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"");
-}
-
-#if !defined(_WIN32)
-// An unset TEMP is TMPDIR, else /tmp; a set TEMP wins.
-TEST_F(GetTempDirectory, UnsetTempIsTheSystemsTemporaryFolder) {
-    std::wstring savedTmp, savedTmpDir;
-    const bool hadTmp = GetVariable(L"TMP", savedTmp), hadTmpDir = GetVariable(L"TMPDIR", savedTmpDir);
-    SetVariable(L"TEMP", nullptr);
-    SetVariable(L"TMP", nullptr);
-    SetVariable(L"TMPDIR", L"/var/tmp/x");
+    // POSIX: an unset TEMP is TMPDIR, else /tmp.
+    Variables::Set(L"TMP", nullptr);
+    Variables::Set(L"TMPDIR", L"/var/tmp/x");
     EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/var/tmp/x");
-    SetVariable(L"TMPDIR", nullptr);
+    Variables::Set(L"TMPDIR", nullptr);
     EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/tmp");
-    SetVariable(L"TMPDIR", L"");
+    Variables::Set(L"TMPDIR", L"");
     EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/tmp");
-    SetVariable(L"TEMP", L"/mine");
-    EXPECT_EQ(CBrimInfoSystem::GetTempDirectory(), L"/mine");
-    SetVariable(L"TMP", hadTmp ? savedTmp.c_str() : nullptr);
-    SetVariable(L"TMPDIR", hadTmpDir ? savedTmpDir.c_str() : nullptr);
-}
 #endif
+}
 
 TEST(GenerateHDDID, TheSystemDriveByDefaultAndAFailureForAMissingRoot) {
     const unsigned long byDefault = CBrimInfoMachine::GenerateHDDID(nullptr);
@@ -137,13 +100,7 @@ TEST(GenerateHDDID, TheSystemDriveByDefaultAndAFailureForAMissingRoot) {
 #else
     const wchar_t* missing = L"/no/such/root/";
 #endif
-    try {
-        CBrimInfoMachine::GenerateHDDID(missing);
-        FAIL() << "no exception";
-    } catch (CBrimException* e) {
-        EXPECT_EQ(e->GetMessageW().Find(L"BrimException : "), 0);
-        e->Delete();
-    }
+    EXPECT_EQ(Thrown([&] { CBrimInfoMachine::GenerateHDDID(missing); }).Find(L"BrimException : "), 0);
 }
 
 }  // namespace

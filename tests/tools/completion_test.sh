@@ -18,29 +18,18 @@ complete_words() {
     (( ${#COMPREPLY[@]} == 0 )) || printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '
 }
 
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() {  # expect WANTED WORDS...: the offered words, sorted, are WANTED
     local wanted="$1" got
     shift
     got="$(complete_words "$@")"
-    if [[ "$got" != "$wanted" ]]; then
-        echo "FAIL: [${*:2}] offers '$got', expected '$wanted'"
-        failures=$((failures + 1))
-    fi
-}
-
-expect_some() {  # expect_some WORD WORDS...: WORD is among the offered words
-    local word="$1" got
-    shift
-    got=" $(complete_words "$@")"
-    if [[ "$got" != *" $word "* ]]; then
-        echo "FAIL: [${*:2}] offers '$got', which lacks '$word'"
-        failures=$((failures + 1))
-    fi
+    [[ "$got" == "$wanted" ]] || fail "[${*:2}] offers '$got', expected '$wanted'"
 }
 
 # Every command of the help, and nothing that is not one.
+offered=" $(complete_words "$brim" "")"
 for command in $("$brim" --help | sed -n 's/^  \([a-z][a-z-]*\)  *.*/\1/p') --help; do
-    expect_some "$command" "$brim" ""
+    [[ "$offered" == *" $command "* ]] || fail "the first word's offers '$offered' lack '$command'"
 done
 expect "version-info " "$brim" version-i
 expect "" "$brim" zz

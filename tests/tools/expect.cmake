@@ -4,8 +4,6 @@
 # exit code and that standard output followed by standard error matches the
 # regex (kept in LAST). BRIM_INPUT may name an INPUT_FILE for standard input.
 file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK})
-# The registry store and the log's lock files go into WORK, never the user's own.
 file(MAKE_DIRECTORY ${WORK}/config ${WORK}/runtime)
 file(CHMOD ${WORK}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 set(ENV{XDG_CONFIG_HOME} ${WORK}/config)
@@ -21,4 +19,11 @@ function(expect code regex)
     message(FATAL_ERROR "brim ${ARGN}: output does not match '${regex}':\n${out}${err}")
   endif()
   set(LAST "${out}${err}" PARENT_SCOPE)
+endfunction()
+
+# require(MESSAGE CONDITION...): fails with MESSAGE unless if(CONDITION) holds.
+function(require what)
+  if(NOT (${ARGN}))
+    message(FATAL_ERROR "${what}")
+  endif()
 endfunction()
