@@ -1,8 +1,6 @@
-// The UTF-8 converter's code paths against each other: every vector path the
-// processor has must give the portable path's units, counts and overflows,
-// wherever an ill-formed sequence falls relative to the vector blocks, and
-// must write nothing past a buffer sized by the count. The vector paths exist
-// on x86-64 outside Windows only (wchar_t holds UTF-32 there).
+// The UTF-8 converter's vector paths against its portable one, wherever an
+// ill-formed sequence falls relative to the vector blocks. The vector paths
+// exist on x86-64 outside Windows only (wchar_t holds UTF-32 there).
 #include "framework/codepages/cpu_features.h"
 #include "framework/codepages/utf8.h"
 
@@ -37,53 +35,41 @@ std::vector<VectorPath> VectorPaths() {
 
 constexpr wchar_t kGuard = 0x5A5A5A;
 
-// The units of text on one path; guards past the counted size catch stray stores.
-std::wstring Decode(VectorPath path, const std::string& text) {
-    const std::size_t count = brim::detail::Utf8ToWideCountOn(path, text.data(), text.size());
-    std::vector<wchar_t> out(count + 24, kGuard);
-    const std::size_t done = brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), out.data(), kNoLimit);
-    EXPECT_EQ(done, count);
-    for (std::size_t k = count; k < out.size(); ++k) EXPECT_EQ(out[k], kGuard) << "written past the count at " << k;
-    return std::wstring(out.data(), done);
+std::size_t ConvertOn(VectorPath p, const std::string& t, wchar_t* out, std::size_t limit) {
+    return brim::detail::Utf8ToWideConvertOn(p, t.data(), t.size(), out, limit);
+}
+std::size_t ConvertOn(VectorPath p, const std::wstring& t, char* out, std::size_t limit) {
+    return brim::detail::WideToUtf8ConvertOn(p, t.data(), t.size(), out, limit);
 }
 
-std::string Encode(VectorPath path, const std::wstring& text) {
+// The result of text on one path; guards past the counted size catch stray stores.
+std::wstring On(VectorPath path, const std::string& text) {
+    const std::size_t count = brim::detail::Utf8ToWideCountOn(path, text.data(), text.size());
+    std::wstring out(count + 24, kGuard);
+    EXPECT_EQ(ConvertOn(path, text, out.data(), kNoLimit), count);
+    EXPECT_EQ(out.find_first_not_of(kGuard, count), std::wstring::npos) << "written past the count";
+    return out.substr(0, count);
+}
+std::string On(VectorPath path, const std::wstring& text) {
     const std::size_t count = brim::detail::WideToUtf8CountOn(path, text.data(), text.size());
     std::string out(count + 80, '\x5A');
-    const std::size_t done = brim::detail::WideToUtf8ConvertOn(path, text.data(), text.size(), out.data(), kNoLimit);
-    EXPECT_EQ(done, count);
+    EXPECT_EQ(ConvertOn(path, text, out.data(), kNoLimit), count);
     EXPECT_EQ(out.find_first_not_of('\x5A', count), std::string::npos) << "written past the count";
-    return out.substr(0, done);
+    return out.substr(0, count);
 }
 
-// Every vector path decodes text as the portable path does, also into a
-// buffer of exactly the count and one unit short of it.
-void ExpectSameDecoding(const std::string& text) {
-    const std::wstring expected = Decode(VectorPath::kPortable, text);
-    for (VectorPath path : VectorPaths()) {
-        SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " bytes");
-        ASSERT_EQ(Decode(path, text), expected);
-        std::vector<wchar_t> exact(expected.size() + 1);
-        EXPECT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), exact.data(), expected.size()),
-                  expected.size());
-        if (!expected.empty()) {
-            EXPECT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), exact.data(), expected.size() - 1),
-                      kOverflow);
-        }
-    }
-}
-
-void ExpectSameEncoding(const std::wstring& text) {
-    const std::string expected = Encode(VectorPath::kPortable, text);
+// Every vector path gives the portable path's result, also into a buffer of
+// exactly the count, and overflows one unit short of it.
+template <typename Text>
+void ExpectSame(const Text& text) {
+    const auto expected = On(VectorPath::kPortable, text);
     for (VectorPath path : VectorPaths()) {
         SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " units");
-        ASSERT_EQ(Encode(path, text), expected);
-        std::string exact(expected.size() + 1, '\0');
-        EXPECT_EQ(brim::detail::WideToUtf8ConvertOn(path, text.data(), text.size(), exact.data(), expected.size()),
-                  expected.size());
+        ASSERT_EQ(On(path, text), expected);
+        auto exact = expected + decltype(expected)(1, 0);
+        EXPECT_EQ(ConvertOn(path, text, exact.data(), expected.size()), expected.size());
         if (!expected.empty()) {
-            EXPECT_EQ(brim::detail::WideToUtf8ConvertOn(path, text.data(), text.size(), exact.data(), expected.size() - 1),
-                      kOverflow);
+            EXPECT_EQ(ConvertOn(path, text, exact.data(), expected.size() - 1), kOverflow);
         }
     }
 }
@@ -119,7 +105,7 @@ TEST(Utf8Paths, IllFormedSequencesAtEveryOffsetAroundTheBlocks) {
             for (std::size_t at = 0; at <= 140; ++at) {
                 std::string text = base;
                 text.insert(at, bad);
-                ExpectSameDecoding(text);
+                ExpectSame(text);
             }
         }
     }
@@ -141,28 +127,27 @@ TEST(Utf8Paths, EachSeamIsCheckedAgainstItsOwnPredecessor) {
             std::string text(600, 'a');
             text.replace(seam - 65, std::strlen(c.good), c.good);
             text.replace(seam - 1, std::strlen(c.bad), c.bad);
-            ExpectSameDecoding(text);
+            ExpectSame(text);
         }
     }
 }
 
 TEST(Utf8Paths, EveryLengthAndCutOffEnds) {
     for (std::size_t n = 0; n <= 200; ++n) {
-        ExpectSameDecoding(MixedText(n));
-        ExpectSameDecoding(std::string(n, 'x'));
+        ExpectSame(MixedText(n));
+        ExpectSame(std::string(n, 'x'));
         std::string trailing(n, 'y');
         trailing += "\xF0\x9F\x98";   // a four-byte sequence without its last byte
-        ExpectSameDecoding(trailing);
+        ExpectSame(trailing);
     }
 }
 
-// ASCII is widened by whole cache lines of output, the lines a run of ASCII
-// begins and ends in shared with the units around it, and long texts are
-// streamed: whatever the output's alignment, the units come out right and
-// nothing before or after them is touched.
+// ASCII is widened by whole cache lines of output, shared at a run's ends with
+// the units around it, and long texts are streamed: at every output alignment
+// nothing before or after the units is touched.
 void ExpectSameDecodingAtEveryAlignment(const std::string& text) {
     constexpr std::size_t kBefore = 32;
-    const std::wstring expected = Decode(VectorPath::kPortable, text);
+    const std::wstring expected = On(VectorPath::kPortable, text);
     for (VectorPath path : VectorPaths()) {
         for (std::size_t shift = 0; shift < 16; ++shift) {
             SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " bytes, shift " << shift);
@@ -198,17 +183,15 @@ TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
     const std::wstring r(1, wchar_t(0xFFFD));
     for (VectorPath path : VectorPaths()) {
         // The surrogate's lead, its second byte and its third: three substitutions.
-        EXPECT_EQ(Decode(path, std::string(63, 'a') + "\xED\xA0\x80" + std::string(100, 'b')),
+        EXPECT_EQ(On(path, std::string(63, 'a') + "\xED\xA0\x80" + std::string(100, 'b')),
                   std::wstring(63, L'a') + r + r + r + std::wstring(100, L'b'));
         // A well-formed sequence split by the block edge stays whole.
-        EXPECT_EQ(Decode(path, std::string(62, 'a') + "\xF0\x9F\x98\x80" + std::string(100, 'b')),
+        EXPECT_EQ(On(path, std::string(62, 'a') + "\xF0\x9F\x98\x80" + std::string(100, 'b')),
                   std::wstring(62, L'a') + wchar_t(0x1F600) + std::wstring(100, L'b'));
-        EXPECT_EQ(Encode(path, std::wstring(40, L'a') + wchar_t(0xDC00) + std::wstring(40, wchar_t(0xD55C))),
-                  std::string(40, 'a') + "\xEF\xBF\xBD" + [] {
-                      std::string s;
-                      for (int k = 0; k < 40; ++k) s += "\xED\x95\x9C";
-                      return s;
-                  }());
+        std::string hangul;
+        for (int k = 0; k < 40; ++k) hangul += "\xED\x95\x9C";
+        EXPECT_EQ(On(path, std::wstring(40, L'a') + wchar_t(0xDC00) + std::wstring(40, wchar_t(0xD55C))),
+                  std::string(40, 'a') + "\xEF\xBF\xBD" + hangul);
     }
 }
 
@@ -220,11 +203,9 @@ TEST(Utf8Paths, RandomTextsMatchThePortablePath) {
         std::string text;
         const std::size_t size = rng() % 400;
         while (text.size() < size) text += pieces[rng() % std::size(pieces)];
-        if (round % 2 == 1) {
-            // Bytes of any value at a few places.
-            for (int k = 0; k < 3 && !text.empty(); ++k) text[rng() % text.size()] = static_cast<char>(rng());
-        }
-        ExpectSameDecoding(text);
+        // Every other text gets bytes of any value at a few places.
+        for (int k = 0; k < 3 && round % 2 == 1 && !text.empty(); ++k) text[rng() % text.size()] = static_cast<char>(rng());
+        ExpectSame(text);
     }
 }
 
@@ -233,17 +214,14 @@ TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
                            static_cast<wchar_t>(-1), wchar_t(0x7FFFFFFF), wchar_t(0x10FFFF), wchar_t(0xFFFF), wchar_t(0x80),
                            wchar_t(0x7FF), wchar_t(0x800)};
     for (std::size_t n = 0; n <= 200; ++n) {
-        std::wstring hangul(n, wchar_t(0xD55C));
-        ExpectSameEncoding(hangul);
-        ExpectSameEncoding(std::wstring(n, L'q'));
+        ExpectSame(std::wstring(n, wchar_t(0xD55C)));
+        ExpectSame(std::wstring(n, L'q'));
         for (wchar_t c : odd) {
-            if (n < 70) {
-                std::wstring text(70, L'a');
+            for (wchar_t around : {L'a', wchar_t(0xAC00)}) {
+                std::wstring text(70, around);
+                if (n >= text.size()) break;
                 text[n] = c;
-                ExpectSameEncoding(text);
-                std::wstring korean(70, wchar_t(0xAC00));
-                korean[n] = c;
-                ExpectSameEncoding(korean);
+                ExpectSame(text);
             }
         }
     }
@@ -254,12 +232,31 @@ TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
             const unsigned kind = rng() % 8;
             c = static_cast<wchar_t>(kind < 3 ? rng() % 0x80 : kind < 6 ? 0xAC00 + rng() % 11172 : kind == 6 ? rng() % 0x110000 : rng());
         }
-        ExpectSameEncoding(text);
+        ExpectSame(text);
     }
 }
 
 }  // namespace
 #endif
+
+namespace {
+
+// The terminated text's count and conversion are those of the whole text
+// with its terminator, and nothing is written past the capacity.
+void ExpectTerminatedAsWhole(const char* text, std::size_t length) {
+    const std::size_t whole = brim::detail::Utf8ToWideCount(text, length + 1);
+    std::size_t bytes = 0;
+    ASSERT_EQ(brim::detail::Utf8ToWideCountTerminated(text, bytes), whole);
+    ASSERT_EQ(bytes, length + 1);
+    std::vector<wchar_t> expected(whole), got(whole + 8, L'#');
+    brim::detail::Utf8ToWideConvert(text, length + 1, expected.data());
+    ASSERT_EQ(brim::detail::Utf8ToWideConvertTerminated(text, got.data(), whole), whole);
+    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), got.begin()));
+    ASSERT_EQ(got[whole], L'#') << "written past the capacity";
+    ASSERT_EQ(brim::detail::Utf8ToWideConvertTerminated(text, got.data(), whole - 1), brim::detail::kOverflow);
+}
+
+}  // namespace
 
 // A terminated text is converted in blocks of 32 KiB; whatever falls on a
 // block's end, the result is that of the whole text at once.
@@ -275,26 +272,15 @@ TEST(Utf8Terminated, BlocksDecodeAsTheWholeText) {
                 text.replace(at, piece.size(), piece);
                 for (std::size_t k = 2 * kBlock - 4; k < 2 * kBlock + 4 && k < text.size(); ++k) text[k] = '\x80';
                 SCOPED_TRACE(::testing::Message() << "piece of " << piece.size() << " at " << at << ", " << size << " bytes");
-                const std::size_t whole = brim::detail::Utf8ToWideCount(text.c_str(), text.size() + 1);
-                std::size_t bytes = 0;
-                ASSERT_EQ(brim::detail::Utf8ToWideCountTerminated(text.c_str(), bytes), whole);
-                EXPECT_EQ(bytes, text.size() + 1);
-                std::vector<wchar_t> expected(whole), got(whole + 8, L'#');
-                brim::detail::Utf8ToWideConvert(text.c_str(), text.size() + 1, expected.data());
-                ASSERT_EQ(brim::detail::Utf8ToWideConvertTerminated(text.c_str(), got.data(), whole), whole);
-                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), got.begin()));
-                EXPECT_EQ(got[whole], L'#') << "written past the capacity";
-                EXPECT_EQ(brim::detail::Utf8ToWideConvertTerminated(text.c_str(), got.data(), whole - 1), brim::detail::kOverflow);
+                ExpectTerminatedAsWhole(text.c_str(), text.size());
             }
         }
     }
 }
 
 #if !defined(_WIN32)
-// Finding a text's end reads ahead by whole lines; a text that ends (or
-// starts) at a page the process cannot read must still be read safely,
-// wherever in its line it ends. The pages around the text are made
-// unreadable, so any read beyond it faults.
+// Finding a text's end reads ahead by whole lines; the pages around the text
+// are unreadable, so any read beyond it faults, wherever in its line it ends.
 TEST(Utf8Terminated, TextsNextToAnUnreadablePage) {
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     void* map = mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -312,14 +298,7 @@ TEST(Utf8Terminated, TextsNextToAnUnreadablePage) {
                 SCOPED_TRACE(::testing::Message() << length << " bytes, " << (ascii ? "ASCII" : "Korean")
                                                   << (text == readable ? ", at the page's start" : ", to the page's end"));
                 std::memcpy(text, body.c_str(), length + 1);
-                const std::size_t whole = brim::detail::Utf8ToWideCount(text, length + 1);
-                std::size_t bytes = 0;
-                ASSERT_EQ(brim::detail::Utf8ToWideCountTerminated(text, bytes), whole);
-                ASSERT_EQ(bytes, length + 1);
-                std::vector<wchar_t> expected(whole), got(whole);
-                brim::detail::Utf8ToWideConvert(text, length + 1, expected.data());
-                ASSERT_EQ(brim::detail::Utf8ToWideConvertTerminated(text, got.data(), whole), whole);
-                ASSERT_EQ(got, expected);
+                ExpectTerminatedAsWhole(text, length);
             }
         }
     }

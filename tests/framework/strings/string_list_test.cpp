@@ -9,64 +9,52 @@
 
 namespace {
 
-std::vector<std::wstring> Forward(const CStringList& list) {
-    std::vector<std::wstring> out;
-    for (POSITION p = list.GetHeadPosition(); p != nullptr;) out.emplace_back(list.GetNext(p).GetString());
-    return out;
+using V = std::vector<std::wstring>;
+
+// The items head to tail, then checks that tail to head gives them reversed.
+V Walk(const CStringList& list) {
+    V forward, backward;
+    for (POSITION p = list.GetHeadPosition(); p != nullptr;) forward.emplace_back(list.GetNext(p).GetString());
+    for (POSITION p = list.GetTailPosition(); p != nullptr;) backward.emplace_back(list.GetPrev(p).GetString());
+    EXPECT_EQ(V(backward.rbegin(), backward.rend()), forward);
+    EXPECT_EQ(static_cast<std::size_t>(list.GetCount()), forward.size());
+    return forward;
 }
 
-std::vector<std::wstring> Backward(const CStringList& list) {
-    std::vector<std::wstring> out;
-    for (POSITION p = list.GetTailPosition(); p != nullptr;) out.emplace_back(list.GetPrev(p).GetString());
-    return out;
-}
-
-TEST(CStringList, AddAndWalkBothWays) {
+TEST(CStringList, LinksStayRightThroughAddsInsertsAndRemovals) {
     CStringList list;
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
-    list.AddTail(L"b");
-    list.AddTail(CStringW(L"c"));
+    const POSITION b = list.AddTail(L"b");
+    const POSITION c = list.AddTail(CStringW(L"c"));
     list.AddHead(L"a");
-    EXPECT_EQ(list.GetCount(), 3);
-    EXPECT_EQ(Forward(list), (std::vector<std::wstring>{L"a", L"b", L"c"}));
-    EXPECT_EQ(Backward(list), (std::vector<std::wstring>{L"c", L"b", L"a"}));
+    EXPECT_EQ(Walk(list), (V{L"a", L"b", L"c"}));
     EXPECT_EQ(list.GetHead(), L"a");
     EXPECT_EQ(list.GetTail(), L"c");
-}
 
-TEST(CStringList, PositionsStayValidWhenContentsChange) {
-    CStringList list;
-    const POSITION first = list.AddTail(L"x");
-    const POSITION second = list.AddTail(L"y");
-    list.SetAt(first, L"changed");
-    list.GetAt(second) = L"also";
-    EXPECT_EQ(list.GetAt(first), L"changed");
-    EXPECT_EQ(Forward(list), (std::vector<std::wstring>{L"changed", L"also"}));
-    list.InsertAfter(first, L"mid");
-    list.InsertBefore(first, L"start");
-    EXPECT_EQ(Forward(list), (std::vector<std::wstring>{L"start", L"changed", L"mid", L"also"}));
-    EXPECT_EQ(list.Find(L"mid"), list.FindIndex(2));
+    // Positions stay valid when contents change.
+    list.SetAt(b, L"B");
+    list.GetAt(c) = L"C";
+    list.InsertAfter(b, L"mid");
+    list.InsertBefore(b, L"before");
+    EXPECT_EQ(Walk(list), (V{L"a", L"before", L"B", L"mid", L"C"}));
+    EXPECT_EQ(list.Find(L"mid"), list.FindIndex(3));
     EXPECT_EQ(list.Find(L"nothing"), nullptr);
-    EXPECT_EQ(list.FindIndex(4), nullptr);
+    EXPECT_EQ(list.FindIndex(5), nullptr);
     EXPECT_EQ(list.FindIndex(-1), nullptr);
-}
 
-TEST(CStringList, RemovalKeepsLinksRight) {
-    CStringList list;
-    list.AddTail(L"a");
-    const POSITION b = list.AddTail(L"b");
-    list.AddTail(L"c");
     list.RemoveAt(b);
-    EXPECT_EQ(Forward(list), (std::vector<std::wstring>{L"a", L"c"}));
-    EXPECT_EQ(Backward(list), (std::vector<std::wstring>{L"c", L"a"}));
+    EXPECT_EQ(Walk(list), (V{L"a", L"before", L"mid", L"C"}));
+    list.RemoveAt(c);   // the tail
+    EXPECT_EQ(Walk(list), (V{L"a", L"before", L"mid"}));
     EXPECT_EQ(list.RemoveHead(), L"a");
-    EXPECT_EQ(list.RemoveTail(), L"c");
+    EXPECT_EQ(list.RemoveTail(), L"mid");
+    EXPECT_EQ(list.RemoveTail(), L"before");
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_EQ(list.GetTailPosition(), nullptr);
     list.AddTail(L"again");
     list.RemoveAll();
-    EXPECT_EQ(list.GetCount(), 0);
+    EXPECT_EQ(Walk(list), V{});
 }
 
 TEST(CStringList, NullPositionsAndEmptyListsThrow) {
