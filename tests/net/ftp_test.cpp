@@ -160,7 +160,7 @@ TEST_P(FtpTest, InternetFailuresAndCloseForgetTheConnection) {
     EXPECT_EQ(ftp.m_pConnection, nullptr);
 }
 
-TEST_P(FtpTest, LocalFileFailuresPassUnchangedAndKeepTheConnection) {
+TEST_P(FtpTest, LocalFileAndHookFailuresPassUnchangedAndKeepTheConnection) {
     BRIM_REQUIRE_SERVER(port, "BRIM_FTP_PORT");
     const fs::path root = brimtest::FtpRoot();
     RecordingFtp ftp;
@@ -190,25 +190,21 @@ TEST_P(FtpTest, LocalFileFailuresPassUnchangedAndKeepTheConnection) {
     EXPECT_FALSE(fs::exists(m_local.Path() / "empty"));
     EXPECT_EQ(ftp.waits, 1);
     EXPECT_TRUE(ftp.downloads.empty());
-}
 
-TEST_P(FtpTest, HookExceptionsPassThroughAndTheConnectionStaysUsable) {
-    BRIM_REQUIRE_SERVER(port, "BRIM_FTP_PORT");
+    // A hook's exception passes through, and the connection stays usable.
     Write("a.bin", Pattern(10000, 1));
-    const std::wstring remote = L"/" + Name(L"hook");
-    RecordingFtp ftp;
-    Connect(ftp, port);
+    const std::wstring hooked = L"/" + Name(L"hook");
     ftp.throwAtBlock = 1;
-    EXPECT_THROW(ftp.Upload(m_local.File(L"a.bin"), remote.c_str(), 2), std::string);
+    EXPECT_THROW(ftp.Upload(m_local.File(L"a.bin"), hooked.c_str(), 2), std::string);
     EXPECT_EQ(ftp.uploads.size(), 2u);
     ASSERT_NE(ftp.m_pConnection, nullptr);
 
     ftp.throwAtBlock = -1;
-    ftp.Upload(m_local.File(L"a.bin"), remote.c_str(), 2);
+    ftp.Upload(m_local.File(L"a.bin"), hooked.c_str(), 2);
     ftp.throwAtBlock = 0;
-    EXPECT_THROW(ftp.Download(remote.c_str(), m_local.File(L"back"), 2), std::string);
+    EXPECT_THROW(ftp.Download(hooked.c_str(), m_local.File(L"back"), 2), std::string);
     ftp.throwAtBlock = -1;
-    ftp.Download(remote.c_str(), m_local.File(L"back"), 2);
+    ftp.Download(hooked.c_str(), m_local.File(L"back"), 2);
     EXPECT_EQ(Read("back"), Pattern(10000, 1));
 }
 

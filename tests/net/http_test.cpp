@@ -150,7 +150,7 @@ TEST_F(HttpTest, MultiByteCharacterAcrossBlocksIsConvertedInHalves) {
     EXPECT_EQ(text.Find(L'\xD55C'), -1);
 }
 
-TEST_F(HttpTest, DownloadReportsTheAnnouncedLengthOrTheRunningEstimate) {
+TEST_F(HttpTest, DownloadReportsTheAnnouncedLengthOrTheRunningEstimateToItsHooks) {
     BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
     RecordingHttp http;
     // Connecting makes no network traffic, so a closed port is accepted;
@@ -195,6 +195,12 @@ TEST_F(HttpTest, DownloadReportsTheAnnouncedLengthOrTheRunningEstimate) {
     EXPECT_EQ(r.requestLine, "GET /status/404/page HTTP/1.1");
     EXPECT_TRUE(r.Has("User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0; .NET CLR 1.1.4322; "
                       ".NET CLR 2.0.50727; .NET CLR 3.5.30729; .NET CLR 3.0.30729)"));
+
+    // A hook's exception passes through and keeps the connection.
+    http.Reset();
+    http.throwAtBlock = 1;
+    EXPECT_THROW(http.Download(Url(port, "/bytes/10000").c_str(), m_local.File(L"h"), 2), std::string);
+    EXPECT_EQ(http.downloads.size(), 2u);
     EXPECT_NE(http.m_pConnection, nullptr);
 }
 
@@ -237,16 +243,6 @@ TEST_F(HttpTest, FailuresThrowTheirCodeAndInternetOnesForgetTheConnection) {
     http.CloseHttp();
     EXPECT_EQ(http.m_pSession, nullptr);
     EXPECT_EQ(Thrown([&] { http.ConnectHttp(L"127.0.0.1", 80); }), CodeMessage(6));
-}
-
-TEST_F(HttpTest, HookExceptionsPassThroughAndKeepTheConnection) {
-    BRIM_REQUIRE_SERVER(port, "BRIM_HTTP_PORT");
-    RecordingHttp http;
-    http.ConnectHttp(L"127.0.0.1", port);
-    http.throwAtBlock = 1;
-    EXPECT_THROW(http.Download(Url(port, "/bytes/10000").c_str(), m_local.File(L"h"), 2), std::string);
-    EXPECT_EQ(http.downloads.size(), 2u);
-    EXPECT_NE(http.m_pConnection, nullptr);
 }
 
 TEST_F(HttpTest, DownloadFetchesFtpUrlsInTheModeItIsGiven) {
