@@ -11,7 +11,6 @@
 #endif
 
 #include <cstdlib>
-#include <cstring>
 
 namespace brimtest {
 namespace {
@@ -54,10 +53,7 @@ std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin()
 std::wstring FtpUser() { return Widen(Env("BRIM_FTP_USER")); }
 std::wstring FtpPassword() { return Widen(Env("BRIM_FTP_PASSWORD")); }
 
-CStringW CodeMessage(unsigned long code) {
-    CBrimException e(code);
-    return e.GetMessageW();
-}
+CStringW CodeMessage(unsigned long code) { return CBrimException(code).GetMessageW(); }
 
 namespace {
 SocketHandle ConnectLoopback(int port) {
@@ -92,29 +88,27 @@ std::string LineChannel::Ask(const std::string& line) {
             m_unread.erase(0, end + 1);
             return answer;
         }
-        char buffer[256];
-        const int n = static_cast<int>(::recv(s, buffer, sizeof(buffer), 0));
-        if (n <= 0) return "<no answer>";
-        m_unread.append(buffer, static_cast<std::size_t>(n));
+        if (!Receive()) return "<no answer>";
     }
 }
 
-std::string HttpGetBody(int port, const std::string& path) {
-    const SocketHandle s = ConnectLoopback(port);
-    if (s == static_cast<SocketHandle>(-1)) return "<no connection>";
-    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-    ::send(s, request.data(), static_cast<int>(request.size()), 0);
-    std::string response;
+bool LineChannel::Receive() {
     char buffer[4096];
-    for (;;) {
-        const int n = static_cast<int>(::recv(s, buffer, sizeof(buffer), 0));
-        if (n <= 0) break;
-        response.append(buffer, static_cast<std::size_t>(n));
+    const int n = static_cast<int>(::recv(static_cast<SocketHandle>(m_socket), buffer, sizeof(buffer), 0));
+    if (n > 0) m_unread.append(buffer, static_cast<std::size_t>(n));
+    return n > 0;
+}
+
+std::string HttpGetBody(int port, const std::string& path) {
+    LineChannel channel(port);
+    if (channel.m_socket == -1) return "<no connection>";
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    ::send(static_cast<SocketHandle>(channel.m_socket), request.data(), static_cast<int>(request.size()), 0);
+    // Everything up to the server's close; the body follows the blank line.
+    while (channel.Receive()) {
     }
-    CloseSocket(s);
-    // The server always sends Content-Length; the body follows the blank line.
-    const std::size_t end = response.find("\r\n\r\n");
-    return end == std::string::npos ? response : response.substr(end + 4);
+    const std::size_t end = channel.m_unread.find("\r\n\r\n");
+    return end == std::string::npos ? channel.m_unread : channel.m_unread.substr(end + 4);
 }
 
 }  // namespace brimtest

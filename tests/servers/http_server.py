@@ -1,21 +1,15 @@
-"""A scripted HTTP/1.1 server for the network tests.
-
-The path chooses the answer (every path may carry a tail of its own after
-the parts shown, so that each test has paths of its own):
-  /status/CODE          status CODE, a short page, Content-Length
-  /bytes/N              N bytes (byte i is i % 251), Content-Length
-  /nolen/N              the same bytes, no Content-Length, then close
-  /chunked/N            the same bytes in chunks of 1000
-  /slow/N               the same bytes in pieces of 512, 20 ms apart
-  /drop/N               announces N bytes, sends N // 2, then resets
-  /pad/N/HEX            N bytes "a", then the bytes HEX names
-  /zero                 "abc", a zero byte, more text, and a second block
-  /hugeheader           a response with a 1 MiB header line
-  /loop                 a redirect to itself, without end
-  /garbage              bytes that are not an HTTP response, then close
-  /__record/PATH        the last request received for /PATH, byte for byte
-Any other path answers 200 with the body "received". Every request (line,
-headers in order, body) is recorded under its path.
+"""A scripted HTTP/1.1 server for the network tests. The path chooses the
+answer (any tail may follow, so that each test has paths of its own):
+  /status/CODE   that status, body "page CODE\n"
+  /bytes/N       N bytes (byte i is i % 251)      /nolen/N   the same, no length, then close
+  /chunked/N     the same in chunks of 1000       /slow/N    in pieces of 512, 20 ms apart
+  /drop/N        announces N bytes, sends N // 2, then resets
+  /pad/N/HEX     N bytes "a", then the bytes HEX names
+  /zero          "abc", a zero byte, filler to 4096 bytes, then "second"
+  /hugeheader    a 1 MiB header line            /loop   a redirect to itself
+  /garbage       bytes that are not HTTP, then close
+  /__record/PATH the last request for /PATH, byte for byte
+Any other path answers 200 "received".
 """
 
 import socketserver
@@ -28,11 +22,8 @@ _records = {}
 _lock = threading.Lock()
 
 
-_CYCLE = bytes(range(251))
-
-
 def _pattern(n):
-    return (_CYCLE * (n // 251 + 1))[:n]
+    return (bytes(range(251)) * (n // 251 + 1))[:n]
 
 
 class _Handler(socketserver.BaseRequestHandler):
@@ -57,14 +48,11 @@ class _Handler(socketserver.BaseRequestHandler):
         body, self.buffer = rest[:length], rest[length:]
         return lines, head + b"\r\n\r\n" + body
 
-    def respond(self, status, body, headers=None, length=True):
-        reason = {200: "OK", 404: "Not Found", 500: "Internal Server Error"}.get(status, "Status")
-        out = "HTTP/1.1 %d %s\r\nServer: brim-test\r\nContent-Type: text/plain\r\n" % (status, reason)
-        for h in headers or []:
-            out += h + "\r\n"
-        if length:
-            out += "Content-Length: %d\r\n" % len(body)
-        self.request.sendall(out.encode("latin-1") + b"\r\n" + body)
+    def respond(self, status, body, headers=(), length=True):
+        reason = {200: "OK", 404: "Not Found"}.get(status, "Status")
+        head = ["HTTP/1.1 %d %s" % (status, reason), "Server: brim-test", "Content-Type: text/plain"]
+        head += list(headers) + (["Content-Length: %d" % len(body)] if length else [])
+        self.request.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
 
     def handle(self):
         self.buffer = b""
@@ -73,51 +61,46 @@ class _Handler(socketserver.BaseRequestHandler):
             if request is None:
                 return
             lines, raw = request
-            method, target = lines[0].split(b" ")[:2]
-            path = target.decode("latin-1")
+            path = lines[0].split(b" ")[1].decode("latin-1")
             if not path.startswith("/__record/"):
                 with _lock:
                     _records[path] = raw
-            if not self.answer(method, path):
+            if not self.answer(path):
                 return
             if any(l.lower().replace(b" ", b"") == b"connection:close" for l in lines[1:]):
                 return
 
-    def answer(self, method, path):
+    def answer(self, path):
         parts = path.split("/")[1:]
         kind = parts[0]
         number = int(parts[1]) if len(parts) > 1 and parts[1].isdigit() else 0
+        data = _pattern(number)
         if kind == "__record":
             with _lock:
-                record = _records.get(path[len("/__record"):], b"")
-            self.respond(200, record)
+                self.respond(200, _records.get(path[len("/__record"):], b""))
         elif kind == "status":
             self.respond(number, b"page %d\n" % number)
         elif kind == "bytes":
-            self.respond(200, _pattern(number))
+            self.respond(200, data)
         elif kind == "nolen":
             self.respond(200, b"", ["Connection: close"], length=False)
-            self.request.sendall(_pattern(number))
+            self.request.sendall(data)
             return False
         elif kind == "chunked":
             self.respond(200, b"", ["Transfer-Encoding: chunked"], length=False)
-            data = _pattern(number)
-            for i in range(0, len(data), 1000):
-                piece = data[i:i + 1000]
-                self.request.sendall(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            for i in range(0, number, 1000):
+                self.request.sendall(b"%x\r\n%s\r\n" % (len(data[i:i + 1000]), data[i:i + 1000]))
             self.request.sendall(b"0\r\n\r\n")
-        elif kind == "slow":
+        elif kind in ("slow", "drop"):
             self.respond(200, b"", ["Content-Length: %d" % number], length=False)
-            data = _pattern(number)
-            for i in range(0, len(data), 512):
+            if kind == "drop":
+                self.request.sendall(data[:number // 2])
+                time.sleep(0.1)
+                reset(self.request)
+                return False
+            for i in range(0, number, 512):
                 self.request.sendall(data[i:i + 512])
                 time.sleep(0.02)
-        elif kind == "drop":
-            self.respond(200, b"", ["Content-Length: %d" % number], length=False)
-            self.request.sendall(_pattern(number // 2))
-            time.sleep(0.1)
-            reset(self.request)
-            return False
         elif kind == "pad":
             self.respond(200, b"a" * number + bytes.fromhex(parts[2]))
         elif kind == "hugeheader":
@@ -127,10 +110,8 @@ class _Handler(socketserver.BaseRequestHandler):
         elif kind == "garbage":
             self.request.sendall(b"\x00\x01 this is not HTTP \xff\r\n\r\n")
             return False
-        elif kind == "zero":
-            self.respond(200, b"abc\0def" + b"x" * (4096 - 7) + b"second")
         else:
-            self.respond(200, b"received")
+            self.respond(200, b"abc\0def" + b"x" * (4096 - 7) + b"second" if kind == "zero" else b"received")
         return True
 
 

@@ -1,12 +1,7 @@
-"""Runs a test program with the network test servers around it.
-
-  run_with_servers.py PROGRAM [ARGS...]
-
-Starts the servers on free loopback ports, passes their ports (and the FTP
-root folder) to the program through the environment, runs it, and stops
-the servers. Used as the test command, so the same program runs natively
-and under Wine against the same servers. A server that cannot start is
-named in BRIM_SERVERS_MISSING instead.
+"""run_with_servers.py PROGRAM [ARGS...]: runs the program (natively or under
+Wine) with the test servers on free loopback ports, their ports and the FTP
+root folder in its environment; a server that cannot start is named in
+BRIM_SERVERS_MISSING instead.
 """
 
 import os
@@ -32,9 +27,9 @@ def closed_port():
 
 def main():
     env = dict(os.environ)
-    for name in ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy",
-                 "HTTP_PROXY", "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY"):
+    for name in ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy"):
         env.pop(name, None)
+        env.pop(name.upper(), None)
     missing = []
     root = tempfile.mkdtemp(prefix="brim-ftp-")
     try:

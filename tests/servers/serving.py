@@ -19,6 +19,6 @@ def serve(handler):
 
 
 def reset(sock):
-    """Closes sock with an RST instead of a FIN (SO_LINGER, time-out 0)."""
+    """Closes sock with an RST instead of a FIN."""
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
     sock.close()
