@@ -12,37 +12,25 @@ namespace {
 
 using brimtest::Thrown;
 
-TEST(BrimException, MessagesCarryThePrefix) {
+TEST(BrimException, MessagesCarryThePrefixAndAreCutAt1023Characters) {
     CBrimException plain;
     EXPECT_EQ(plain.GetMessageW(), L"");
     EXPECT_EQ(Thrown([] { throw new CBrimException(L"No Unicode Value"); }), L"BrimException : No Unicode Value");
     EXPECT_EQ(Thrown([] { throw new CBrimException(L"%s has %d bytes", L"a.txt", 12); }),
               L"BrimException : a.txt has 12 bytes");
+    EXPECT_EQ(Thrown([] { throw new CBrimException(L"%s", L"100% of %s and %d"); }), L"BrimException : 100% of %s and %d");
     EXPECT_EQ(Thrown([] { throw new CBrimException(0UL); }), L"BrimException : ");
-}
+    EXPECT_EQ(Thrown([] { throw new CBrimException(5UL); }), CStringW(L"BrimException : ") + CBrimUtil::MessageError(5));
 
-TEST(BrimException, PercentInsideAnArgumentStaysPlain) {
-    EXPECT_EQ(Thrown([] { throw new CBrimException(L"%s", L"100% of %s and %d"); }),
-              L"BrimException : 100% of %s and %d");
-}
-
-TEST(BrimException, FormattedTextIsCutAt1023Characters) {
-    const std::wstring exact(1023, L'a');
+    // The prefix is not counted in the limit; long arguments, long formats
+    // of their own and wide paddings are all cut.
+    const std::wstring exact(1023, L'a'), over(5000, L'b'), longFormat = std::wstring(1500, L'c') + L"%d";
     EXPECT_EQ(Thrown([&] { throw new CBrimException(L"%s", exact.c_str()); }).GetLength(), 16 + 1023);
-    const std::wstring over(5000, L'b');
     const CStringW cut = Thrown([&] { throw new CBrimException(L"%s", over.c_str()); });
     EXPECT_EQ(cut.GetLength(), 16 + 1023);
     EXPECT_EQ(cut.Right(3), L"bbb");
-    // A long format of its own (no arguments) is cut the same way.
-    const std::wstring longFormat = std::wstring(1500, L'c') + L"%d";
     EXPECT_EQ(Thrown([&] { throw new CBrimException(longFormat.c_str(), 1); }).GetLength(), 16 + 1023);
-    // The prefix is not counted in the limit, and a wide padding is cut too.
     EXPECT_EQ(Thrown([] { throw new CBrimException(L"%60000d", 1); }).GetLength(), 16 + 1023);
-}
-
-TEST(BrimException, CodeConstructorUsesMessageError) {
-    const unsigned long code = 5;
-    EXPECT_EQ(Thrown([&] { throw new CBrimException(code); }), CStringW(L"BrimException : ") + CBrimUtil::MessageError(code));
 }
 
 TEST(BrimException, DeleteHonoursTheAutoDeleteFlag) {
@@ -89,10 +77,6 @@ TEST(MessageError, TextsAndFallbacksByRange) {
 #endif
 }
 
-}  // namespace
-
-namespace {
-
 // A host's own class, declared as a host declares one.
 class CHostRecord : public CObject {
     DECLARE_DYNCREATE(CHostRecord)
@@ -118,7 +102,7 @@ TEST(RuntimeClass, TheLibraryExceptionIsACExceptionAndNothingMore) {
     EXPECT_EQ(RUNTIME_CLASS(CException)->CreateObject(), nullptr);   // not creatable by class
 }
 
-TEST(RuntimeClass, AHostClassIsCreatableByClassAndKnowsItsBase) {
+TEST(RuntimeClass, AHostClassIsCreatableByClass) {
     CObject* made = RUNTIME_CLASS(CHostRecord)->CreateObject();
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->GetRuntimeClass(), RUNTIME_CLASS(CHostRecord));
@@ -126,25 +110,6 @@ TEST(RuntimeClass, AHostClassIsCreatableByClassAndKnowsItsBase) {
     EXPECT_FALSE(made->IsKindOf(RUNTIME_CLASS(CException)));
     EXPECT_EQ(RUNTIME_CLASS(CHostRecord)->m_nObjectSize, static_cast<int>(sizeof(CHostRecord)));
     delete made;
-}
-
-// CBrimObject: the host supplies the operation; a new object's word is 0 and
-// copies carry it.
-class Task : public CBrimObject {
-public:
-    void vExecute() override { ++runs; }
-    int runs = 0;
-};
-
-TEST(CBrimObject, StartsWithAZeroWordThatCopiesCarry) {
-    Task task;
-    EXPECT_EQ(task.m_dwData, 0u);
-    task.m_dwData = 7;
-    Task copy(task);
-    EXPECT_EQ(copy.m_dwData, 7u);
-    CBrimObject& base = copy;
-    base.vExecute();
-    EXPECT_EQ(copy.runs, 1);
 }
 
 }  // namespace

@@ -43,10 +43,6 @@ TEST(AfxMessageBox, WithoutADesktopABoxIsDismissed) {
 }
 #endif
 
-}  // namespace
-
-namespace {
-
 // What a host catching a library failure does with it: ReportError shows the
 // framework's description, or the fallback text when the exception has none
 // (CBrimException keeps the base behaviour and does not show its message).
