@@ -173,4 +173,19 @@ TEST(CBrimTime, ElapsedSecondsWithFourDecimals) {
     EXPECT_EQ(clock.GetTimeString().Right(5).GetAt(0), L'.');
 }
 
+// CBrimObject: the host supplies the operation, called through the base; a
+// new object's word is 0 and a copy carries it.
+TEST(CBrimObject, CallsTheHostsOperationAndCopiesItsWord) {
+    struct Task : CBrimObject {
+        void vExecute() override { ++runs; }
+        int runs = 0;
+    } task;
+    EXPECT_EQ(task.m_dwData, 0u);
+    task.m_dwData = 7;
+    Task copy(task);
+    static_cast<CBrimObject&>(copy).vExecute();
+    EXPECT_EQ(copy.m_dwData, 7u);
+    EXPECT_EQ(copy.runs, 1);
+}
+
 }  // namespace
