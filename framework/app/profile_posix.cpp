@@ -33,10 +33,13 @@ std::string FilePath(const wchar_t* file, bool makeFolder) {
 // written to a new file that then replaces the old one, so a writer killed
 // midway leaves the old file whole. Whoever waited on the replaced file finds
 // it is no longer the one at the path, and opens and locks the new one.
+// There is no cap on those turns: each one means another process committed a
+// change, so the loop lasts only while others keep writing, and a waiter that
+// gave up after a fixed count lost its own change to a merely busy file.
 class LockedFile {
 public:
     LockedFile(const std::string& path, bool write) : m_path(path) {
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        while (m_fd < 0) {
             const int fd = open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0600);
             if (fd < 0) return;
             struct flock lock {};

@@ -53,7 +53,7 @@ std::string ToUtf8(const wchar_t* text) {
 }
 
 int Bad(const char* what) {
-    Say("bad %s", what);
+    Say("bad %s (error %lu)", what, static_cast<unsigned long>(GetLastError()));
     return 1;
 }
 
