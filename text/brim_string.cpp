@@ -189,6 +189,21 @@ void CBrimString::MBCS2Unicode(wchar_t* dst, const char* src) {
 
 int CBrimString::Unicode2UTF8(char* dst, const wchar_t* src) { return WideToUtf8(dst, src); }
 
+CStringW CBrimString::CodePage2Unicode(unsigned int codePage, const char* src, int length) {
+    if (src == nullptr || length < 0) {
+        SetLastError(87);
+        FailWithLastError();
+    }
+    CStringW text;
+    if (length == 0) return text;
+    const int n = brim::platform::MultiByteToWide(codePage, src, length, nullptr, 0);
+    if (n == 0) FailWithLastError();
+    const int made = brim::platform::MultiByteToWide(codePage, src, length, text.GetBufferSetLength(n), n);
+    if (made == 0) FailWithLastError();
+    text.ReleaseBuffer(made);
+    return text;
+}
+
 CStringW CBrimString::BYTE2CString(const unsigned char* data, const int& len) {
     static constexpr wchar_t kHex[] = L"0123456789abcdef";
     CStringW result;

@@ -20,6 +20,12 @@ public:
     // the bytes written, terminator included. A text whose UTF-8 form needs
     // more than 32767 bytes fails with error 122 (insufficient buffer).
     static int Unicode2UTF8(char* dst, const wchar_t* src);
+    // Not of the ANSI family above: length bytes (NULs included, no
+    // terminator needed) in any code page the system converts, substituted as
+    // MBCS2Unicode substitutes. A null src, a negative length or a code page
+    // the system lacks throws CBrimException* with the error (87 for the
+    // first two).
+    static CStringW CodePage2Unicode(unsigned int codePage, const char* src, int length);
 
     // "%02x " for each of len bytes; empty for len <= 0.
     static CStringW BYTE2CString(const unsigned char* data, const int& len);

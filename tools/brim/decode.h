@@ -3,7 +3,6 @@
 
 #include <brim/brim.h>
 
-#include <cstddef>
 #include <vector>
 
 namespace brimtool {
@@ -15,9 +14,5 @@ namespace brimtool {
 // libraryOnly). Other encodings throw the reader's CBrimException*. The
 // byte-order mark is not part of the text.
 CStringW DecodeText(std::vector<unsigned char>& bytes, int encoding, bool ansi, bool libraryOnly = false);
-
-// bytes in a Windows code page as text, each undecodable byte as U+FFFD;
-// false when this system has no converter for the code page.
-bool DecodeCodePage(unsigned int codePage, const unsigned char* bytes, std::size_t size, CStringW& text);
 
 }  // namespace brimtool
