@@ -139,38 +139,41 @@ BRIM_AVX512 inline void StoreChunk(wchar_t* out, std::uint64_t kept, std::uint64
     from = _mm512_add_epi32(from, _mm512_set1_epi32(__builtin_popcount(leads)));
 }
 
-}  // namespace
+// A classified block's characters, written from out on.
+BRIM_AVX512 inline void Store(const DecodeVectors& v, const Block& b, wchar_t* out) {
+    if (b.ascii) {
+        const __m512i ascii = b.bytes;
+        _mm512_storeu_si512(out, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(ascii)));
+        _mm512_storeu_si512(out + 16, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 1)));
+        _mm512_storeu_si512(out + 32, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 2)));
+        _mm512_storeu_si512(out + 48, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 3)));
+        return;
+    }
+    // The bytes that start characters, widened, and each lead's character
+    // put in its place.
+    const std::uint64_t leadStarts = b.starts & b.leads;
+    const LeadCharacters characters = Gather(v.pair, b, leadStarts);
+    const std::uint64_t isLead = _pext_u64(leadStarts, b.starts);
+    const __m512i firsts = _mm512_maskz_compress_epi8(b.starts, b.bytes);
+    // Four stores of sixteen, masked to the characters there are: their
+    // number varies from block to block, and a loop over it mispredicts.
+    const std::uint64_t kept = _bzhi_u64(~0ull, static_cast<unsigned>(__builtin_popcountll(b.starts)));
+    __m512i from = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    StoreChunk<0>(out, kept, isLead, firsts, characters, from);
+    StoreChunk<1>(out, kept, isLead, firsts, characters, from);
+    StoreChunk<2>(out, kept, isLead, firsts, characters, from);
+    StoreChunk<3>(out, kept, isLead, firsts, characters, from);
+}
 
-BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
-                        std::size_t capacity, std::size_t& o) {
+// Decodes (kWrite) or counts whole blocks while they last.
+template <bool kWrite>
+BRIM_AVX512 inline void Blocks(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                               wchar_t* dst, std::size_t capacity, std::size_t& o) {
     std::uint64_t carry = 0;
-    for (; n - i > kBlock && capacity - o >= kBlock; i += kBlock) {
+    for (; n - i > kBlock && (!kWrite || capacity - o >= kBlock); i += kBlock) {
         const Block b = Classify(v, s + i, carry);
-        if (b.ascii) {
-            const __m512i ascii = b.bytes;
-            _mm512_storeu_si512(dst + o, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(ascii)));
-            _mm512_storeu_si512(dst + o + 16, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 1)));
-            _mm512_storeu_si512(dst + o + 32, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 2)));
-            _mm512_storeu_si512(dst + o + 48, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(ascii, 3)));
-            o += kBlock;
-            continue;
-        }
-        // The bytes that start characters, widened, and each lead's
-        // character put in its place.
-        const std::uint64_t leadStarts = b.starts & b.leads;
-        const LeadCharacters characters = Gather(v.pair, b, leadStarts);
-        const std::uint64_t isLead = _pext_u64(leadStarts, b.starts);
-        const __m512i firsts = _mm512_maskz_compress_epi8(b.starts, b.bytes);
-        // Four stores of sixteen, masked to the characters there are: their
-        // number varies from block to block, and a loop over it mispredicts.
-        const auto count = static_cast<unsigned>(__builtin_popcountll(b.starts));
-        const std::uint64_t kept = _bzhi_u64(~0ull, count);
-        __m512i from = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-        StoreChunk<0>(dst + o, kept, isLead, firsts, characters, from);
-        StoreChunk<1>(dst + o, kept, isLead, firsts, characters, from);
-        StoreChunk<2>(dst + o, kept, isLead, firsts, characters, from);
-        StoreChunk<3>(dst + o, kept, isLead, firsts, characters, from);
-        o += count;
+        if (kWrite) Store(v, b, dst + o);
+        o += static_cast<std::size_t>(__builtin_popcountll(b.starts));
         if (b.stopped) {
             i += b.stop;
             return;
@@ -180,19 +183,16 @@ BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::siz
     i += carry;
 }
 
+}  // namespace
+
+BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
+                        std::size_t capacity, std::size_t& o) {
+    Blocks<true>(v, s, n, i, dst, capacity, o);
+}
+
 BRIM_AVX512 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
                              std::size_t& count) {
-    std::uint64_t carry = 0;
-    for (; n - i > kBlock; i += kBlock) {
-        const Block b = Classify(v, s + i, carry);
-        count += static_cast<std::size_t>(__builtin_popcountll(b.starts));
-        if (b.stopped) {
-            i += b.stop;
-            return;
-        }
-        carry = b.carry;
-    }
-    i += carry;
+    Blocks<false>(v, s, n, i, nullptr, 0, count);
 }
 
 BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,

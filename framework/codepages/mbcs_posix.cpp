@@ -345,8 +345,6 @@ const EncodeTable* EncodeTableOf(unsigned codePage) {
 
 // ---- the table loops ------------------------------------------------------
 
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-
 // Where the vector loop stopped on a step it leaves to the tables, the
 // tables take the next bytes (or units) before it is tried again, so that
 // text full of such steps does not pay for a vector block at each.
@@ -387,13 +385,37 @@ struct Progress {
     std::size_t in = 0, out = 0;
 };
 
-// Decodes (kWrite) or counts n bytes, or of them the steps that start before
-// limit (the next n bytes only are known: a step before limit reads at most
-// two bytes after its first). Every step gives one unit: a byte's, a pair's,
-// or the substitute. Returns the units given, or kMbcsOverflow.
-template <bool kWrite>
-std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t limit,
-                          wchar_t* dst, std::size_t capacity, Progress& progress) {
+// Copies (kWrite) or counts the ASCII run at i: eight units at a time while
+// it lasts, then unit by unit. False when dst has no room.
+template <bool kWrite, typename In, typename Out>
+bool AsciiRun(const In* s, std::size_t n, std::size_t& i, Out* dst, std::size_t capacity, std::size_t& o) {
+    constexpr std::size_t kRun = 8;
+    while (n - i >= kRun && (!kWrite || capacity - o >= kRun)) {
+        std::uint32_t any = 0;
+        for (std::size_t k = 0; k < kRun; ++k) any |= static_cast<std::uint32_t>(s[i + k]);
+        if (any >= 0x80) break;
+        if (kWrite) {
+            for (std::size_t k = 0; k < kRun; ++k) dst[o + k] = static_cast<Out>(s[i + k]);
+        }
+        i += kRun;
+        o += kRun;
+    }
+    for (; i < n && static_cast<std::uint32_t>(s[i]) < 0x80; ++i, ++o) {
+        if (kWrite) {
+            if (o == capacity) return false;
+            dst[o] = static_cast<Out>(s[i]);
+        }
+    }
+    return true;
+}
+
+// The loop of both directions over the steps that start before limit: the
+// vector loop where it applies, then the table's own steps (step(i, o) takes
+// one, false when dst has no room) until the vector loop is worth trying
+// again. Returns the units given, or kMbcsOverflow.
+template <bool kWrite, typename Table, typename In, typename Out, typename Step>
+std::size_t ByTable(const Table& t, const In* s, std::size_t n, std::size_t limit, Out* dst, std::size_t capacity,
+                    Progress& progress, Step step) {
     std::size_t i = progress.in, o = progress.out;
     const bool vectors = Vectors();
     std::size_t tablesUntil = 0;
@@ -403,27 +425,23 @@ std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::siz
             tablesUntil = i + kTableStretch;
             if (i >= limit) break;
         }
+        const bool room = static_cast<std::uint32_t>(s[i]) < 0x80 ? AsciiRun<kWrite>(s, n, i, dst, capacity, o)
+                                                                   : step(i, o);
+        if (!room) return kMbcsOverflow;
+    }
+    progress = {i, o};
+    return o;
+}
+
+// Decodes (kWrite) or counts n bytes, or of them the steps that start before
+// limit (the next n bytes only are known: a step before limit reads at most
+// two bytes after its first). Every step gives one unit: a byte's, a pair's,
+// or the substitute.
+template <bool kWrite>
+std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t limit,
+                          wchar_t* dst, std::size_t capacity, Progress& progress) {
+    return ByTable<kWrite>(t, s, n, limit, dst, capacity, progress, [&](std::size_t& i, std::size_t& o) {
         const unsigned b = s[i];
-        if (b < 0x80) {
-            // ASCII eight bytes at a time while it lasts, then byte by byte.
-            while (n - i >= 8 && (!kWrite || capacity - o >= 8)) {
-                std::uint64_t word;
-                std::memcpy(&word, s + i, 8);
-                if ((word & kHighBits) != 0) break;
-                if (kWrite) {
-                    for (std::size_t k = 0; k < 8; ++k) dst[o + k] = s[i + k];
-                }
-                i += 8;
-                o += 8;
-            }
-            for (; i < n && s[i] < 0x80; ++i, ++o) {
-                if (kWrite) {
-                    if (o == capacity) return kMbcsOverflow;
-                    dst[o] = s[i];
-                }
-            }
-            continue;
-        }
         const std::int32_t single = t.single[b];
         wchar_t c = t.substitute;
         std::size_t step = 1;
@@ -439,14 +457,13 @@ std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::siz
             }
         }
         if (kWrite) {
-            if (o == capacity) return kMbcsOverflow;
+            if (o == capacity) return false;
             dst[o] = c;
         }
         ++o;
         i += step;
-    }
-    progress = {i, o};
-    return o;
+        return true;
+    });
 }
 
 // A unit outside the basic plane (or no code point at all) as iconv encodes
@@ -462,36 +479,8 @@ Encoded EncodeOutside(unsigned codePage, wchar_t c) {
 template <bool kWrite>
 std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t* s, std::size_t n, std::size_t limit,
                           char* dst, std::size_t capacity, Progress& progress) {
-    std::size_t i = progress.in, o = progress.out;
-    const bool vectors = Vectors();
-    std::size_t tablesUntil = 0;
-    while (i < limit) {
-        if (vectors && i >= tablesUntil) {
-            ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
-            tablesUntil = i + kTableStretch;
-            if (i >= limit) break;
-        }
+    return ByTable<kWrite>(t, s, n, limit, dst, capacity, progress, [&](std::size_t& i, std::size_t& o) {
         const auto c = static_cast<std::uint32_t>(s[i]);
-        if (c < 0x80) {
-            // ASCII four units at a time while it lasts, then unit by unit.
-            while (n - i >= 4 && (!kWrite || capacity - o >= 4)) {
-                const auto any = static_cast<std::uint32_t>(s[i]) | static_cast<std::uint32_t>(s[i + 1]) |
-                                 static_cast<std::uint32_t>(s[i + 2]) | static_cast<std::uint32_t>(s[i + 3]);
-                if (any >= 0x80) break;
-                if (kWrite) {
-                    for (std::size_t k = 0; k < 4; ++k) dst[o + k] = static_cast<char>(s[i + k]);
-                }
-                i += 4;
-                o += 4;
-            }
-            for (; i < n && static_cast<std::uint32_t>(s[i]) < 0x80; ++i, ++o) {
-                if (kWrite) {
-                    if (o == capacity) return kMbcsOverflow;
-                    dst[o] = static_cast<char>(s[i]);
-                }
-            }
-            continue;
-        }
         unsigned char bytes[8];
         std::size_t length = 1, step = 1;
         if (c <= 0xFFFF) {
@@ -515,14 +504,13 @@ std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t
             step = std::min(e.step, n - i);
         }
         if (kWrite) {
-            if (capacity - o < length) return kMbcsOverflow;
+            if (capacity - o < length) return false;
             std::memcpy(dst + o, bytes, length);
         }
         o += length;
         i += step;
-    }
-    progress = {i, o};
-    return o;
+        return true;
+    });
 }
 
 // The length of a text up to max units: the units before its NUL.
