@@ -13,7 +13,15 @@ set -eu
 cd "$(dirname "$0")/.."
 FUZZ_SECONDS="${FUZZ_SECONDS:-30}"
 
-step() { printf '\n==== %s ====\n' "$*"; }
+# Each stage's heading, and the time the stage before it took.
+started=$(date +%s)
+stage=""
+step() {
+  now=$(date +%s)
+  [ -z "$stage" ] || printf '\n---- %s: %d s (%d s in all)\n' "$stage" $((now - stage_start)) $((now - started))
+  stage="$*" stage_start=$now
+  printf '\n==== %s ====\n' "$*"
+}
 
 step "dependencies"
 ./scripts/install-deps.sh test
