@@ -14,7 +14,9 @@
 
 namespace {
 using brimtest::CodeMessage;
+using brimtest::FileFailureCause;
 using brimtest::kNoConnection;
+using brimtest::Pattern;
 using brimtest::RecordingFtp;
 using brimtest::Thrown;
 namespace fs = std::filesystem;
@@ -22,24 +24,18 @@ namespace fs = std::filesystem;
 constexpr unsigned long kTimeout = 12002;
 constexpr unsigned long kExtendedError = 12003;
 constexpr unsigned long kConnectionReset = 12031;
-constexpr const wchar_t* kNothing = L"<nothing thrown>";
 
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed) % 256);
-    return bytes;
+std::vector<DWORD> BlockSizes(const std::vector<brimtest::BlockCall>& blocks) {
+    std::vector<DWORD> sizes;
+    for (const brimtest::BlockCall& block : blocks) sizes.push_back(block.bytes);
+    return sizes;
 }
 
-template <typename F>
-int FileFailureCause(F&& call) {
-    try {
-        call();
-    } catch (CFileException* e) {
-        const int cause = e->m_cause;
-        e->Delete();
-        return cause;
-    }
-    return -1;
+// The sizes of size bytes in whole blocks of 4096 and a rest.
+std::vector<DWORD> WholeBlocks(std::size_t size) {
+    std::vector<DWORD> sizes(size / 4096, 4096);
+    if (size % 4096 != 0) sizes.push_back(static_cast<DWORD>(size % 4096));
+    return sizes;
 }
 
 class FtpTest : public ::testing::TestWithParam<bool> {
@@ -61,53 +57,31 @@ TEST_P(FtpTest, RoundTripsAreByteExactWithEveryBlockReported) {
     BRIM_REQUIRE_SERVER(port, "BRIM_FTP_PORT");
     RecordingFtp ftp;
     Connect(ftp, port);
-    // Text mode (1) copies unchanged too. 300000 bytes outgrow a 64 KiB receive;
-    // the 64 MiB transfer runs in passive mode only, the suite's longest step.
-    for (const auto& [size, mode] : {std::pair<std::size_t, int>{0, 2}, {1, 2}, {4096, 2}, {4097, 2}, {10000, 2},
-                                     {300000, 1}, {64u << 20, 1}}) {
-        if (size > 300000 && !GetParam()) continue;
+    // Text mode (1) copies unchanged too. 300000 bytes outgrow a 64 KiB read-ahead
+    // and receive; 8 MiB more than the socket buffers hold.
+    for (const auto& [size, mode] : {std::pair<std::size_t, int>{0, 2}, {1, 2}, {4096, 2}, {4097, 2}, {300000, 1},
+                                     {(8u << 20) + 1, 2}}) {
         SCOPED_TRACE(size);
-        const std::string bytes = Pattern(size, static_cast<unsigned>(size));
-        const std::string stem = std::to_string(size);
-        const CStringW local = m_local.File(brimtest::Widen("up" + stem));
+        const std::string bytes = Pattern(size), stem = std::to_string(size);
+        const CStringW local = m_local.File(brimtest::Widen("up" + stem)), back = m_local.File(brimtest::Widen("down" + stem));
         Write("up" + stem, bytes);
         const std::wstring remote = L"/" + Name(brimtest::Widen("rt" + stem)) + L".bin";
 
         ftp.Reset();
         ftp.Upload(local, remote.c_str(), mode);
         EXPECT_TRUE(brimtest::ReadBytes(brimtest::FtpRoot() / fs::path(remote).filename()) == bytes);
-        const std::size_t blocks = (size + 4095) / 4096;
-        ASSERT_EQ(ftp.uploads.size(), blocks);
-        EXPECT_EQ(ftp.waits, static_cast<int>(blocks) + 1);
-        for (std::size_t i = 0; i < blocks; ++i) {
-            EXPECT_EQ(ftp.uploads[i].bytes, i + 1 < blocks ? 4096u : size - 4096 * i);
-            EXPECT_EQ(ftp.uploads[i].index, static_cast<int>(i));
-            EXPECT_EQ(ftp.uploads[i].total, size);
-            EXPECT_EQ(ftp.uploads[i].source, local.GetString());   // the caller's own pointers
-            EXPECT_EQ(ftp.uploads[i].destination, remote.c_str());
-        }
+        EXPECT_EQ(BlockSizes(ftp.uploads), WholeBlocks(size));
+        ftp.ExpectCalls(ftp.uploads, size, size, local.GetString(), remote.c_str());
 
         ftp.Reset();
-        const CStringW back = m_local.File(brimtest::Widen("down" + stem));
         ftp.Download(remote.c_str(), back, mode);
         EXPECT_TRUE(Read("down" + stem) == bytes);
-        EXPECT_EQ(ftp.waits, static_cast<int>(ftp.downloads.size()) + 1);
+        ftp.ExpectCalls(ftp.downloads, size, size, remote.c_str(), back.GetString());
 #if !defined(_WIN32)
         // The POSIX client fills each block before handing it on; Wine's
         // WinINet hands on what one receive gave, so its blocks may be short.
-        EXPECT_EQ(ftp.downloads.size(), blocks);
+        EXPECT_EQ(BlockSizes(ftp.downloads), WholeBlocks(size));
 #endif
-        std::size_t sum = 0;
-        for (std::size_t i = 0; i < ftp.downloads.size(); ++i) {
-            const brimtest::BlockCall& b = ftp.downloads[i];
-            EXPECT_TRUE(b.bytes >= 1 && b.bytes <= 4096) << b.bytes;
-            EXPECT_EQ(b.index, static_cast<int>(i));
-            EXPECT_EQ(b.total, size);
-            EXPECT_EQ(b.source, remote.c_str());
-            EXPECT_EQ(b.destination, back.GetString());
-            sum += b.bytes;
-        }
-        EXPECT_EQ(sum, size);
     }
 }
 
@@ -192,7 +166,7 @@ TEST_P(FtpTest, LocalFileAndHookFailuresPassUnchangedAndKeepTheConnection) {
     EXPECT_TRUE(ftp.downloads.empty());
 
     // A hook's exception passes through, and the connection stays usable.
-    Write("a.bin", Pattern(10000, 1));
+    Write("a.bin", Pattern(10000));
     const std::wstring hooked = L"/" + Name(L"hook");
     ftp.throwAtBlock = 1;
     EXPECT_THROW(ftp.Upload(m_local.File(L"a.bin"), hooked.c_str(), 2), std::string);
@@ -205,7 +179,7 @@ TEST_P(FtpTest, LocalFileAndHookFailuresPassUnchangedAndKeepTheConnection) {
     EXPECT_THROW(ftp.Download(hooked.c_str(), m_local.File(L"back"), 2), std::string);
     ftp.throwAtBlock = -1;
     ftp.Download(hooked.c_str(), m_local.File(L"back"), 2);
-    EXPECT_EQ(Read("back"), Pattern(10000, 1));
+    EXPECT_EQ(Read("back"), Pattern(10000));
 }
 
 TEST(FtpPassive, PasvAddressIsIgnoredInFavourOfTheControlPeer) {
@@ -221,7 +195,7 @@ TEST(FtpPassive, PasvAddressIsIgnoredInFavourOfTheControlPeer) {
     // refusal on as the socket error (WSAECONNREFUSED).
     EXPECT_EQ(upload, CodeMessage(10061));
 #else
-    EXPECT_EQ(upload, kNothing);
+    EXPECT_EQ(upload, L"<nothing thrown>");
     ftp.Download(L"/masq.txt", local.File(L"b.txt"), 2);
     EXPECT_EQ(brimtest::ReadBytes(local.Path() / "b.txt"), "masquerade");
 #endif
@@ -257,12 +231,8 @@ TEST(FtpFailure, LoginFailuresCarryTheirInternetCode) {
 #endif
         EXPECT_EQ(ftp.m_pConnection, nullptr);
     }
-}
-
-TEST(FtpFailure, InternetMessagesAreThereOnceTheLayerIsUsed) {
-    RecordingFtp ftp;   // its session loads the internet layer
+    // The layer's texts are there once it is in use; Wine words them its own way.
 #if defined(_WIN32)
-    // Wine's wininet.dll words it its own way (and has texts for few codes).
     EXPECT_EQ(CBrimUtil::MessageError(12029), L"The attempt to connect to the server failed.\r\n");
 #else
     EXPECT_EQ(CBrimUtil::MessageError(12029), L"A connection with the server could not be established\r\n");
@@ -271,27 +241,52 @@ TEST(FtpFailure, InternetMessagesAreThereOnceTheLayerIsUsed) {
 
 // Logs in to the scripted server as user and downloads a file: its bytes,
 // or the failure's message.
-std::string ScriptedDownload(RecordingFtp& ftp, int port, const wchar_t* user, int passive, const wchar_t* name = L"/f.bin") {
+std::string ScriptedDownload(RecordingFtp& ftp, int port, const wchar_t* user, int passive) {
     brimtest::TempDir local;
     ftp.Connection(L"127.0.0.1", user, L"p", port, passive);
-    const CStringW failure = Thrown([&] { ftp.Download(name, local.File(L"f"), 2); });
-    if (failure != kNothing) return "failed: " + ::testing::PrintToString(failure);
+    const CStringW failure = Thrown([&] { ftp.Download(L"m.txt", local.File(L"f"), 2); });
+    if (failure != L"<nothing thrown>") return "failed: " + ::testing::PrintToString(failure);
     return brimtest::ReadBytes(local.Path() / "f");
 }
 
-TEST(FtpFailure, MultiLineRepliesAreReadWhole) {
+TEST(FtpScripted, DownloadsReadWholeRepliesAndBlocksFromTheServerAlone) {
     BRIM_REQUIRE_SERVER(port, "BRIM_FTP_SCRIPT_PORT");
-    RecordingFtp ftp;
-    EXPECT_EQ(ScriptedDownload(ftp, port, L"multiline", 1, L"m.txt"), "hello");
-    ASSERT_EQ(ftp.downloads.size(), 1u);
-    EXPECT_EQ(ftp.downloads[0].total, 5u);
+    struct Case {
+        const wchar_t* user;
+        int passive;
+        std::string bytes;
+        ULONGLONG listed;   // the size the listing gives, 0 without one
+    };
+    // multiline: multi-line replies, and m.txt listed as a link; trickle: 10000 bytes
+    // in pieces of 1000, 10 ms apart; intruder: before each active-mode data
+    // connection, a third party connects from 127.0.0.2 and sends bytes of its own.
+    const Case cases[] = {
+        {L"multiline", 1, "hello", 5}, {L"trickle", 1, std::string(10000, '\0'), 0}, {L"intruder", 0, "hello", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(CStringW(c.user)));
+#if defined(_WIN32)
+        // Wine's WinINet takes the first connection to its data port, whoever
+        // makes it (the listing reads the third party's bytes, then 12110).
+        if (c.passive == 0) continue;
+#endif
+        RecordingFtp ftp;
+        EXPECT_EQ(ScriptedDownload(ftp, port, c.user, c.passive), c.bytes);
+        EXPECT_EQ(BlockSizes(ftp.downloads), WholeBlocks(c.bytes.size()));
+        for (const brimtest::BlockCall& b : ftp.downloads) EXPECT_EQ(b.total, c.listed);
+        ASSERT_NE(ftp.m_pConnection, nullptr);
+        if (c.listed == 0) continue;
+        CFtpFileFind find(ftp.m_pConnection);
+        ASSERT_TRUE(find.FindFile(L"m.txt"));
+        find.FindNextFile();
+        EXPECT_EQ(find.GetFileName(), L"m.txt");   // "m.txt -> elsewhere" names the link
+    }
 }
 
-TEST(FtpFailure, ConnectionDroppedMidTransferIsAnInternetFailure) {
+TEST(FtpScripted, ConnectionDroppedMidTransferIsAnInternetFailure) {
     BRIM_REQUIRE_SERVER(port, "BRIM_FTP_SCRIPT_PORT");
     brimtest::TempDir local;
     // Larger than the socket buffers can absorb, so the reset meets a write.
-    brimtest::WriteBytes(local.Path() / "big", Pattern(16u << 20, 3));
+    brimtest::WriteBytes(local.Path() / "big", Pattern(16u << 20));
     RecordingFtp ftp;
     // The server resets the data connection after 10000 bytes of a RETR.
     const std::string retr = ScriptedDownload(ftp, port, L"dropretr", 1);
@@ -317,80 +312,52 @@ TEST(FtpFailure, ConnectionDroppedMidTransferIsAnInternetFailure) {
 }
 
 // The "paced" user's server counts what a STOR has delivered and sends a RETR
-// one block at a time, each only after the hook of the one before has run.
+// a block at a time, each after the hook of the one before has released it.
 class PacedFtp : public RecordingFtp {
 public:
-    explicit PacedFtp(int pacingPort) : channel(pacingPort) {}
+    explicit PacedFtp(int httpPort) : m_httpPort(httpPort) {}
     void vUploadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
                          const wchar_t* destination) override {
         RecordingFtp::vUploadProgress(bytes, index, total, source, destination);
         sent += bytes;
-        held.push_back(channel.Ask("held " + std::to_string(sent)));
+        held.push_back(Pace("held/" + std::to_string(sent)));
         expected.push_back(std::to_string(sent));
     }
     void vDownloadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
                            const wchar_t* destination) override {
         RecordingFtp::vDownloadProgress(bytes, index, total, source, destination);
-        channel.Ask("next");
+        Pace("next");
     }
+    std::string Pace(const std::string& what) const { return brimtest::HttpGet(m_httpPort, "/pace/" + what); }
 
-    brimtest::LineChannel channel;
+    int m_httpPort;
     std::uint64_t sent = 0;
     std::vector<std::string> held, expected;
 };
 
-std::vector<DWORD> BlockSizes(const std::vector<brimtest::BlockCall>& blocks) {
-    std::vector<DWORD> sizes;
-    for (const brimtest::BlockCall& block : blocks) sizes.push_back(block.bytes);
-    return sizes;
-}
-
-TEST(FtpPacing, EveryBlockIsWithTheServerBeforeItsHookAndReadBlocksAreHandedOnAsTheyArrive) {
+TEST(FtpScripted, EveryBlockIsWithTheServerBeforeItsHookAndReadBlocksAreHandedOnAsTheyArrive) {
     BRIM_REQUIRE_SERVER(port, "BRIM_FTP_SCRIPT_PORT");
-    BRIM_REQUIRE_SERVER(pacing, "BRIM_FTP_PACING_PORT");
+    BRIM_REQUIRE_SERVER(http, "BRIM_HTTP_PORT");
     brimtest::TempDir local;
-    brimtest::WriteBytes(local.Path() / "up", Pattern(20000, 5));
+    brimtest::WriteBytes(local.Path() / "up", Pattern(20000));
     std::string expected(20000, '\0');
     for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>(i * 7 % 256);
-    const std::vector<DWORD> sizes = {4096, 4096, 4096, 4096, 20000 - 4 * 4096};
     for (const int passive : {1, 0}) {
         SCOPED_TRACE(passive);
-        PacedFtp ftp(pacing);
+        PacedFtp ftp(http);
         ftp.Connection(L"127.0.0.1", L"paced", L"p", port, passive);
         ftp.Upload(local.File(L"up"), L"/paced.bin", 2);
-        EXPECT_EQ(BlockSizes(ftp.uploads), sizes);
+        EXPECT_EQ(BlockSizes(ftp.uploads), WholeBlocks(20000));
         EXPECT_EQ(ftp.held, ftp.expected);   // at each call the server holds exactly the blocks reported
 
         // A client that waited for more than the block the server let go
-        // would have kept the server waiting for its "next".
-        const std::string stalls = ftp.channel.Ask("stalls");
+        // would have kept the server waiting for its release.
+        const std::string stalls = ftp.Pace("stalls");
         ftp.Download(L"/paced.bin", local.File(L"down"), 2);
-        EXPECT_EQ(ftp.channel.Ask("stalls"), stalls);
-        EXPECT_EQ(BlockSizes(ftp.downloads), sizes);
+        EXPECT_EQ(ftp.Pace("stalls"), stalls);
+        EXPECT_EQ(BlockSizes(ftp.downloads), WholeBlocks(20000));
         EXPECT_TRUE(brimtest::ReadBytes(local.Path() / "down") == expected);
     }
-}
-
-TEST(FtpPacing, DownloadBlocksAreWholeWhateverPiecesTheServerSends) {
-    BRIM_REQUIRE_SERVER(port, "BRIM_FTP_SCRIPT_PORT");
-    RecordingFtp ftp;
-    // This server sends 10000 bytes in pieces of 1000, 10 ms apart.
-    EXPECT_EQ(ScriptedDownload(ftp, port, L"trickle", 1), std::string(10000, '\0'));
-    EXPECT_EQ(BlockSizes(ftp.downloads), (std::vector<DWORD>{4096, 4096, 1808}));
-}
-
-TEST(FtpActive, DataConnectionsAreTakenOnlyFromTheServersAddress) {
-    BRIM_REQUIRE_SERVER(port, "BRIM_FTP_SCRIPT_PORT");
-#if defined(_WIN32)
-    // Wine's WinINet takes the first connection to its data port, whoever
-    // makes it (the listing reads the third party's bytes, then 12110).
-    GTEST_SKIP() << "Wine's WinINet accepts any active-mode data connection";
-#endif
-    RecordingFtp ftp;
-    // Before each data connection (the listing's and the file's), a third
-    // party connects from 127.0.0.2 and sends bytes of its own.
-    EXPECT_EQ(ScriptedDownload(ftp, port, L"intruder", 0), "hello");
-    EXPECT_NE(ftp.m_pConnection, nullptr);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,28 +29,27 @@ std::wstring FtpUser();
 std::wstring FtpPassword();
 
 // A GET over a plain socket, outside the library: the response body.
-std::string HttpGetBody(int port, const std::string& path);
-
-// A connection to a test server's side channel: one answer line per request line.
-class LineChannel {
-public:
-    explicit LineChannel(int port);
-    ~LineChannel();
-    LineChannel(const LineChannel&) = delete;
-    LineChannel& operator=(const LineChannel&) = delete;
-    // The answer, without its line break; "<no answer>" when there is none.
-    std::string Ask(const std::string& line);
-
-private:
-    friend std::string HttpGetBody(int port, const std::string& path);
-    bool Receive();   // false at the end or on an error
-    std::intptr_t m_socket;
-    std::string m_unread;
-};
+std::string HttpGet(int port, const std::string& path);
 
 std::wstring Widen(const std::string& ascii);
 // The message of a CBrimException made from an error code.
 CStringW CodeMessage(unsigned long code);
+
+// n bytes, byte i being i % 251, as the HTTP server's /bytes/N sends them.
+std::string Pattern(std::size_t n);
+
+// The cause of the CFileException a call throws, or -1.
+template <typename Call>
+int FileFailureCause(Call call) {
+    try {
+        call();
+    } catch (CFileException* e) {
+        const int cause = e->m_cause;
+        e->Delete();
+        return cause;
+    }
+    return -1;
+}
 
 struct BlockCall {
     DWORD bytes;
@@ -76,6 +74,24 @@ public:
         uploads.clear();
         downloads.clear();
         waits = 0;
+    }
+    // The last transfer's hooks: a wait before each block and one at the end;
+    // blocks in order, of 1 to 4096 bytes, adding up to size, with the caller's
+    // own pointers and total as announced (0: the bytes so far).
+    void ExpectCalls(const std::vector<BlockCall>& calls, std::size_t size, ULONGLONG announced,
+                     const wchar_t* source, const wchar_t* destination) const {
+        EXPECT_EQ(waits, static_cast<int>(calls.size()) + 1);
+        std::size_t sum = 0;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const BlockCall& b = calls[i];
+            EXPECT_TRUE(b.bytes >= 1 && b.bytes <= 4096) << b.bytes;
+            EXPECT_EQ(b.index, static_cast<int>(i));
+            EXPECT_EQ(b.total, announced != 0 ? announced : 4096 * i + b.bytes);
+            EXPECT_EQ(b.source, source);
+            EXPECT_EQ(b.destination, destination);
+            sum += b.bytes;
+        }
+        EXPECT_EQ(sum, size);
     }
 
     std::vector<BlockCall> uploads, downloads;

@@ -1,22 +1,10 @@
-"""FTP servers for the network tests, on free loopback ports.
-
-start_pyftpdlib: a plain server and one whose PASV replies name 127.0.0.2
-  (a client must still connect to 127.0.0.1), on one I/O loop and one root.
-start_scripted: a server whose misbehaviour the user name chooses:
-  longreply / garbage / silent: a 20000-byte, code-less or no reply to USER
-  multiline   multi-line replies, then one file "m.txt"
-  dropretr    RETR sends 10000 bytes, then resets both connections
-  dropstor    STOR reads a little, then resets both connections
-  cutretr / abortretr: LIST shows 102400 bytes; RETR sends 50000, then 226 / 426
-  refusestor  STOR reads everything, then answers 452
-  paced       STOR counts what arrived; RETR sends 20000 bytes, a 4096-byte
-              block at a time, each after a "next" on the pacing channel
-  trickle     RETR sends 10000 bytes in pieces of 1000, 10 ms apart
-  intruder    each active-mode data connection is first made from 127.0.0.2
-              (bytes of its own), then, 300 ms later, from the server
-start_pacing: one answer line per request line: "held N" waits up to 5 s for
-  a STOR to deliver N bytes and answers the count; "next" releases a RETR
-  block; "stalls" counts blocks that waited 5 s in vain.
+"""FTP servers for the network tests, on free loopback ports: pyftpdlib (plain,
+and one whose PASV replies name 127.0.0.2), and a scripted server whose
+misbehaviour the user name chooses: the replies below, and in retr and stor
+dropretr/dropstor (reset mid-transfer), cutretr/abortretr (50000 of 102400
+bytes, then 226/426), refusestor (452), paced (a RETR block per release on
+serving.pacing), trickle (1000 bytes 10 times) and intruder (127.0.0.2 makes
+each active-mode data connection first).
 """
 
 import socket
@@ -24,7 +12,7 @@ import socketserver
 import threading
 import time
 
-from serving import reset, serve
+from serving import pacing, reset, serve
 
 USER = "brim"
 PASSWORD = "secret"
@@ -46,57 +34,16 @@ def start_pyftpdlib(root):
         auth_failed_timeout = 0   # failed logins answer at once
 
     Handler.authorizer = authorizer
-
-    class MasqueradeHandler(Handler):
-        masquerade_address = "127.0.0.2"
-
+    masq = type("Masquerade", (Handler,), {"masquerade_address": "127.0.0.2"})
     ioloop = IOLoop()
     plain = FTPServer(("127.0.0.1", 0), Handler, ioloop=ioloop)
-    masq = FTPServer(("127.0.0.1", 0), MasqueradeHandler, ioloop=ioloop)
+    other = FTPServer(("127.0.0.1", 0), masq, ioloop=ioloop)
     threading.Thread(target=lambda: plain.serve_forever(handle_exit=False), daemon=True).start()
-    return plain.address[1], masq.address[1]
+    return plain.address[1], other.address[1]
 
 
-class _Pacing:
-    def __init__(self):
-        self.cond = threading.Condition()
-        self.held = self.releases = self.stalls = 0
-
-    def wait(self, check):
-        with self.cond:
-            return self.cond.wait_for(check, timeout=5)
-
-    def update(self, **changes):
-        with self.cond:
-            for name, value in changes.items():
-                setattr(self, name, value)
-            self.cond.notify_all()
-
-
-_pacing = _Pacing()
-
-
-class _PacingHandler(socketserver.StreamRequestHandler):
-    def handle(self):
-        for raw in self.rfile:
-            verb, _, arg = raw.decode("latin-1").strip().partition(" ")
-            if verb == "held":
-                _pacing.wait(lambda: _pacing.held >= int(arg))
-                answer = _pacing.held
-            elif verb == "next":
-                _pacing.update(releases=_pacing.releases + 1)
-                answer = "ok"
-            else:
-                answer = _pacing.stalls if verb == "stalls" else "?"
-            self.wfile.write(("%s\n" % answer).encode("latin-1"))
-            self.wfile.flush()
-
-
-def start_pacing():
-    return serve(_PacingHandler)
-
-
-_LISTINGS = {"multiline": b"5 Jan 01 12:00 m.txt", "cutretr": b"102400 Jan 01 12:00 big.bin"}
+_LISTINGS = {"multiline": b"lrwxrwxrwx   1 owner group   5 Jan 01 12:00 m.txt -> elsewhere",
+             "cutretr": b"-rw-r--r--   1 owner group   102400 Jan 01 12:00 big.bin"}
 _LISTINGS["abortretr"] = _LISTINGS["cutretr"]
 _REPLIES = {"TYPE": "200 OK", "MODE": "200 OK", "STRU": "200 OK", "CWD": "250 OK", "PWD": '257 "/"'}
 _USER_REPLIES = {"longreply": "331 " + "x" * 20000, "garbage": "hello, this is not ftp",
@@ -132,11 +79,11 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
     def retr(self, conn):
         user = self.user
         if user == "paced":
-            _pacing.update(held=0, releases=0)
+            pacing.update(held=0, releases=0)
             data = bytes(i * 7 % 256 for i in range(20000))
             for block, start in enumerate(range(0, len(data), 4096)):
-                if block > 0 and not _pacing.wait(lambda: _pacing.releases >= block):
-                    _pacing.update(stalls=_pacing.stalls + 1)
+                if block > 0 and not pacing.wait(lambda: pacing.releases >= block):
+                    pacing.update(stalls=pacing.stalls + 1)
                 conn.sendall(data[start:start + 4096])
         elif user == "trickle":
             for _ in range(10):
@@ -160,10 +107,10 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
             reset(self.connection)
             return False
         if self.user == "paced":
-            _pacing.update(held=0, releases=0)
+            pacing.update(held=0, releases=0)
         for chunk in iter(lambda: conn.recv(65536), b""):
             if self.user == "paced":
-                _pacing.update(held=_pacing.held + len(chunk))
+                pacing.update(held=pacing.held + len(chunk))
         conn.close()
         self.send("452 Insufficient storage" if self.user == "refusestor" else "226 Done")
         return True
@@ -194,17 +141,15 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                 self.send("200 PORT OK")
             elif verb == "MKD":
                 self.send('257 "%s" created' % arg)
-            elif verb in ("LIST", "NLST"):
-                self.send("150 Listing")
+            elif verb in ("LIST", "NLST", "RETR", "STOR"):
+                self.send("150 Opening data connection")
                 conn = self.data_connection()
-                if self.user in _LISTINGS:
-                    conn.sendall(b"-rw-r--r--   1 owner group   " + _LISTINGS[self.user] + b"\r\n")
-                conn.close()
-                self.send("226 Done")
-            elif verb in ("RETR", "STOR"):
-                self.send("150 Sending" if verb == "RETR" else "150 Receiving")
-                conn = self.data_connection()
-                if not (self.retr if verb == "RETR" else self.stor)(conn):
+                if verb in ("LIST", "NLST"):
+                    if self.user in _LISTINGS:
+                        conn.sendall(_LISTINGS[self.user] + b"\r\n")
+                    conn.close()
+                    self.send("226 Done")
+                elif not (self.retr if verb == "RETR" else self.stor)(conn):
                     return
             elif verb == "QUIT":
                 self.send("221 Bye")

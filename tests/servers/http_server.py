@@ -1,22 +1,16 @@
 """A scripted HTTP/1.1 server for the network tests. The path chooses the
-answer (any tail may follow, so that each test has paths of its own):
-  /status/CODE   that status, body "page CODE\n"
-  /bytes/N       N bytes (byte i is i % 251)      /nolen/N   the same, no length, then close
-  /chunked/N     the same in chunks of 1000       /slow/N    in pieces of 512, 20 ms apart
-  /drop/N        announces N bytes, sends N // 2, then resets
-  /pad/N/HEX     N bytes "a", then the bytes HEX names
-  /zero          "abc", a zero byte, filler to 4096 bytes, then "second"
-  /hugeheader    a 1 MiB header line            /loop   a redirect to itself
-  /garbage       bytes that are not HTTP, then close
-  /__record/PATH the last request for /PATH, byte for byte
-Any other path answers 200 "received".
+answer (a tail may follow): /status/CODE, /bytes/N (byte i is i % 251),
+/nolen/N (no length, then close), /chunked/N, /slow/N (512 bytes per 20 ms),
+/drop/N (N // 2 bytes, then a reset), /pad/N/HEX, /zero, /hugeheader, /loop,
+/garbage; /pace/held/N, /pace/next, /pace/stalls: serving.pacing (held waits
+for N bytes); /__record/PATH: the last request for PATH; else "received".
 """
 
 import socketserver
 import threading
 import time
 
-from serving import reset, serve
+from serving import pacing, reset, serve
 
 _records = {}
 _lock = threading.Lock()
@@ -78,6 +72,12 @@ class _Handler(socketserver.BaseRequestHandler):
         if kind == "__record":
             with _lock:
                 self.respond(200, _records.get(path[len("/__record"):], b""))
+        elif kind == "pace":
+            if parts[1] == "held":
+                pacing.wait(lambda: pacing.held >= int(parts[2]))
+            elif parts[1] == "next":
+                pacing.update(releases=pacing.releases + 1)
+            self.respond(200, b"%d" % (pacing.stalls if parts[1] == "stalls" else pacing.held))
         elif kind == "status":
             self.respond(number, b"page %d\n" % number)
         elif kind == "bytes":

@@ -1,7 +1,6 @@
-"""run_with_servers.py PROGRAM [ARGS...]: runs the program (natively or under
-Wine) with the test servers on free loopback ports, their ports and the FTP
-root folder in its environment; a server that cannot start is named in
-BRIM_SERVERS_MISSING instead.
+"""run_with_servers.py PROGRAM [ARGS...]: runs the program with the test
+servers on free loopback ports, their ports and the FTP root folder in its
+environment; a server that cannot start is named in BRIM_SERVERS_MISSING.
 """
 
 import os
@@ -40,7 +39,6 @@ def main():
     except ImportError as e:
         missing.append("pyftpdlib (python3-pyftpdlib): %s" % e)
     env["BRIM_FTP_SCRIPT_PORT"] = str(ftp_servers.start_scripted())
-    env["BRIM_FTP_PACING_PORT"] = str(ftp_servers.start_pacing())
     env["BRIM_HTTP_PORT"] = str(http_server.start())
     env["BRIM_CLOSED_PORT"] = str(closed_port())
     env["BRIM_FTP_USER"] = ftp_servers.USER
