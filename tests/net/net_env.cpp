@@ -40,12 +40,8 @@ std::filesystem::path FtpRoot() {
     return std::filesystem::path(root);
 }
 
-std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
 std::wstring FtpUser() { return Widen(Env("BRIM_FTP_USER")); }
 std::wstring FtpPassword() { return Widen(Env("BRIM_FTP_PASSWORD")); }
-
-CStringW CodeMessage(unsigned long code) { return CBrimException(code).GetMessageW(); }
 
 std::string Pattern(std::size_t n) {
     std::string bytes(n, '\0');

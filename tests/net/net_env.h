@@ -10,12 +10,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace brimtest {
 
 inline const wchar_t* const kNoConnection = L"BrimException : Connection이 없습니다.";
+// Windows builds run under Wine, whose WinINet differs where a test says so.
+#if defined(_WIN32)
+constexpr bool kWine = true;
+#else
+constexpr bool kWine = false;
+#endif
 
 // The port in variable, or 0 when the servers were not started.
 int ServerPort(const char* variable);
@@ -31,9 +38,9 @@ std::wstring FtpPassword();
 // A GET over a plain socket, outside the library: the response body.
 std::string HttpGet(int port, const std::string& path);
 
-std::wstring Widen(const std::string& ascii);
+inline std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 // The message of a CBrimException made from an error code.
-CStringW CodeMessage(unsigned long code);
+inline CStringW CodeMessage(unsigned long code) { return CBrimException(code).GetMessageW(); }
 
 // n bytes, byte i being i % 251, as the HTTP server's /bytes/N sends them.
 std::string Pattern(std::size_t n);
@@ -59,17 +66,21 @@ struct BlockCall {
     const wchar_t* destination;
 };
 
-// Records every hook call and may throw from one; the throttle returns at
-// once (tests count its calls, not its pauses). Host is CBrimFTP or CBrimHTTP.
+// Records every hook call, then runs onBlock and may throw; the throttle
+// returns at once (tests count its calls, not its pauses). Host is CBrimFTP
+// or CBrimHTTP; the hooks are not marked override as HTTP has no upload hook.
 template <typename Host>
 class Recording : public Host {
 public:
-    void vDownloadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
-                           const wchar_t* destination) override {
-        downloads.push_back({bytes, index, total, source, destination});
-        if (throwAtBlock == index) throw std::string("hook stopped the transfer");
+    void vUploadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
+                         const wchar_t* destination) {
+        Record(uploads, {bytes, index, total, source, destination});
     }
-    void vWaitForSpeedBalance() override { ++waits; }
+    void vDownloadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
+                           const wchar_t* destination) {
+        Record(downloads, {bytes, index, total, source, destination});
+    }
+    void vWaitForSpeedBalance() { ++waits; }
     void Reset() {
         uploads.clear();
         downloads.clear();
@@ -97,16 +108,17 @@ public:
     std::vector<BlockCall> uploads, downloads;
     int waits = 0;
     int throwAtBlock = -1;
-};
+    std::function<void(const std::vector<BlockCall>& calls)> onBlock;   // calls: uploads or downloads
 
-class RecordingFtp : public Recording<CBrimFTP> {
-public:
-    void vUploadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
-                         const wchar_t* destination) override {
-        uploads.push_back({bytes, index, total, source, destination});
-        if (throwAtBlock == index) throw std::string("hook stopped the transfer");
+private:
+    void Record(std::vector<BlockCall>& calls, const BlockCall& call) {
+        calls.push_back(call);
+        if (onBlock) onBlock(calls);
+        if (throwAtBlock == call.index) throw std::string("hook stopped the transfer");
     }
 };
+
+using RecordingFtp = Recording<CBrimFTP>;
 
 }  // namespace brimtest
 

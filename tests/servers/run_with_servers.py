@@ -12,8 +12,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-import ftp_servers  # noqa: E402
-import http_server  # noqa: E402
+import servers  # noqa: E402
 
 
 def closed_port():
@@ -32,17 +31,17 @@ def main():
     missing = []
     root = tempfile.mkdtemp(prefix="brim-ftp-")
     try:
-        plain, masq = ftp_servers.start_pyftpdlib(root)
+        plain, masq = servers.start_pyftpdlib(root)
         env["BRIM_FTP_PORT"] = str(plain)
         env["BRIM_FTP_MASQ_PORT"] = str(masq)
         env["BRIM_FTP_ROOT"] = root
     except ImportError as e:
         missing.append("pyftpdlib (python3-pyftpdlib): %s" % e)
-    env["BRIM_FTP_SCRIPT_PORT"] = str(ftp_servers.start_scripted())
-    env["BRIM_HTTP_PORT"] = str(http_server.start())
+    env["BRIM_FTP_SCRIPT_PORT"] = str(servers.start_scripted())
+    env["BRIM_HTTP_PORT"] = str(servers.start_http())
     env["BRIM_CLOSED_PORT"] = str(closed_port())
-    env["BRIM_FTP_USER"] = ftp_servers.USER
-    env["BRIM_FTP_PASSWORD"] = ftp_servers.PASSWORD
+    env["BRIM_FTP_USER"] = servers.USER
+    env["BRIM_FTP_PASSWORD"] = servers.PASSWORD
     if missing:
         env["BRIM_SERVERS_MISSING"] = "; ".join(missing)
     try:

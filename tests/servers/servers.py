@@ -1,21 +1,56 @@
-"""FTP servers for the network tests, on free loopback ports: pyftpdlib (plain,
-and one whose PASV replies name 127.0.0.2), and a scripted server whose
-misbehaviour the user name chooses: the replies below, and in retr and stor
-dropretr/dropstor (reset mid-transfer), cutretr/abortretr (50000 of 102400
-bytes, then 226/426), refusestor (452), paced (a RETR block per release on
-serving.pacing), trickle (1000 bytes 10 times) and intruder (127.0.0.2 makes
-each active-mode data connection first).
+"""The network tests' servers, on free loopback ports: pyftpdlib (plain, and
+one whose PASV replies name 127.0.0.2), a scripted FTP server whose
+misbehaviour the user name chooses, and a scripted HTTP server whose answer
+the path chooses; the HTTP server's /pace/ paths pace the "paced" FTP user.
 """
 
 import socket
 import socketserver
+import struct
 import threading
 import time
 
-from serving import pacing, reset, serve
-
 USER = "brim"
 PASSWORD = "secret"
+
+
+class ThreadingServer(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def serve(handler):
+    """Starts handler on a free loopback port; returns the port."""
+    server = ThreadingServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server.server_address[1]
+
+
+def reset(sock):
+    """Closes sock with an RST instead of a FIN."""
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    sock.close()
+
+
+class Pacing:
+    """held: bytes a STOR delivered; releases: RETR blocks let go; stalls:
+    blocks that waited 5 s for their release in vain."""
+
+    def __init__(self):
+        self.cond = threading.Condition()
+        self.held = self.releases = self.stalls = 0
+
+    def wait(self, check):
+        with self.cond:
+            return self.cond.wait_for(check, timeout=5)
+
+    def update(self, **changes):
+        with self.cond:
+            self.__dict__.update(changes)
+            self.cond.notify_all()
+
+
+pacing = Pacing()
 
 
 def start_pyftpdlib(root):
@@ -42,6 +77,9 @@ def start_pyftpdlib(root):
     return plain.address[1], other.address[1]
 
 
+# The scripted FTP server's users: the replies below, and in retr and stor dropretr/dropstor (a reset
+# mid-transfer), cutretr/abortretr (50000 of 102400 bytes, then 226/426), refusestor (452), paced (a RETR
+# block per release), trickle (1000 bytes 10 times), intruder (127.0.0.2 makes active data connections first).
 _LISTINGS = {"multiline": b"lrwxrwxrwx   1 owner group   5 Jan 01 12:00 m.txt -> elsewhere",
              "cutretr": b"-rw-r--r--   1 owner group   102400 Jan 01 12:00 big.bin"}
 _LISTINGS["abortretr"] = _LISTINGS["cutretr"]
@@ -160,3 +198,93 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
 
 def start_scripted():
     return serve(_ScriptedHandler)
+
+
+# The HTTP server's paths (a tail may follow): /status/CODE, /bytes/N (byte i is i % 251), /nolen/N, /chunked/N,
+# /slow/N, /drop/N (N // 2 bytes, then a reset), /pad/N/HEX, /zero, /hugeheader, /loop, /garbage, /pace/...,
+# /__record/PATH (the last request for PATH); any other answers "received".
+_records = {}
+_lock = threading.Lock()
+
+
+def _pattern(n):
+    return (bytes(range(251)) * (n // 251 + 1))[:n]
+
+
+class _HttpHandler(socketserver.StreamRequestHandler):
+    def respond(self, status, body, headers=(), length=True):
+        reason = {200: "OK", 404: "Not Found"}.get(status, "Status")
+        head = ["HTTP/1.1 %d %s" % (status, reason), "Server: brim-test", "Content-Type: text/plain"]
+        head += list(headers) + (["Content-Length: %d" % len(body)] if length else [])
+        self.request.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
+
+    def handle(self):
+        while True:
+            lines = [self.rfile.readline()]
+            while lines[-1] not in (b"\r\n", b""):
+                lines.append(self.rfile.readline())
+            if lines[-1] == b"":
+                return
+            heads = [line.lower().replace(b" ", b"") for line in lines]
+            length = next((int(h[15:]) for h in heads if h.startswith(b"content-length:")), 0)
+            raw = b"".join(lines) + self.rfile.read(length)
+            path = lines[0].split(b" ")[1].decode("latin-1")
+            if not path.startswith("/__record/"):
+                with _lock:
+                    _records[path] = raw
+            if not self.answer(path) or b"connection:close\r\n" in heads:
+                return
+
+    def answer(self, path):
+        parts = path.split("/")[1:]
+        kind = parts[0]
+        number = int(parts[1]) if len(parts) > 1 and parts[1].isdigit() else 0
+        data = _pattern(number)
+        if kind == "__record":
+            with _lock:
+                self.respond(200, _records.get(path[len("/__record"):], b""))
+        elif kind == "pace":
+            if parts[1] == "held":
+                pacing.wait(lambda: pacing.held >= int(parts[2]))
+            elif parts[1] == "next":
+                pacing.update(releases=pacing.releases + 1)
+            self.respond(200, b"%d" % (pacing.stalls if parts[1] == "stalls" else pacing.held))
+        elif kind == "status":
+            self.respond(number, b"page %d\n" % number)
+        elif kind == "bytes":
+            self.respond(200, data)
+        elif kind == "nolen":
+            self.respond(200, b"", ["Connection: close"], length=False)
+            self.request.sendall(data)
+            return False
+        elif kind == "chunked":
+            self.respond(200, b"", ["Transfer-Encoding: chunked"], length=False)
+            for i in range(0, number, 1000):
+                self.request.sendall(b"%x\r\n%s\r\n" % (len(data[i:i + 1000]), data[i:i + 1000]))
+            self.request.sendall(b"0\r\n\r\n")
+        elif kind in ("slow", "drop"):
+            self.respond(200, b"", ["Content-Length: %d" % number], length=False)
+            if kind == "drop":
+                self.request.sendall(data[:number // 2])
+                time.sleep(0.1)
+                reset(self.request)
+                return False
+            for i in range(0, number, 512):
+                self.request.sendall(data[i:i + 512])
+                time.sleep(0.02)
+        elif kind == "pad":
+            self.respond(200, b"a" * number + bytes.fromhex(parts[2]))
+        elif kind == "hugeheader":
+            self.respond(200, b"big", ["X-Big: " + "b" * (1 << 20)])
+        elif kind == "loop":
+            self.respond(302, b"", ["Location: " + path])
+        elif kind == "garbage":
+            self.request.sendall(b"\x00\x01 this is not HTTP \xff\r\n\r\n")
+            return False
+        else:
+            self.respond(200, b"abc\0def" + b"x" * (4096 - 7) + b"second" if kind == "zero" else b"received")
+        return True
+
+
+def start_http():
+    return serve(_HttpHandler)
