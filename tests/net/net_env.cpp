@@ -3,11 +3,13 @@
 #if defined(_WIN32)
 #  include <winsock2.h>
 #  include <ws2tcpip.h>
+#  define BRIM_CLOSE_SOCKET ::closesocket
 #else
 #  include <arpa/inet.h>
 #  include <netinet/in.h>
 #  include <sys/socket.h>
 #  include <unistd.h>
+#  define BRIM_CLOSE_SOCKET ::close
 #endif
 
 #include <cstdlib>
@@ -43,18 +45,8 @@ std::filesystem::path FtpRoot() {
 std::wstring FtpUser() { return Widen(Env("BRIM_FTP_USER")); }
 std::wstring FtpPassword() { return Widen(Env("BRIM_FTP_PASSWORD")); }
 
-std::string Pattern(std::size_t n) {
-    std::string bytes(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i % 251);
-    return bytes;
-}
-
 std::string HttpGet(int port, const std::string& path) {
-#if defined(_WIN32)
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
-#else
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-#endif
+    const auto s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<unsigned short>(port));
@@ -70,11 +62,7 @@ std::string HttpGet(int port, const std::string& path) {
         const std::size_t end = response.find("\r\n\r\n");
         if (end != std::string::npos) response.erase(0, end + 4);
     }
-#if defined(_WIN32)
-    ::closesocket(s);
-#else
-    ::close(s);
-#endif
+    BRIM_CLOSE_SOCKET(s);
     return response;
 }
 

@@ -43,7 +43,11 @@ inline std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.
 inline CStringW CodeMessage(unsigned long code) { return CBrimException(code).GetMessageW(); }
 
 // n bytes, byte i being i % 251, as the HTTP server's /bytes/N sends them.
-std::string Pattern(std::size_t n);
+inline std::string Pattern(std::size_t n) {
+    std::string bytes(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
 
 // The cause of the CFileException a call throws, or -1.
 template <typename Call>
@@ -66,9 +70,8 @@ struct BlockCall {
     const wchar_t* destination;
 };
 
-// Records every hook call, then runs onBlock and may throw; the throttle
-// returns at once (tests count its calls, not its pauses). Host is CBrimFTP
-// or CBrimHTTP; the hooks are not marked override as HTTP has no upload hook.
+// Records every hook call, then runs onBlock and may throw; the throttle returns at once. Host is CBrimFTP or
+// CBrimHTTP; the hooks are not marked override as HTTP has no upload hook.
 template <typename Host>
 class Recording : public Host {
 public:
@@ -86,16 +89,16 @@ public:
         downloads.clear();
         waits = 0;
     }
-    // The last transfer's hooks: a wait before each block and one at the end;
-    // blocks in order, of 1 to 4096 bytes, adding up to size, with the caller's
-    // own pointers and total as announced (0: the bytes so far).
+    // The last transfer's hooks: a wait per block and one more; blocks in order, of 1 to 4096 bytes (whole: all
+    // but the last 4096), adding up to size, with the caller's own pointers and total as announced (0: so far).
     void ExpectCalls(const std::vector<BlockCall>& calls, std::size_t size, ULONGLONG announced,
-                     const wchar_t* source, const wchar_t* destination) const {
+                     const wchar_t* source, const wchar_t* destination, bool whole = false) const {
         EXPECT_EQ(waits, static_cast<int>(calls.size()) + 1);
         std::size_t sum = 0;
         for (std::size_t i = 0; i < calls.size(); ++i) {
             const BlockCall& b = calls[i];
             EXPECT_TRUE(b.bytes >= 1 && b.bytes <= 4096) << b.bytes;
+            EXPECT_TRUE(!whole || i + 1 == calls.size() || b.bytes == 4096) << b.bytes;
             EXPECT_EQ(b.index, static_cast<int>(i));
             EXPECT_EQ(b.total, announced != 0 ? announced : 4096 * i + b.bytes);
             EXPECT_EQ(b.source, source);

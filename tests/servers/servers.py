@@ -14,14 +14,10 @@ USER = "brim"
 PASSWORD = "secret"
 
 
-class ThreadingServer(socketserver.ThreadingTCPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
 def serve(handler):
     """Starts handler on a free loopback port; returns the port."""
-    server = ThreadingServer(("127.0.0.1", 0), handler)
+    server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), handler)
+    server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server.server_address[1]
 
@@ -32,25 +28,16 @@ def reset(sock):
     sock.close()
 
 
-class Pacing:
-    """held: bytes a STOR delivered; releases: RETR blocks let go; stalls:
-    blocks that waited 5 s for their release in vain."""
-
-    def __init__(self):
-        self.cond = threading.Condition()
-        self.held = self.releases = self.stalls = 0
-
-    def wait(self, check):
-        with self.cond:
-            return self.cond.wait_for(check, timeout=5)
-
-    def update(self, **changes):
-        with self.cond:
-            self.__dict__.update(changes)
-            self.cond.notify_all()
+_pace = {"held": 0, "releases": 0, "stalls": 0}   # bytes a STOR delivered, RETR blocks let go, vain waits
+_pace_changed = threading.Condition()
 
 
-pacing = Pacing()
+def pace(until=None, **changes):
+    """Applies changes, then waits up to 5 s for until(counts); whether it came true."""
+    with _pace_changed:
+        _pace.update(changes)
+        _pace_changed.notify_all()
+        return until is None or _pace_changed.wait_for(lambda: until(_pace), timeout=5)
 
 
 def start_pyftpdlib(root):
@@ -64,11 +51,8 @@ def start_pyftpdlib(root):
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
     authorizer.add_user(USER, PASSWORD, root, perm="elradfmwMT")
-
-    class Handler(FTPHandler):
-        auth_failed_timeout = 0   # failed logins answer at once
-
-    Handler.authorizer = authorizer
+    # Failed logins answer at once.
+    Handler = type("Handler", (FTPHandler,), {"authorizer": authorizer, "auth_failed_timeout": 0})
     masq = type("Masquerade", (Handler,), {"masquerade_address": "127.0.0.2"})
     ioloop = IOLoop()
     plain = FTPServer(("127.0.0.1", 0), Handler, ioloop=ioloop)
@@ -81,14 +65,18 @@ def start_pyftpdlib(root):
 # mid-transfer), cutretr/abortretr (50000 of 102400 bytes, then 226/426), refusestor (452), paced (a RETR
 # block per release), trickle (1000 bytes 10 times), intruder (127.0.0.2 makes active data connections first).
 _LISTINGS = {"multiline": b"lrwxrwxrwx   1 owner group   5 Jan 01 12:00 m.txt -> elsewhere",
+             "intruder": b"-rw-r--r--   1 owner group   5 Jan 01 12:00 m.txt",
+             "trickle": b"-rw-r--r--   1 owner group   10000 Jan 01 12:00 m.txt",
+             "paced": b"-rw-r--r--   1 owner group   20000 Jan 01 12:00 paced.bin",
              "cutretr": b"-rw-r--r--   1 owner group   102400 Jan 01 12:00 big.bin"}
 _LISTINGS["abortretr"] = _LISTINGS["cutretr"]
-_REPLIES = {"TYPE": "200 OK", "MODE": "200 OK", "STRU": "200 OK", "CWD": "250 OK", "PWD": '257 "/"'}
+_REPLIES = {"PASS": "230-Welcome\r\n230 Logged in", "TYPE": "200 OK", "MODE": "200 OK", "STRU": "200 OK",
+            "CWD": "250 OK", "PWD": '257 "/"'}
 _USER_REPLIES = {"longreply": "331 " + "x" * 20000, "garbage": "hello, this is not ftp",
                  "multiline": "331-Password required\r\n 331 this line does not end it\r\n331 send it"}
 
 
-class _ScriptedHandler(socketserver.StreamRequestHandler):
+class ScriptedFtpHandler(socketserver.StreamRequestHandler):
     def send(self, text):
         self.wfile.write((text + "\r\n").encode("latin-1"))
         self.wfile.flush()
@@ -117,11 +105,10 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
     def retr(self, conn):
         user = self.user
         if user == "paced":
-            pacing.update(held=0, releases=0)
-            data = bytes(i * 7 % 256 for i in range(20000))
+            data = _pattern(20000)
             for block, start in enumerate(range(0, len(data), 4096)):
-                if block > 0 and not pacing.wait(lambda: pacing.releases >= block):
-                    pacing.update(stalls=pacing.stalls + 1)
+                if block > 0 and not pace(lambda counts: counts["releases"] >= block):
+                    pace(stalls=_pace["stalls"] + 1)
                 conn.sendall(data[start:start + 4096])
         elif user == "trickle":
             for _ in range(10):
@@ -129,26 +116,25 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                 time.sleep(0.01)
         elif user == "dropretr":
             conn.sendall(bytes(10000))
-            reset(conn)
-            reset(self.connection)
-            return False
+            return self.drop(conn)
         else:
-            conn.sendall(bytes(50000) if user in _LISTINGS and user != "multiline" else b"hello")
+            conn.sendall(bytes(50000) if user in ("cutretr", "abortretr") else b"hello")
         conn.close()
         self.send("426 Transfer aborted" if user == "abortretr" else "226 Done")
         return True
 
+    def drop(self, conn):
+        reset(conn)
+        reset(self.connection)
+        return False
+
     def stor(self, conn):
         if self.user == "dropstor":
             conn.recv(100)
-            reset(conn)
-            reset(self.connection)
-            return False
-        if self.user == "paced":
-            pacing.update(held=0, releases=0)
+            return self.drop(conn)
         for chunk in iter(lambda: conn.recv(65536), b""):
             if self.user == "paced":
-                pacing.update(held=pacing.held + len(chunk))
+                pace(held=_pace["held"] + len(chunk))
         conn.close()
         self.send("452 Insufficient storage" if self.user == "refusestor" else "226 Done")
         return True
@@ -165,8 +151,6 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                     self.rfile.read()   # until the client gives up
                     return
                 self.send(_USER_REPLIES.get(arg, "331 Password required"))
-            elif verb == "PASS":
-                self.send("230-Welcome\r\n230 Logged in")
             elif verb in _REPLIES:
                 self.send(_REPLIES[verb])
             elif verb == "PASV":
@@ -187,17 +171,16 @@ class _ScriptedHandler(socketserver.StreamRequestHandler):
                         conn.sendall(_LISTINGS[self.user] + b"\r\n")
                     conn.close()
                     self.send("226 Done")
-                elif not (self.retr if verb == "RETR" else self.stor)(conn):
+                    continue
+                if self.user == "paced":
+                    pace(held=0, releases=0)
+                if not (self.retr if verb == "RETR" else self.stor)(conn):
                     return
             elif verb == "QUIT":
                 self.send("221 Bye")
                 return
             else:
                 self.send("502 Not implemented")
-
-
-def start_scripted():
-    return serve(_ScriptedHandler)
 
 
 # The HTTP server's paths (a tail may follow): /status/CODE, /bytes/N (byte i is i % 251), /nolen/N, /chunked/N,
@@ -211,7 +194,7 @@ def _pattern(n):
     return (bytes(range(251)) * (n // 251 + 1))[:n]
 
 
-class _HttpHandler(socketserver.StreamRequestHandler):
+class HttpHandler(socketserver.StreamRequestHandler):
     def respond(self, status, body, headers=(), length=True):
         reason = {200: "OK", 404: "Not Found"}.get(status, "Status")
         head = ["HTTP/1.1 %d %s" % (status, reason), "Server: brim-test", "Content-Type: text/plain"]
@@ -245,10 +228,10 @@ class _HttpHandler(socketserver.StreamRequestHandler):
                 self.respond(200, _records.get(path[len("/__record"):], b""))
         elif kind == "pace":
             if parts[1] == "held":
-                pacing.wait(lambda: pacing.held >= int(parts[2]))
+                pace(lambda counts: counts["held"] >= int(parts[2]))
             elif parts[1] == "next":
-                pacing.update(releases=pacing.releases + 1)
-            self.respond(200, b"%d" % (pacing.stalls if parts[1] == "stalls" else pacing.held))
+                pace(releases=_pace["releases"] + 1)
+            self.respond(200, b"%d" % _pace["stalls" if parts[1] == "stalls" else "held"])
         elif kind == "status":
             self.respond(number, b"page %d\n" % number)
         elif kind == "bytes":
@@ -284,7 +267,3 @@ class _HttpHandler(socketserver.StreamRequestHandler):
         else:
             self.respond(200, b"abc\0def" + b"x" * (4096 - 7) + b"second" if kind == "zero" else b"received")
         return True
-
-
-def start_http():
-    return serve(_HttpHandler)
