@@ -9,14 +9,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace brimtest {
 
 inline const wchar_t* const kNoConnection = L"BrimException : Connection이 없습니다.";
+// Windows builds run under Wine, whose WinINet differs where a test says so.
+#if defined(_WIN32)
+constexpr bool kWine = true;
+#else
+constexpr bool kWine = false;
+#endif
 
 // The port in variable, or 0 when the servers were not started.
 int ServerPort(const char* variable);
@@ -30,28 +36,31 @@ std::wstring FtpUser();
 std::wstring FtpPassword();
 
 // A GET over a plain socket, outside the library: the response body.
-std::string HttpGetBody(int port, const std::string& path);
+std::string HttpGet(int port, const std::string& path);
 
-// A connection to a test server's side channel: one answer line per request line.
-class LineChannel {
-public:
-    explicit LineChannel(int port);
-    ~LineChannel();
-    LineChannel(const LineChannel&) = delete;
-    LineChannel& operator=(const LineChannel&) = delete;
-    // The answer, without its line break; "<no answer>" when there is none.
-    std::string Ask(const std::string& line);
-
-private:
-    friend std::string HttpGetBody(int port, const std::string& path);
-    bool Receive();   // false at the end or on an error
-    std::intptr_t m_socket;
-    std::string m_unread;
-};
-
-std::wstring Widen(const std::string& ascii);
+inline std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 // The message of a CBrimException made from an error code.
-CStringW CodeMessage(unsigned long code);
+inline CStringW CodeMessage(unsigned long code) { return CBrimException(code).GetMessageW(); }
+
+// n bytes, byte i being i % 251, as the HTTP server's /bytes/N sends them.
+inline std::string Pattern(std::size_t n) {
+    std::string bytes(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
+// The cause of the CFileException a call throws, or -1.
+template <typename Call>
+int FileFailureCause(Call call) {
+    try {
+        call();
+    } catch (CFileException* e) {
+        const int cause = e->m_cause;
+        e->Delete();
+        return cause;
+    }
+    return -1;
+}
 
 struct BlockCall {
     DWORD bytes;
@@ -61,36 +70,58 @@ struct BlockCall {
     const wchar_t* destination;
 };
 
-// Records every hook call and may throw from one; the throttle returns at
-// once (tests count its calls, not its pauses). Host is CBrimFTP or CBrimHTTP.
+// Records every hook call, then runs onBlock and may throw; the throttle returns at once. Host is CBrimFTP or
+// CBrimHTTP; the hooks are not marked override as HTTP has no upload hook.
 template <typename Host>
 class Recording : public Host {
 public:
-    void vDownloadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
-                           const wchar_t* destination) override {
-        downloads.push_back({bytes, index, total, source, destination});
-        if (throwAtBlock == index) throw std::string("hook stopped the transfer");
+    void vUploadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
+                         const wchar_t* destination) {
+        Record(uploads, {bytes, index, total, source, destination});
     }
-    void vWaitForSpeedBalance() override { ++waits; }
+    void vDownloadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
+                           const wchar_t* destination) {
+        Record(downloads, {bytes, index, total, source, destination});
+    }
+    void vWaitForSpeedBalance() { ++waits; }
     void Reset() {
         uploads.clear();
         downloads.clear();
         waits = 0;
     }
+    // The last transfer's hooks: a wait per block and one more; blocks in order, of 1 to 4096 bytes (whole: all
+    // but the last 4096), adding up to size, with the caller's own pointers and total as announced (0: so far).
+    void ExpectCalls(const std::vector<BlockCall>& calls, std::size_t size, ULONGLONG announced,
+                     const wchar_t* source, const wchar_t* destination, bool whole = false) const {
+        EXPECT_EQ(waits, static_cast<int>(calls.size()) + 1);
+        std::size_t sum = 0;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const BlockCall& b = calls[i];
+            EXPECT_TRUE(b.bytes >= 1 && b.bytes <= 4096) << b.bytes;
+            EXPECT_TRUE(!whole || i + 1 == calls.size() || b.bytes == 4096) << b.bytes;
+            EXPECT_EQ(b.index, static_cast<int>(i));
+            EXPECT_EQ(b.total, announced != 0 ? announced : 4096 * i + b.bytes);
+            EXPECT_EQ(b.source, source);
+            EXPECT_EQ(b.destination, destination);
+            sum += b.bytes;
+        }
+        EXPECT_EQ(sum, size);
+    }
 
     std::vector<BlockCall> uploads, downloads;
     int waits = 0;
     int throwAtBlock = -1;
-};
+    std::function<void(const std::vector<BlockCall>& calls)> onBlock;   // calls: uploads or downloads
 
-class RecordingFtp : public Recording<CBrimFTP> {
-public:
-    void vUploadProgress(DWORD& bytes, int& index, ULONGLONG& total, const wchar_t* source,
-                         const wchar_t* destination) override {
-        uploads.push_back({bytes, index, total, source, destination});
-        if (throwAtBlock == index) throw std::string("hook stopped the transfer");
+private:
+    void Record(std::vector<BlockCall>& calls, const BlockCall& call) {
+        calls.push_back(call);
+        if (onBlock) onBlock(calls);
+        if (throwAtBlock == call.index) throw std::string("hook stopped the transfer");
     }
 };
+
+using RecordingFtp = Recording<CBrimFTP>;
 
 }  // namespace brimtest
 

@@ -1,8 +1,5 @@
-"""run_with_servers.py PROGRAM [ARGS...]: runs the program (natively or under
-Wine) with the test servers on free loopback ports, their ports and the FTP
-root folder in its environment; a server that cannot start is named in
-BRIM_SERVERS_MISSING instead.
-"""
+"""run_with_servers.py PROGRAM [ARGS...]: runs the program with the test servers' ports and the FTP root folder
+in its environment, or what could not start in BRIM_SERVERS_MISSING."""
 
 import os
 import shutil
@@ -11,18 +8,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-import ftp_servers  # noqa: E402
-import http_server  # noqa: E402
-
-
-def closed_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
+import servers   # beside this script, which is on the path
 
 
 def main():
@@ -30,23 +16,20 @@ def main():
     for name in ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy"):
         env.pop(name, None)
         env.pop(name.upper(), None)
-    missing = []
     root = tempfile.mkdtemp(prefix="brim-ftp-")
     try:
-        plain, masq = ftp_servers.start_pyftpdlib(root)
+        plain, masq = servers.start_pyftpdlib(root)
         env["BRIM_FTP_PORT"] = str(plain)
         env["BRIM_FTP_MASQ_PORT"] = str(masq)
         env["BRIM_FTP_ROOT"] = root
     except ImportError as e:
-        missing.append("pyftpdlib (python3-pyftpdlib): %s" % e)
-    env["BRIM_FTP_SCRIPT_PORT"] = str(ftp_servers.start_scripted())
-    env["BRIM_FTP_PACING_PORT"] = str(ftp_servers.start_pacing())
-    env["BRIM_HTTP_PORT"] = str(http_server.start())
-    env["BRIM_CLOSED_PORT"] = str(closed_port())
-    env["BRIM_FTP_USER"] = ftp_servers.USER
-    env["BRIM_FTP_PASSWORD"] = ftp_servers.PASSWORD
-    if missing:
-        env["BRIM_SERVERS_MISSING"] = "; ".join(missing)
+        env["BRIM_SERVERS_MISSING"] = "pyftpdlib (python3-pyftpdlib): %s" % e
+    env["BRIM_FTP_SCRIPT_PORT"] = str(servers.serve(servers.ScriptedFtpHandler))
+    env["BRIM_HTTP_PORT"] = str(servers.serve(servers.HttpHandler))
+    with socket.create_server(("127.0.0.1", 0)) as closed:
+        env["BRIM_CLOSED_PORT"] = str(closed.getsockname()[1])
+    env["BRIM_FTP_USER"] = servers.USER
+    env["BRIM_FTP_PASSWORD"] = servers.PASSWORD
     try:
         code = subprocess.call(sys.argv[1:], env=env)
     finally:
