@@ -261,7 +261,13 @@ public:
     BOOL FindFile(const wchar_t* name = nullptr, DWORD flags = INTERNET_FLAG_RELOAD);
     // Makes the next entry current (the first call: the first entry); FALSE
     // when that entry is the last one, or when there was none.
+#if defined(_WIN32)
+    // <windows.h> maps FindNextFile to FindNextFileW or FindNextFileA.
+    BOOL FindNextFileW();
+    BOOL FindNextFileA() { return FindNextFileW(); }
+#else
     BOOL FindNextFile();
+#endif
     void Close();
 
     // The current entry (0 and empty before the first FindNextFile).

@@ -223,12 +223,10 @@ TEST_F(FtpScripted, DownloadsReadWholeRepliesAndBlocksFromTheServerAlone) {
         EXPECT_EQ(Download(ftp, user, passive), bytes);
         ftp.ExpectCalls(ftp.downloads, bytes.size(), bytes.size(), kRemote, m_file.GetString(), true);
         ASSERT_NE(ftp.m_pConnection, nullptr);
-#if !defined(_WIN32)   // here <windows.h> makes FindNextFile FindNextFileA, which the library does not have
         CFtpFileFind find(ftp.m_pConnection);
         ASSERT_TRUE(find.FindFile(kRemote));
-        find.FindNextFile();
+        find.FindNextFile();   // FindNextFileA where <windows.h> is not in UNICODE mode
         EXPECT_EQ(find.GetFileName(), L"m.txt");   // "m.txt -> elsewhere" names the link
-#endif
     }
 }
 
