@@ -137,6 +137,24 @@ TEST(Utf8Paths, AsciiIsWidenedAtEveryOutputAlignment) {
     ExpectSameDecodingAtEveryAlignment(text);
 }
 
+// Known results on every path across a block's end: a surrogate's three bytes are three substitutions, a sequence
+// split by the edge stays whole, and a lone surrogate unit is encoded as U+FFFD.
+TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
+    const std::wstring r(1, wchar_t(0xFFFD));
+    std::string hangul;
+    for (int k = 0; k < 40; ++k) hangul += "\xED\x95\x9C";
+    std::vector<VectorPath> paths = VectorPaths();
+    paths.push_back(VectorPath::kPortable);
+    for (VectorPath path : paths) {
+        EXPECT_EQ(On(path, std::string(63, 'a') + "\xED\xA0\x80" + std::string(100, 'b')),
+                  std::wstring(63, L'a') + r + r + r + std::wstring(100, L'b'));
+        EXPECT_EQ(On(path, std::string(62, 'a') + "\xF0\x9F\x98\x80" + std::string(100, 'b')),
+                  std::wstring(62, L'a') + wchar_t(0x1F600) + std::wstring(100, L'b'));
+        EXPECT_EQ(On(path, std::wstring(40, L'a') + wchar_t(0xDC00) + std::wstring(40, wchar_t(0xD55C))),
+                  std::string(40, 'a') + "\xEF\xBF\xBD" + hangul);
+    }
+}
+
 // Surrogates and values past U+10FFFF in wide text, at every offset around the blocks.
 TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
     for (std::size_t n = 0; n <= 200; ++n) {
