@@ -1,6 +1,4 @@
-// Encoding detection: marks and their order, the probers' priority, cut-off
-// sequences, the tables' bounds, and the fast detector against a plain
-// byte-by-byte reference on mixed text that crosses its chunk boundaries.
+// Encoding detection: marks, the probers' priority, cut-off sequences, table bounds, and a plain reference.
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
@@ -30,14 +28,12 @@ int Reference(const std::string& text) {
 }
 
 TEST(EncodingCheck, EveryMarkAtTheStart) {
-    const std::string marks[13] = {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE", std::string("\0\0\xFE\xFF", 4),
-                                   std::string("\xFF\xFE\0\0", 4), "\x0E\xFE\xFF", "+/v8", "+/v9", "+/v+", "+/v/",
-                                   "+/v8-", "\xDD\x73\x66\x73", "\xFB\xEE\x28"};
     for (int id = 0; id < 13; ++id) {
         // The first match wins: FF FE 00 00 is UTF-16 LE, "+/v8-" is UTF7_0.
         const int expected = id == CBrimFile::UTF32_LE ? CBrimFile::UTF16_LE : id == CBrimFile::UTF7_4 ? CBrimFile::UTF7_0 : id;
-        EXPECT_EQ(Detect(marks[id]), expected) << "mark alone, id " << id;
-        EXPECT_EQ(Detect(marks[id] + "\x80\xFF garbage"), expected) << "mark before bad bytes, id " << id;
+        const std::string mark(brimtest::kMarks[id]);
+        EXPECT_EQ(Detect(mark), expected) << "mark alone, id " << id;
+        EXPECT_EQ(Detect(mark + "\x80\xFF garbage"), expected) << "mark before bad bytes, id " << id;
     }
 }
 
@@ -61,6 +57,9 @@ TEST(EncodingCheck, ProbersTruncatedMarksAndCutSequences) {
         {"\x80" "plain text after", CBrimFile::CANNOTFOUND},
         {"\xFF\x41", CBrimFile::CANNOTFOUND},
         {"\xC6\x41", CBrimFile::CANNOTFOUND},                  // C6 wants A1..FE in CP949
+        {"\xC6\xA1\xA0\x41", CBrimFile::CP949},               // A0 leads in CP949 only
+        {"\x81\x5B", CBrimFile::CANNOTFOUND},                  // between CP949's two letter ranges
+        {"\xF0\x9F\x98\x80\xBF", CBrimFile::CANNOTFOUND},     // a continuation after a whole sequence
         // Only the bit patterns count for UTF-8: overlong leads, surrogates, F5..F7.
         {"\xC0\x80\xED\xA0\x80\xF7\xBF\xBF\xBF", CBrimFile::UTF8_NOBOM},
         {"\xF8\x80\x80\x80\x80", CBrimFile::CANNOTFOUND},
@@ -99,41 +98,15 @@ TEST(EncodingTables, NamesAndBoundsOfTheTables) {
     EXPECT_EQ(BrimFileInspector::BomMatch(10, utf7), 1);
 }
 
-TEST(ProberSteps, StatesAndRejection) {
-    CBrimFile::Prober p = CBrimFile::_probers[1];
-    for (unsigned char b : {0xF0, 0x9F, 0x98}) CBrimFile::_probeUtf8(&p, b);
-    EXPECT_EQ(p.nState, 1);
-    CBrimFile::_probeUtf8(&p, 0x80);
-    EXPECT_EQ(p.nState, 0);
-    EXPECT_EQ(p.bActive, 1);
-    CBrimFile::_probeUtf8(&p, 0xBF);
-    EXPECT_EQ(p.bActive, 0);
-
-    CBrimFile::Prober cp = CBrimFile::_probers[3];
-    CBrimFile::_probeCp949(&cp, 0xC6);
-    EXPECT_EQ(cp.nState, 2);
-    CBrimFile::_probeCp949(&cp, 0xA1);
-    EXPECT_EQ(cp.nState, 0);
-    CBrimFile::_probeCp949(&cp, 0xA0);
-    EXPECT_EQ(cp.nState, 1);
-    CBrimFile::_probeCp949(&cp, 0x5B);   // between the two letter ranges
-    EXPECT_EQ(cp.bActive, 0);
-}
-
-// Pieces each prober likes or dislikes, long enough to cross the detector's
-// internal chunks with sequences cut at every offset; each flavour mostly
-// keeps to the pieces of one encoding.
+// Text long enough to cross the detector's chunks, each flavour mostly of one encoding's pieces.
 std::string MixedText(std::mt19937& rng, std::size_t size, int flavour) {
     static const char* const pieces[] = {"plain words ", "\xED\x95\x9C\xEA\xB8\x80", "\xC7\xD1\xB1\xDB",
                                          "\x81\x41\xB0\x5A", "\xF0\x9F\x98\x80", "\n\t"};
+    static const int mix[5][6] = {{0, 5, 0, 5, 0, 5}, {1, 1, 1, 4, 0, 0}, {2, 2, 2, 2, 0, 0}, {3, 3, 2, 2, 0, 0},
+                                  {0, 1, 2, 3, 4, 5}};
     std::string out;
     while (out.size() < size) {
-        int k = static_cast<int>(rng() % 6);
-        if (flavour == 0) k = k % 2 == 0 ? 0 : 5;
-        if (flavour == 1) k = k < 3 ? 1 : k == 3 ? 4 : 0;
-        if (flavour == 2) k = k < 4 ? 2 : 0;
-        if (flavour == 3) k = k < 2 ? 3 : k < 4 ? 2 : 0;
-        out += pieces[k];
+        out += pieces[mix[flavour][rng() % 6]];
         if (rng() % 1000 == 0) out.push_back(static_cast<char>(rng()));   // a stray byte now and then
     }
     out.resize(size);

@@ -1,6 +1,4 @@
-// CBrimFile's reader and writers on real files: decoding by the detected
-// encoding, the marks, the open sequence against openers in other processes,
-// file-layer failures turned into exceptions, long records, folder creation.
+// CBrimFile's reader and writers on real files, with openers in other processes; folder creation.
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
@@ -100,9 +98,6 @@ TEST_F(CBrimFileTest, WritersCreateWithOneMarkAndAppend) {
     file.WriteUTF8(L" more");
     EXPECT_EQ(Bytes("u8.txt"), "\xEF\xBB\xBF\xED\x95\x9C\xEA\xB8\x80 more");
     EXPECT_EQ(file.ReadTextFile(), kBom + L"\xD55C\xAE00 more");
-    file.SetFilename(dir.File(L"empty.txt"));
-    file.WriteUTF8(L"");
-    EXPECT_EQ(Bytes("empty.txt"), "\xEF\xBB\xBF");
 
     file.SetFilename(dir.File(L"u16.txt"));
     file.WriteUnicode(L"A\xD55C");
@@ -110,69 +105,52 @@ TEST_F(CBrimFileTest, WritersCreateWithOneMarkAndAppend) {
     EXPECT_EQ(Bytes("u16.txt"), std::string("\xFF\xFE" "A\0\x5C\xD5\x3D\xD8\x00\xDE", 10));
     EXPECT_EQ(file.ReadTextFile(), kBom + L"A\xD55C" + Smiley().c_str());
 
-    // A null text throws after the file is made.
-    file.SetFilename(dir.File(L"n8.txt"));
-    EXPECT_EQ(Thrown([&] { file.WriteUTF8(nullptr); }), L"BrimException : No Unicode Value");
-    EXPECT_EQ(Bytes("n8.txt"), "\xEF\xBB\xBF");
-    file.SetFilename(dir.File(L"n16.txt"));
-    EXPECT_EQ(Thrown([&] { file.WriteUnicode(nullptr); }), L"BrimException : No Unicode Value");
-    EXPECT_EQ(Bytes("n16.txt"), "\xFF\xFE");
-
-    // Without a name or a folder nothing is written and nothing thrown.
-    CBrimFile unnamed;
-    unnamed.WriteUTF8(L"no name");
-    unnamed.WriteUnicode(L"no name");
-    file.SetFilename(dir.File(L"absent/f.txt"));
-    file.WriteUTF8(L"lost");
-    file.WriteUnicode(L"lost");
+    // A null text throws after the file is made, an empty one adds nothing to it; without a name or a
+    // folder nothing is written and nothing thrown.
+    using Writer = std::pair<void (CBrimFile::*)(const wchar_t*), const char*>;   // and the mark it writes
+    for (const auto& [write, mark] :
+         {Writer{&CBrimFile::WriteUTF8, "\xEF\xBB\xBF"}, Writer{&CBrimFile::WriteUnicode, "\xFF\xFE"}}) {
+        std::filesystem::remove(dir.Path() / "n.txt");
+        file.SetFilename(dir.File(L"n.txt"));
+        EXPECT_EQ(Thrown([&] { (file.*write)(nullptr); }), L"BrimException : No Unicode Value");
+        (file.*write)(L"");
+        EXPECT_EQ(Bytes("n.txt"), mark);
+        CBrimFile unnamed;
+        (unnamed.*write)(L"no name");
+        file.SetFilename(dir.File(L"absent/f.txt"));
+        (file.*write)(L"lost");
+    }
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "absent"));
 }
 
-TEST_F(CBrimFileTest, RecordsBeyondTheConversionBufferAreWrittenWhole) {
-    // 3 bytes a character: far past both 8192 and 32767 bytes, with a pair
-    // beyond the basic plane at every position near the piece boundaries.
-    std::wstring text;
-    for (int i = 0; i < 20000; ++i) text += (i % 2045 == 0 || i % 2047 == 0) ? Smiley() : std::wstring(1, wchar_t(0xD55C));
-    file.SetFilename(dir.File(L"long.txt"));
-    file.WriteUTF8(text.c_str());
-    file.WriteUTF8(L"|end");
-    EXPECT_EQ(std::wstring(file.ReadTextFile().GetString()), L"\xFEFF" + text + L"|end");
-    EXPECT_EQ(Bytes("long.txt").find("\xEF\xBF\xBD"), std::string::npos) << "a surrogate pair was split";
-    file.SetFilename(dir.File(L"long16.txt"));
-    file.WriteUnicode(text.c_str());
-    EXPECT_EQ(std::wstring(file.ReadTextFile().GetString()), L"\xFEFF" + text);
-}
-
-// Records long enough for the writers' large buffers: characters beyond the
-// basic plane on both sides of every piece boundary and inside runs of
-// ordinary ones, byte for byte against a conversion of the test's own.
-TEST_F(CBrimFileTest, RecordsBeyondTheLargeBufferAreWrittenWhole) {
+// Records past every conversion buffer (8192, 32767, 65536 units) with pairs on both sides of each piece boundary.
+TEST_F(CBrimFileTest, LongRecordsAreWrittenWhole) {
+    using Unit = std::pair<std::wstring, std::string>;   // and its UTF-16 LE bytes
+    const Unit smiley{Smiley(), std::string("\x3D\xD8\x00\xDE", 4)}, a{L"a", std::string("a\0", 2)},
+        han{L"\xD55C", "\x5C\xD5"};
     std::wstring text;
     std::string utf16 = "\xFF\xFE";
     for (int i = 0; i < 140000; ++i) {
         const int offset = static_cast<int>(text.size() % 65536);
-        if (offset >= 65533 || offset == 0 || i % 1000 == 7) {
-            text += Smiley();
-            utf16 += std::string("\x3D\xD8\x00\xDE", 4);
-        } else if (i % 3 == 0) {
-            text += L'a';
-            utf16 += std::string("a\0", 2);
-        } else {
-            text += wchar_t(0xD55C);
-            utf16 += "\x5C\xD5";
-        }
+        const bool edge = offset >= 65533 || offset == 0 || i % 1000 == 7 || i % 2045 == 0 || i % 2047 == 0;
+        const Unit& unit = edge ? smiley : i % 3 == 0 ? a : han;
+        text += unit.first;
+        utf16 += unit.second;
     }
     file.SetFilename(dir.File(L"long16.txt"));
     file.WriteUnicode(text.c_str());
     EXPECT_TRUE(Bytes("long16.txt") == utf16);
+    EXPECT_EQ(std::wstring(file.ReadTextFile().GetString()), L"\xFEFF" + text);
 
     file.SetFilename(dir.File(L"long8.txt"));
     file.WriteUTF8(text.c_str());
-    EXPECT_EQ(std::wstring(file.ReadTextFile().GetString()), L"\xFEFF" + text);
+    file.WriteUTF8(L"|end");
+    EXPECT_EQ(std::wstring(file.ReadTextFile().GetString()), L"\xFEFF" + text + L"|end");
     EXPECT_EQ(Bytes("long8.txt").find("\xEF\xBF\xBD"), std::string::npos) << "a surrogate pair was split";
 }
 
-TEST_F(CBrimFileTest, FileHeldExclusivelyByAnotherProcessDropsTheText) {
+// A file another process holds exclusively drops the text; one a reader shares makes the open keep its bytes.
+TEST_F(CBrimFileTest, OpenersInOtherProcesses) {
     file.SetFilename(dir.File(L"held.txt"));
     file.WriteUTF8(L"first");
     auto holder = brimtest::ChildProcess::Start({"open-file", PathOf("held.txt"), brimtest::HexFlags(CFile::modeReadWrite)});
@@ -183,9 +161,7 @@ TEST_F(CBrimFileTest, FileHeldExclusivelyByAnotherProcessDropsTheText) {
     EXPECT_EQ(holder->Wait(), 0);
     file.WriteUTF8(L" second");
     EXPECT_EQ(Bytes("held.txt"), "\xEF\xBB\xBF" "first second");
-}
 
-TEST_F(CBrimFileTest, ReaderHoldingTheFileMakesTheSecondOpenKeepItsBytes) {
     WriteBytes(dir.Path() / "shared.txt", "XYZ");   // content without a mark
     auto reader = brimtest::ChildProcess::Start(
         {"open-file", PathOf("shared.txt"), brimtest::HexFlags(CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)});
@@ -214,20 +190,18 @@ TEST_F(CBrimFileTest, FileLayerFailuresCarryTheCauseNumber) {
 
 TEST_F(CBrimFileTest, CreateFolderSplitsOnSlashOnly) {
     const std::wstring base = dir.Path().wstring() + (sizeof(wchar_t) == 2 ? L"\\" : L"/");
-    CBrimFile::CreateFolder((base + L"a/b/c").c_str());
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "a" / "b" / "c"));
-    CBrimFile::CreateFolder((base + L"d/e/").c_str());
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "d" / "e"));
-    CBrimFile::CreateFolder((base + L"a/b/c").c_str());   // existing: nothing to report
+    // The second a/b/c exists already: nothing to report. The file system then reads "\" as a separator on every
+    // platform: one folder, whose parent must exist.
+    for (const wchar_t* path : {L"a/b/c", L"d/e/", L"a/b/c", L"x\\y", L"a\\y"}) {
+        CBrimFile::CreateFolder((base + path).c_str());
+    }
     CBrimFile::CreateFolder(nullptr);
     CBrimFile::CreateFolder(L"");
-    // The file system then reads "\" as a separator on every platform: one
-    // folder, whose parent must exist.
-    CBrimFile::CreateFolder((base + L"x\\y").c_str());
+    for (const char* made : {"a/b/c", "d/e", "a/y"}) {
+        EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / made)) << made;
+    }
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x"));
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x\\y"));
-    CBrimFile::CreateFolder((base + L"a\\y").c_str());
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "a" / "y"));
 }
 
 }  // namespace

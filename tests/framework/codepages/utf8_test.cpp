@@ -1,6 +1,4 @@
-// The UTF-8 converter's vector paths against its portable one, wherever an
-// ill-formed sequence falls relative to the vector blocks. The vector paths
-// exist on x86-64 outside Windows only (wchar_t holds UTF-32 there).
+// The UTF-8 converter's vector paths (x86-64 outside Windows) against its portable one, wherever bad input falls.
 #include "framework/codepages/cpu_features.h"
 #include "framework/codepages/utf8.h"
 
@@ -11,6 +9,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -21,6 +21,7 @@
 #if BRIM_WIDE_VECTORS
 namespace {
 
+namespace b = brim::detail;
 using brim::detail::VectorPath;
 using brim::detail::kNoLimit;
 using brim::detail::kOverflow;
@@ -35,31 +36,25 @@ std::vector<VectorPath> VectorPaths() {
 
 constexpr wchar_t kGuard = 0x5A5A5A;
 
-std::size_t ConvertOn(VectorPath p, const std::string& t, wchar_t* out, std::size_t limit) {
-    return brim::detail::Utf8ToWideConvertOn(p, t.data(), t.size(), out, limit);
-}
-std::size_t ConvertOn(VectorPath p, const std::wstring& t, char* out, std::size_t limit) {
-    return brim::detail::WideToUtf8ConvertOn(p, t.data(), t.size(), out, limit);
+// Both directions under one set of names: count and convert on a path.
+auto ApiOf(const std::string&) { return std::pair(&b::Utf8ToWideCountOn, &b::Utf8ToWideConvertOn); }
+auto ApiOf(const std::wstring&) { return std::pair(&b::WideToUtf8CountOn, &b::WideToUtf8ConvertOn); }
+
+// The result of text on one path, written shift units into its buffer; guards around it catch stray stores.
+template <typename Text, typename Out = std::conditional_t<std::is_same_v<Text, std::string>, wchar_t, char>>
+std::basic_string<Out> On(VectorPath path, const Text& text, std::size_t shift = 0) {
+    const Out guard = static_cast<Out>(sizeof(Out) == 1 ? 0x5A : kGuard);
+    const auto [countOn, convertOn] = ApiOf(text);
+    const std::size_t count = countOn(path, text.data(), text.size());
+    std::basic_string<Out> buffer(32 + shift + count + 80, guard);
+    Out* out = buffer.data() + 32 + shift;
+    EXPECT_EQ(convertOn(path, text.data(), text.size(), out, kNoLimit), count);
+    EXPECT_TRUE(std::all_of(buffer.data(), out, [&](Out u) { return u == guard; })) << "written before the output";
+    EXPECT_EQ(buffer.find_first_not_of(guard, 32 + shift + count), buffer.npos) << "written past the count";
+    return std::basic_string<Out>(out, count);
 }
 
-// The result of text on one path; guards past the counted size catch stray stores.
-std::wstring On(VectorPath path, const std::string& text) {
-    const std::size_t count = brim::detail::Utf8ToWideCountOn(path, text.data(), text.size());
-    std::wstring out(count + 24, kGuard);
-    EXPECT_EQ(ConvertOn(path, text, out.data(), kNoLimit), count);
-    EXPECT_EQ(out.find_first_not_of(kGuard, count), std::wstring::npos) << "written past the count";
-    return out.substr(0, count);
-}
-std::string On(VectorPath path, const std::wstring& text) {
-    const std::size_t count = brim::detail::WideToUtf8CountOn(path, text.data(), text.size());
-    std::string out(count + 80, '\x5A');
-    EXPECT_EQ(ConvertOn(path, text, out.data(), kNoLimit), count);
-    EXPECT_EQ(out.find_first_not_of('\x5A', count), std::string::npos) << "written past the count";
-    return out.substr(0, count);
-}
-
-// Every vector path gives the portable path's result, also into a buffer of
-// exactly the count, and overflows one unit short of it.
+// Every vector path gives the portable result, also into a buffer of exactly its size, and overflows one unit short.
 template <typename Text>
 void ExpectSame(const Text& text) {
     const auto expected = On(VectorPath::kPortable, text);
@@ -67,15 +62,15 @@ void ExpectSame(const Text& text) {
         SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " units");
         ASSERT_EQ(On(path, text), expected);
         auto exact = expected + decltype(expected)(1, 0);
-        EXPECT_EQ(ConvertOn(path, text, exact.data(), expected.size()), expected.size());
+        const auto convertOn = ApiOf(text).second;
+        EXPECT_EQ(convertOn(path, text.data(), text.size(), exact.data(), expected.size()), expected.size());
         if (!expected.empty()) {
-            EXPECT_EQ(ConvertOn(path, text, exact.data(), expected.size() - 1), kOverflow);
+            EXPECT_EQ(convertOn(path, text.data(), text.size(), exact.data(), expected.size() - 1), kOverflow);
         }
     }
 }
 
-// Korean with spaces and an ASCII word now and then, cut to n bytes (which
-// may leave a sequence cut off at the end).
+// Korean, ASCII and a smiley, cut to n bytes (perhaps inside a sequence).
 std::string MixedText(std::size_t n) {
     const std::string piece = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 abc \xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80 \xEC\x84\x9C\xEC\x9A\xB8\n";
     std::string text;
@@ -83,95 +78,53 @@ std::string MixedText(std::size_t n) {
     return text.substr(0, n);
 }
 
-const char* const kIllFormed[] = {
-    "\x80",               // stray continuation
-    "\xBF\xBF",           // two of them
-    "\xC0\xAF",           // C0 never starts a sequence
-    "\xC1",               // nor C1
-    "\xE0\x80\x80",       // overlong three-byte form
-    "\xED\xA0\x80",       // encoded surrogate
-    "\xF0\x80\x80\x80",   // overlong four-byte form
-    "\xF4\x90\x80\x80",   // past U+10FFFF
-    "\xF5\x80",           // F5..FF never occur
-    "\xFF",
-    "\xE2\x82",           // cut short by what follows
-    "\xF0\x9F\x98",
-    "\xC3",
-};
+// Stray continuations, C0/C1, overlong forms, a surrogate, past U+10FFFF, F5..FF, and sequences cut short.
+const char* const kIllFormed[] = {"\x80",         "\xBF\xBF",         "\xC0\xAF",         "\xC1", "\xE0\x80\x80",
+                                  "\xED\xA0\x80", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xF5\x80", "\xFF",
+                                  "\xE2\x82",     "\xF0\x9F\x98",     "\xC3"};
 
-TEST(Utf8Paths, IllFormedSequencesAtEveryOffsetAroundTheBlocks) {
-    for (const std::string& base : {std::string(200, 'a'), MixedText(200)}) {
-        for (const char* bad : kIllFormed) {
-            for (std::size_t at = 0; at <= 140; ++at) {
-                std::string text = base;
-                text.insert(at, bad);
-                ExpectSame(text);
-            }
-        }
-    }
-}
-
-// Each chunk must be judged after the chunk right before it. Here the chunk
-// two back ends in a lead whose continuations open the next chunk, so a
-// check against the wrong predecessor would pass the ill-formed sequence
-// that crosses the seam.
-TEST(Utf8Paths, EachSeamIsCheckedAgainstItsOwnPredecessor) {
-    const struct {
-        const char* good;   // a lead and its continuations, crossing one seam
-        const char* bad;    // a lead whose sequence crosses the next seam
-    } cases[] = {{"\xE3\x80\x80", "\xE0\x80\x80"}, {"\xE3\x80\x80", "\xED\xA0\x80"},
-                 {"\xF3\x80\x80\x80", "\xF4\x90\x80\x80"}, {"\xF3\x80\x80\x80", "\xF0\x80\x80\x80"},
-                 {"\xC3\xA9", "\xC0\x80"}};
-    for (const auto& c : cases) {
-        for (std::size_t seam = 128; seam <= 448; seam += 64) {
-            std::string text(600, 'a');
-            text.replace(seam - 65, std::strlen(c.good), c.good);
-            text.replace(seam - 1, std::strlen(c.bad), c.bad);
-            ExpectSame(text);
-        }
-    }
-}
-
-TEST(Utf8Paths, EveryLengthAndCutOffEnds) {
+TEST(Utf8Paths, IllFormedSequencesAtEveryOffsetAndTextsOfEveryLength) {
     for (std::size_t n = 0; n <= 200; ++n) {
         ExpectSame(MixedText(n));
         ExpectSame(std::string(n, 'x'));
-        std::string trailing(n, 'y');
-        trailing += "\xF0\x9F\x98";   // a four-byte sequence without its last byte
-        ExpectSame(trailing);
+        ExpectSame(std::string(n, 'y') + "\xF0\x9F\x98");   // a four-byte sequence without its last byte
+        ExpectSame(std::wstring(n, wchar_t(0xD55C)));
+        ExpectSame(std::wstring(n, L'q'));
+    }
+    for (const std::string& base : {std::string(200, 'a'), MixedText(200)}) {
+        for (const char* bad : kIllFormed) {
+            for (std::size_t at = 0; at <= 140; ++at) ExpectSame(std::string(base).insert(at, bad));
+        }
+    }
+    // Each chunk is judged after the one right before it: a good sequence across one seam and a bad one across
+    // the next, which a check against the chunk two back would pass.
+    const std::pair<std::string, std::string> seams[] = {
+        {"\xE3\x80\x80", "\xE0\x80\x80"}, {"\xE3\x80\x80", "\xED\xA0\x80"}, {"\xF3\x80\x80\x80", "\xF4\x90\x80\x80"},
+        {"\xF3\x80\x80\x80", "\xF0\x80\x80\x80"}, {"\xC3\xA9", "\xC0\x80"}};
+    for (const auto& [good, bad] : seams) {
+        for (std::size_t seam = 128; seam <= 448; seam += 64) {
+            ExpectSame(std::string(600, 'a').replace(seam - 65, good.size(), good).replace(seam - 1, bad.size(), bad));
+        }
     }
 }
 
-// ASCII is widened by whole cache lines of output, shared at a run's ends with
-// the units around it, and long texts are streamed: at every output alignment
-// nothing before or after the units is touched.
+// ASCII is widened by whole cache lines and long texts are streamed: at every output alignment nothing else is touched.
 void ExpectSameDecodingAtEveryAlignment(const std::string& text) {
-    constexpr std::size_t kBefore = 32;
     const std::wstring expected = On(VectorPath::kPortable, text);
     for (VectorPath path : VectorPaths()) {
         for (std::size_t shift = 0; shift < 16; ++shift) {
-            SCOPED_TRACE(::testing::Message() << "path " << static_cast<int>(path) << ", " << text.size() << " bytes, shift " << shift);
-            std::vector<wchar_t> buffer(kBefore + shift + expected.size() + 32, kGuard);
-            wchar_t* out = buffer.data() + kBefore + shift;
-            ASSERT_EQ(brim::detail::Utf8ToWideConvertOn(path, text.data(), text.size(), out, kNoLimit), expected.size());
-            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), out));
-            for (wchar_t* p = buffer.data(); p != out; ++p) ASSERT_EQ(*p, kGuard) << "written before the output";
-            for (std::size_t k = expected.size(); out + k != buffer.data() + buffer.size(); ++k) {
-                ASSERT_EQ(out[k], kGuard) << "written past the output";
-            }
+            ASSERT_TRUE(On(path, text, shift) == expected) << "path " << static_cast<int>(path) << ", shift " << shift;
         }
     }
 }
 
 TEST(Utf8Paths, AsciiIsWidenedAtEveryOutputAlignment) {
     for (std::size_t lead = 0; lead <= 16; ++lead) {
-        // lead two-byte characters shift the output against the input.
-        std::string text;
+        std::string text;   // lead two-byte characters shift the output against the input
         for (std::size_t k = 0; k < lead; ++k) text += "\xC3\xA9";
         ExpectSameDecodingAtEveryAlignment(text + std::string(700, 'w') + "\xEC\x84\x9C" + std::string(300, 'z'));
     }
-    // Long enough to be streamed: ASCII runs of every length up to a few
-    // chunks, each ended by a character of one to four bytes.
+    // Long enough to be streamed: ASCII runs of any length, each ended by a sequence of one to four bytes.
     std::mt19937 rng(7);
     const char* const ends[] = {"\xC3\xA9", "\xEC\x84\x9C", "\xF0\x9F\x98\x80", "\x80"};
     std::string text;
@@ -179,19 +132,35 @@ TEST(Utf8Paths, AsciiIsWidenedAtEveryOutputAlignment) {
     ExpectSameDecodingAtEveryAlignment(text);
 }
 
+// Known results on every path across a block's end: a surrogate's three bytes are three substitutions, a sequence
+// split by the edge stays whole, and a lone surrogate unit is encoded as U+FFFD.
 TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
     const std::wstring r(1, wchar_t(0xFFFD));
-    for (VectorPath path : VectorPaths()) {
-        // The surrogate's lead, its second byte and its third: three substitutions.
+    std::string hangul;
+    for (int k = 0; k < 40; ++k) hangul += "\xED\x95\x9C";
+    std::vector<VectorPath> paths = VectorPaths();
+    paths.push_back(VectorPath::kPortable);
+    for (VectorPath path : paths) {
         EXPECT_EQ(On(path, std::string(63, 'a') + "\xED\xA0\x80" + std::string(100, 'b')),
                   std::wstring(63, L'a') + r + r + r + std::wstring(100, L'b'));
-        // A well-formed sequence split by the block edge stays whole.
         EXPECT_EQ(On(path, std::string(62, 'a') + "\xF0\x9F\x98\x80" + std::string(100, 'b')),
                   std::wstring(62, L'a') + wchar_t(0x1F600) + std::wstring(100, L'b'));
-        std::string hangul;
-        for (int k = 0; k < 40; ++k) hangul += "\xED\x95\x9C";
         EXPECT_EQ(On(path, std::wstring(40, L'a') + wchar_t(0xDC00) + std::wstring(40, wchar_t(0xD55C))),
                   std::string(40, 'a') + "\xEF\xBF\xBD" + hangul);
+    }
+}
+
+// Surrogates and values past U+10FFFF in wide text, at every offset around the blocks.
+TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
+    for (std::uint32_t c : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu, 0x110000u, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x10FFFFu, 0xFFFFu,
+                            0x80u, 0x7FFu, 0x800u}) {
+        for (wchar_t around : {L'a', wchar_t(0xAC00)}) {
+            for (std::size_t at = 0; at < 70; ++at) {
+                std::wstring text(70, around);
+                text[at] = static_cast<wchar_t>(c);
+                ExpectSame(text);
+            }
+        }
     }
 }
 
@@ -206,33 +175,14 @@ TEST(Utf8Paths, RandomTextsMatchThePortablePath) {
         // Every other text gets bytes of any value at a few places.
         for (int k = 0; k < 3 && round % 2 == 1 && !text.empty(); ++k) text[rng() % text.size()] = static_cast<char>(rng());
         ExpectSame(text);
-    }
-}
-
-TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
-    const wchar_t odd[] = {wchar_t(0xD800), wchar_t(0xDBFF), wchar_t(0xDC00), wchar_t(0xDFFF), wchar_t(0x110000),
-                           static_cast<wchar_t>(-1), wchar_t(0x7FFFFFFF), wchar_t(0x10FFFF), wchar_t(0xFFFF), wchar_t(0x80),
-                           wchar_t(0x7FF), wchar_t(0x800)};
-    for (std::size_t n = 0; n <= 200; ++n) {
-        ExpectSame(std::wstring(n, wchar_t(0xD55C)));
-        ExpectSame(std::wstring(n, L'q'));
-        for (wchar_t c : odd) {
-            for (wchar_t around : {L'a', wchar_t(0xAC00)}) {
-                std::wstring text(70, around);
-                if (n >= text.size()) break;
-                text[n] = c;
-                ExpectSame(text);
-            }
-        }
-    }
-    std::mt19937 rng(7);
-    for (int round = 0; round < 3000; ++round) {
-        std::wstring text(rng() % 150, L'\0');
-        for (wchar_t& c : text) {
+        std::wstring wide(rng() % 150, L'\0');
+        for (wchar_t& c : wide) {
             const unsigned kind = rng() % 8;
-            c = static_cast<wchar_t>(kind < 3 ? rng() % 0x80 : kind < 6 ? 0xAC00 + rng() % 11172 : kind == 6 ? rng() % 0x110000 : rng());
+            c = static_cast<wchar_t>(kind < 3   ? rng() % 0x80
+                                     : kind < 6 ? 0xAC00 + rng() % 11172
+                                                : kind == 6 ? rng() % 0x110000 : rng());
         }
-        ExpectSame(text);
+        ExpectSame(wide);
     }
 }
 
@@ -241,8 +191,7 @@ TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
 
 namespace {
 
-// The terminated text's count and conversion are those of the whole text
-// with its terminator, and nothing is written past the capacity.
+// The terminated text's count and conversion are those of the text with its NUL; nothing lands past the capacity.
 void ExpectTerminatedAsWhole(const char* text, std::size_t length) {
     const std::size_t whole = brim::detail::Utf8ToWideCount(text, length + 1);
     std::size_t bytes = 0;
@@ -258,8 +207,7 @@ void ExpectTerminatedAsWhole(const char* text, std::size_t length) {
 
 }  // namespace
 
-// A terminated text is converted in blocks of 32 KiB; whatever falls on a
-// block's end, the result is that of the whole text at once.
+// A terminated text is converted in blocks of 32 KiB; whatever falls on a block's end comes out as in one piece.
 TEST(Utf8Terminated, BlocksDecodeAsTheWholeText) {
     constexpr std::size_t kBlock = 32 * 1024;
     const std::string pieces[] = {"\xED\x95\x9C", "\xF0\x9F\x98\x80", "\xC3\xA9", "\x80\x80\x80\x80\x80", "\xE0\x80",
@@ -279,8 +227,7 @@ TEST(Utf8Terminated, BlocksDecodeAsTheWholeText) {
 }
 
 #if !defined(_WIN32)
-// Finding a text's end reads ahead by whole lines; the pages around the text
-// are unreadable, so any read beyond it faults, wherever in its line it ends.
+// Finding a text's end reads ahead by whole lines; the pages around the text fault on any read beyond it.
 TEST(Utf8Terminated, TextsNextToAnUnreadablePage) {
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     void* map = mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

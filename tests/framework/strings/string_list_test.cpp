@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,20 +61,17 @@ TEST(CStringList, LinksStayRightThroughAddsInsertsAndRemovals) {
 TEST(CStringList, NullPositionsAndEmptyListsThrow) {
     CStringList list;
     POSITION none = nullptr;
-    const auto expectInvalid = [](auto call) {
+    const std::function<void()> calls[] = {[&] { list.GetNext(none); },       [&] { list.GetAt(none); },
+                                           [&] { list.SetAt(none, L"x"); },   [&] { list.RemoveAt(none); },
+                                           [&] { list.GetHead(); },           [&] { list.RemoveTail(); }};
+    for (const auto& call : calls) {
         try {
             call();
-            ADD_FAILURE() << "nothing was thrown";
+            ADD_FAILURE() << "nothing was thrown by call " << &call - calls;
         } catch (CInvalidArgException* e) {
             e->Delete();
         }
-    };
-    expectInvalid([&] { list.GetNext(none); });
-    expectInvalid([&] { list.GetAt(none); });
-    expectInvalid([&] { list.SetAt(none, L"x"); });
-    expectInvalid([&] { list.RemoveAt(none); });
-    expectInvalid([&] { list.GetHead(); });
-    expectInvalid([&] { list.RemoveTail(); });
+    }
 }
 
 }  // namespace

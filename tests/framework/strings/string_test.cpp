@@ -5,20 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
 TEST(CStringW, ConstructionCopiesAndConcatenation) {
-    EXPECT_TRUE(CStringW(static_cast<const wchar_t*>(nullptr)).IsEmpty());
-    EXPECT_TRUE(CStringW(static_cast<const char*>(nullptr)).IsEmpty());
-    EXPECT_EQ(CStringW("ascii"), L"ascii");
-    EXPECT_EQ(CStringW(L'x', 3), L"xxx");
-    EXPECT_TRUE(CStringW(L'x', 0).IsEmpty());
-    EXPECT_EQ(CStringW(L"abcdef", 3), L"abc");
-    EXPECT_EQ(CStringW(L"ab\0cd", 5).GetLength(), 5);   // counted text may hold zeros
+    const std::pair<CStringW, std::wstring> made[] = {
+        {CStringW(static_cast<const wchar_t*>(nullptr)), L""}, {CStringW(static_cast<const char*>(nullptr)), L""},
+        {CStringW("ascii"), L"ascii"}, {CStringW(L'x', 3), L"xxx"}, {CStringW(L'x', 0), L""},
+        {CStringW(L"abcdef", 3), L"abc"}, {CStringW(L"ab\0cd", 5), std::wstring(L"ab\0cd", 5)}};   // zeros kept
+    for (const auto& [got, want] : made) EXPECT_EQ(std::wstring(got.GetString(), got.GetLength()), want);
     EXPECT_EQ(*CStringW().GetString(), L'\0');
 
     CStringW a = L"shared";
@@ -50,18 +50,13 @@ TEST(CStringW, ConstructionCopiesAndConcatenation) {
 
 TEST(CStringW, SearchingReplacingAndTrimming) {
     const CStringW s = L"abcabc";
-    EXPECT_EQ(s.Find(L"bc"), 1);
-    EXPECT_EQ(s.Find(L"bc", 2), 4);
-    EXPECT_EQ(s.Find(L"bc", 5), -1);
-    EXPECT_EQ(s.Find(L"", 3), 3);
-    for (int start : {6, 7, -1}) EXPECT_EQ(s.Find(L"a", start), -1) << start;
-    EXPECT_EQ(s.Find(static_cast<const wchar_t*>(nullptr)), -1);
-    EXPECT_EQ(s.Find(L'c', 3), 5);
-    EXPECT_EQ(s.Find(L'b', 4), 4);   // the start itself is searched
-    EXPECT_EQ(s.ReverseFind(L'a'), 3);
-    EXPECT_EQ(CStringW(L"abc").ReverseFind(L'a'), 0);   // and the first unit
-    EXPECT_EQ(s.ReverseFind(L'z'), -1);
-    EXPECT_EQ(s.FindOneOf(L"xc"), 2);
+    // The start itself is searched, and so is the first unit backwards.
+    const int found[][2] = {{s.Find(L"bc"), 1},       {s.Find(L"bc", 2), 4},   {s.Find(L"bc", 5), -1},
+                            {s.Find(L"", 3), 3},      {s.Find(L"a", 6), -1},   {s.Find(L"a", 7), -1},
+                            {s.Find(L"a", -1), -1},   {s.Find(nullptr), -1},   {s.Find(L'c', 3), 5},
+                            {s.Find(L'b', 4), 4},     {s.ReverseFind(L'a'), 3}, {CStringW(L"abc").ReverseFind(L'a'), 0},
+                            {s.ReverseFind(L'z'), -1}, {s.FindOneOf(L"xc"), 2}};
+    for (const auto& f : found) EXPECT_EQ(f[0], f[1]) << "case " << &f - found;
 
     CStringW r = L"\r\nline\r\n";
     EXPECT_EQ(r.Replace(L"\r\n", L"\r\n\t"), 2);
@@ -79,12 +74,11 @@ TEST(CStringW, SearchingReplacingAndTrimming) {
     EXPECT_EQ(u, L"kp");
 
     CStringW w = L" \t text \r\n";
-    EXPECT_EQ(w.TrimRight(), L" \t text");
-    EXPECT_EQ(w.TrimLeft(), L"text");
-    EXPECT_EQ(CStringW(L"line\r\n\r\n").TrimRight(L"\r\n"), L"line");
-    EXPECT_EQ(CStringW(L"\t\tx\t").Trim(L'\t'), L"x");
-    EXPECT_EQ(CStringW(L"xxxx").Trim(L'x'), L"");
-    EXPECT_EQ(CStringW(L"abc").TrimRight(static_cast<const wchar_t*>(nullptr)), L"abc");
+    const std::pair<CStringW, const wchar_t*> trimmed[] = {
+        {w.TrimRight(), L" \t text"}, {w.TrimLeft(), L"text"}, {CStringW(L"line\r\n\r\n").TrimRight(L"\r\n"), L"line"},
+        {CStringW(L"\t\tx\t").Trim(L'\t'), L"x"}, {CStringW(L"xxxx").Trim(L'x'), L""},
+        {CStringW(L"abc").TrimRight(static_cast<const wchar_t*>(nullptr)), L"abc"}};
+    for (std::size_t k = 0; k < std::size(trimmed); ++k) EXPECT_EQ(trimmed[k].first, trimmed[k].second) << "case " << k;
 }
 
 TEST(CStringW, TokenizeWalksTheText) {
@@ -111,19 +105,12 @@ TEST(CStringW, TokenizeWalksTheText) {
 
 TEST(CStringW, PiecesClampToTheStringAndIndexingOutsideThrows) {
     const CStringW s = L"a.tar.gz";
-    EXPECT_EQ(s.Left(1), L"a");
-    EXPECT_EQ(s.Left(-1), L"");
-    EXPECT_EQ(s.Left(100), s);
-    EXPECT_EQ(s.Right(2), L"gz");
-    EXPECT_EQ(s.Right(-3), L"");
-    EXPECT_EQ(s.Right(100), s);
-    EXPECT_EQ(s.Mid(2), L"tar.gz");
-    EXPECT_EQ(s.Mid(2, 3), L"tar");
-    EXPECT_EQ(s.Mid(-4, 2), L"a.");
-    EXPECT_EQ(s.Mid(7, 10), L"z");
-    EXPECT_EQ(s.Mid(8), L"");
-    EXPECT_EQ(s.Mid(50, 2), L"");
-    EXPECT_EQ(s.Mid(1, -2), L"");
+    const std::pair<CStringW, const wchar_t*> pieces[] = {
+        {s.Left(1), L"a"},       {s.Left(-1), L""},    {s.Left(100), L"a.tar.gz"}, {s.Right(2), L"gz"},
+        {s.Right(-3), L""},      {s.Right(100), s},    {s.Mid(2), L"tar.gz"},      {s.Mid(2, 3), L"tar"},
+        {s.Mid(-4, 2), L"a."},   {s.Mid(7, 10), L"z"}, {s.Mid(8), L""},            {s.Mid(50, 2), L""},
+        {s.Mid(1, -2), L""}};
+    for (std::size_t k = 0; k < std::size(pieces); ++k) EXPECT_EQ(pieces[k].first, pieces[k].second) << "case " << k;
     EXPECT_EQ(s.GetAt(0), L'a');
     for (int bad : {-1, 8, 100}) {
         try {
@@ -146,12 +133,10 @@ TEST(CStringW, PiecesClampToTheStringAndIndexingOutsideThrows) {
 }
 
 TEST(CStringW, CompareIsOrdinalAndUnsigned) {
-    EXPECT_LT(CStringW(L"B").Compare(L"a"), 0);
-    EXPECT_GT(CStringW(L"b").Compare(L"B"), 0);
-    EXPECT_LT(CStringW(L"ab").Compare(L"abc"), 0);
-    EXPECT_EQ(CStringW(L"").Compare(nullptr), 0);
-    EXPECT_GT(CStringW(L"\xFF01").Compare(L"a"), 0);   // no sign trouble with high units
-    EXPECT_EQ(CStringW(L"MiXeD").CompareNoCase(L"mixed"), 0);
+    const int order[][2] = {{CStringW(L"B").Compare(L"a"), -1},   {CStringW(L"b").Compare(L"B"), 1},
+                            {CStringW(L"ab").Compare(L"abc"), -1}, {CStringW(L"").Compare(nullptr), 0},
+                            {CStringW(L"\xFF01").Compare(L"a"), 1}, {CStringW(L"MiXeD").CompareNoCase(L"mixed"), 0}};
+    for (const auto& o : order) EXPECT_EQ((o[0] > 0) - (o[0] < 0), o[1]) << "case " << &o - order;
     EXPECT_TRUE(L"b" > CStringW(L"a"));
     EXPECT_TRUE(CStringW(L"a") != L"A");
 }
