@@ -145,6 +145,16 @@ TEST(CBrimStringAnsi, ThroughTheCodePageOfTheLocale) {
     }
 }
 
+// Any code page, whatever the locale: the given length (a NUL inside it too), and its failures.
+TEST(CBrimStringAnsi, CodePage2UnicodeTakesItsPageAndLength) {
+    const CStringW text = CBrimString::CodePage2Unicode(949, "\xC7\xD1\xB1\xDB\0A", 6);   // EUC-KR "한글", NUL, A
+    EXPECT_EQ(std::wstring(text.GetString(), static_cast<std::size_t>(text.GetLength())), std::wstring(L"\xD55C\xAE00\0A", 4));
+    EXPECT_TRUE(CBrimString::CodePage2Unicode(949, "", 0).IsEmpty());
+    EXPECT_EQ(Thrown([] { CBrimString::CodePage2Unicode(949, nullptr, 1); }), CodeText(87));
+    EXPECT_EQ(Thrown([] { CBrimString::CodePage2Unicode(949, "a", -1); }), CodeText(87));
+    EXPECT_NE(Thrown([] { CBrimString::CodePage2Unicode(12345, "a", 1); }), L"<nothing thrown>");
+}
+
 TEST(CBrimStringUtilities, BytesNamesBstrsNumbersAndVersion) {
     const unsigned char bytes[] = {0x0A, 0xFF, 0x00};
     EXPECT_EQ(CBrimString::BYTE2CString(bytes, 3), L"0a ff 00 ");
