@@ -146,12 +146,9 @@ TEST_F(LogTest, ArgumentsStayInStepAndLongTextIsCut) {
 TEST_F(LogTest, TheFolderNameIsAPrefixAndOnlyOneLevelIsCreated) {
     CBrimLog::Init(1, Under(L"/Log"));
     Rec(1, L"beside");
-    bool found = false;
-    for (const auto& entry : fs::directory_iterator(dir.Path())) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == 17 && name.rfind("Log", 0) == 0 && name.substr(13) == ".log") found = true;
-    }
-    EXPECT_TRUE(found) << "expected LogYYYY-MM-DD.log beside the folder";
+    static const std::regex day(R"(Log\d{4}-\d{2}-\d{2}\.log)");
+    const auto beside = [](const fs::directory_entry& e) { return std::regex_match(e.path().filename().string(), day); };
+    EXPECT_TRUE(std::any_of(fs::directory_iterator(dir.Path()), {}, beside)) << "expected LogYYYY-MM-DD.log beside it";
     EXPECT_TRUE(fs::is_directory(dir.Path() / "Log")) << "the folder itself is still created";
 
     CBrimLog::Init(0, Under(L"/no/such/folder/"));
