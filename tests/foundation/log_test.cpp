@@ -96,6 +96,7 @@ TEST_F(LogTest, TextLinesAreIndentedAndEndInOneLineBreak) {
         {L"\r\nleading", "\r\n\tleading\r\n"},
         {L"tab\t\r\nend\t", "\r\n\ttab\t\r\n\tend\t\r\n"},
         {L"\r\nabc\r\ndef", "\r\n\t\r\n\tabc\r\n\tdef\r\n"},
+        {L"a\r\nb", "\r\n\ta\r\n\tb\r\n"},   // a CR LF right after the first character counts
         {L"\r\n\r\n", "\r\n"},
     };
     std::string expected;
