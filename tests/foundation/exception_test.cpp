@@ -1,29 +1,20 @@
-// The failure channel: CBrimException and the text of Windows error codes.
-#include <brim/brim.h>
-
-#include "tests/support/printers.h"
-#include "tests/support/thrown.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
+// The failure channel: CBrimException, its runtime class and the text of Windows error codes.
+#include "tests/foundation/suite.h"
 
 namespace {
 
-using brimtest::Thrown;
+using namespace brimtest;
 
 TEST(BrimException, MessagesCarryThePrefixAndAreCutAt1023Characters) {
     CBrimException plain;
     EXPECT_EQ(plain.GetMessageW(), L"");
-    EXPECT_EQ(Thrown([] { throw new CBrimException(L"No Unicode Value"); }), L"BrimException : No Unicode Value");
     EXPECT_EQ(Thrown([] { throw new CBrimException(L"%s has %d bytes", L"a.txt", 12); }),
               L"BrimException : a.txt has 12 bytes");
     EXPECT_EQ(Thrown([] { throw new CBrimException(L"%s", L"100% of %s and %d"); }), L"BrimException : 100% of %s and %d");
     EXPECT_EQ(Thrown([] { throw new CBrimException(0UL); }), L"BrimException : ");
     EXPECT_EQ(Thrown([] { throw new CBrimException(5UL); }), CStringW(L"BrimException : ") + CBrimUtil::MessageError(5));
 
-    // The prefix is not counted in the limit; long arguments, long formats
-    // of their own and wide paddings are all cut.
+    // The prefix is not counted; long arguments, long formats and wide paddings are all cut.
     const std::wstring exact(1023, L'a'), over(5000, L'b'), longFormat = std::wstring(1500, L'c') + L"%d";
     EXPECT_EQ(Thrown([&] { throw new CBrimException(L"%s", exact.c_str()); }).GetLength(), 16 + 1023);
     const CStringW cut = Thrown([&] { throw new CBrimException(L"%s", over.c_str()); });
@@ -31,21 +22,14 @@ TEST(BrimException, MessagesCarryThePrefixAndAreCutAt1023Characters) {
     EXPECT_EQ(cut.Right(3), L"bbb");
     EXPECT_EQ(Thrown([&] { throw new CBrimException(longFormat.c_str(), 1); }).GetLength(), 16 + 1023);
     EXPECT_EQ(Thrown([] { throw new CBrimException(L"%60000d", 1); }).GetLength(), 16 + 1023);
-}
 
-TEST(BrimException, DeleteHonoursTheAutoDeleteFlag) {
     CException onStack(FALSE);
-    onStack.Delete();   // must not free a stack object
-    EXPECT_EQ(onStack.m_bAutoDelete, FALSE);
-    auto* heap = new CBrimException(L"x");
-    EXPECT_EQ(heap->m_bAutoDelete, TRUE);
-    heap->Delete();     // LeakSanitizer checks that it is gone
+    onStack.Delete();   // must not free a stack object; LeakSanitizer sees a heap one not freed
+    (new CBrimException(L"x"))->Delete();
 }
 
-// The fallback gives the code as a signed number. Nothing in this program has
-// used the network layer, so the internet range has no texts yet; the
-// network-management and message-queuing modules are never loaded (POSIX has
-// none, Wine ships none), so their ranges fall back too.
+// The fallback gives the code as a signed number. No network use here, so the internet range has no texts
+// yet; the network-management and message-queuing modules are never loaded (POSIX has none, Wine ships none).
 TEST(MessageError, TextsAndFallbacksByRange) {
     const struct {
         unsigned long code;
@@ -57,9 +41,7 @@ TEST(MessageError, TextsAndFallbacksByRange) {
         {2100, L"ERRORNUMBER ( 2100 )\n"},
         {2999, L"ERRORNUMBER ( 2999 )\n"},
         {0xC00E0001UL, L"ERRORNUMBER ( -1072824319 )\n"},
-        {0x000E0005UL, L"ERRORNUMBER ( 917509 )\n"},
         {12000, L"ERRORNUMBER ( 12000 )\n"},
-        {12002, L"ERRORNUMBER ( 12002 )\n"},
         {12175, L"ERRORNUMBER ( 12175 )\n"},
         {12176, L"ERRORNUMBER ( 12176 )\n"},   // past the internet range, and no system text
 #if !defined(_WIN32)
@@ -85,28 +67,21 @@ public:
 };
 IMPLEMENT_DYNCREATE(CHostRecord, CObject)
 
-TEST(RuntimeClass, TheLibraryExceptionIsACExceptionAndNothingMore) {
+TEST(RuntimeClass, TheLibraryExceptionIsACExceptionAndAHostClassIsCreatable) {
     CBrimException* e = new CBrimException(L"x");
     EXPECT_EQ(e->GetRuntimeClass(), RUNTIME_CLASS(CException));
     EXPECT_STREQ(e->GetRuntimeClass()->m_lpszClassName, "CException");
-    EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CException)));
     EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CObject)));
     EXPECT_FALSE(e->IsKindOf(RUNTIME_CLASS(CFileException)));
     e->Delete();
-
-    CFileException file;
-    EXPECT_TRUE(file.IsKindOf(RUNTIME_CLASS(CException)));
-    EXPECT_FALSE(file.IsKindOf(RUNTIME_CLASS(CMemoryException)));
+    EXPECT_FALSE(CFileException().IsKindOf(RUNTIME_CLASS(CMemoryException)));
     EXPECT_EQ(RUNTIME_CLASS(CFtpConnection)->m_pBaseClass, RUNTIME_CLASS(CInternetConnection));
     EXPECT_EQ(RUNTIME_CLASS(CObject)->m_pBaseClass, nullptr);
     EXPECT_EQ(RUNTIME_CLASS(CException)->CreateObject(), nullptr);   // not creatable by class
-}
 
-TEST(RuntimeClass, AHostClassIsCreatableByClass) {
     CObject* made = RUNTIME_CLASS(CHostRecord)->CreateObject();
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->GetRuntimeClass(), RUNTIME_CLASS(CHostRecord));
-    EXPECT_TRUE(made->IsKindOf(RUNTIME_CLASS(CObject)));
     EXPECT_FALSE(made->IsKindOf(RUNTIME_CLASS(CException)));
     EXPECT_EQ(RUNTIME_CLASS(CHostRecord)->m_nObjectSize, static_cast<int>(sizeof(CHostRecord)));
     delete made;

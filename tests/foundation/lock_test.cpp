@@ -1,75 +1,62 @@
-// CBrimLock: a guard blocks other threads until it is left, nests on one
-// thread, and frees the section between Unlock() and Lock().
-#include <brim/brim.h>
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
+// CBrimLock: a guard blocks other threads until it is left, nests, and frees the section between Unlock and Lock.
+#include "tests/foundation/suite.h"
 
 namespace {
 
-class Section {
-public:
-    Section() { InitializeCriticalSection(&m_section); }
-    ~Section() { DeleteCriticalSection(&m_section); }
-    CRITICAL_SECTION& Get() { return m_section; }
+class CBrimLockTest : public ::testing::Test {
+protected:
+    CBrimLockTest() { InitializeCriticalSection(&section); }
+    ~CBrimLockTest() override { DeleteCriticalSection(&section); }
 
     // Whether another thread can enter right now.
     bool FreeForOthers() {
-        bool entered = false;
-        std::thread([&] {
-            entered = TryEnterCriticalSection(&m_section) != FALSE;
-            if (entered) LeaveCriticalSection(&m_section);
-        }).join();
-        return entered;
+        return brimtest::OnAnotherThread([&] {
+            const bool entered = TryEnterCriticalSection(&section) != FALSE;
+            if (entered) LeaveCriticalSection(&section);
+            return entered;
+        });
     }
 
-private:
-    CRITICAL_SECTION m_section;
+    CRITICAL_SECTION section;
 };
 
-TEST(CBrimLock, GuardWaitsForTheHolder) {
-    Section section;
+TEST_F(CBrimLockTest, GuardWaitsForTheHolder) {
     std::atomic<int> stage{0};
     std::atomic<bool> guardEntered{false};
-    EnterCriticalSection(&section.Get());
+    EnterCriticalSection(&section);
     std::thread waiter([&] {
         stage = 1;
-        CBrimLock guard(section.Get());
+        CBrimLock guard(section);
         guardEntered = true;
         while (stage.load() != 2) std::this_thread::yield();
     });
     while (stage.load() != 1) std::this_thread::yield();
-    // The waiter cannot have entered while the section is ours, however long
-    // it has been trying.
-    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+    for (int i = 0; i < 1000; ++i) std::this_thread::yield();   // however long it has been trying
     EXPECT_FALSE(guardEntered.load());
-    LeaveCriticalSection(&section.Get());
+    LeaveCriticalSection(&section);
     while (!guardEntered.load()) std::this_thread::yield();
-    EXPECT_FALSE(section.FreeForOthers());
+    EXPECT_FALSE(FreeForOthers());
     stage = 2;
     waiter.join();
-    EXPECT_TRUE(section.FreeForOthers());
+    EXPECT_TRUE(FreeForOthers());
 }
 
-TEST(CBrimLock, NestedGuardsAndUnlockLockInsideAGuardBalance) {
-    Section section;
+TEST_F(CBrimLockTest, NestedGuardsAndUnlockLockInsideAGuardBalance) {
     {
-        CBrimLock outer(section.Get());
+        CBrimLock outer(section);
         {
-            CBrimLock inner(section.Get());
+            CBrimLock inner(section);
             inner.Unlock();
-            EXPECT_FALSE(section.FreeForOthers());   // the outer guard still holds it
+            EXPECT_FALSE(FreeForOthers());   // the outer guard still holds it
             inner.Lock();
         }
-        EXPECT_FALSE(section.FreeForOthers());
+        EXPECT_FALSE(FreeForOthers());
         outer.Unlock();
-        EXPECT_TRUE(section.FreeForOthers());
+        EXPECT_TRUE(FreeForOthers());
         outer.Lock();
-        EXPECT_FALSE(section.FreeForOthers());
+        EXPECT_FALSE(FreeForOthers());
     }
-    EXPECT_TRUE(section.FreeForOthers());
+    EXPECT_TRUE(FreeForOthers());
 }
 
 }  // namespace

@@ -1,26 +1,14 @@
-// The daily log: the exact record, filtering, the day file, failures, and
-// the named mutex that every path must release.
-#include <brim/brim.h>
-
-#include "tests/support/printers.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/thrown.h"
-
-#include <gtest/gtest.h>
+// The daily log: the exact record, filtering, the day file, failures, and the named mutex every path releases.
+#include "tests/foundation/suite.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <regex>
-#include <string>
-#include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
-using brimtest::ReadBytes;
-using brimtest::TempDir;
+using namespace brimtest;
 
-CStringW FolderOf(const fs::path& path) { return CStringW((path.wstring() + L"/").c_str()); }
+CStringW FolderOf(const fs::path& path) { return Wide(path) + L"/"; }
 
 // Every .log file of a folder, concatenated (normally just today's).
 std::string Written(const fs::path& folder) {
@@ -36,13 +24,21 @@ void Rec(int level, const wchar_t* text) {
     _brimLog.Log(level, L"%s", text);
 }
 
-// The log's folder is process-wide: each test points it at its own folder
-// and puts the default back afterwards.
+// Whether another thread can take the log's mutex in time; it is shared with the user's other processes.
+bool LogMutexComesFree(DWORD timeoutMs) {
+    return OnAnotherThread([&] {
+        CMutex probe(FALSE, L"MutexBrimLog");
+        return probe.Lock(timeoutMs) && probe.Unlock();
+    });
+}
+
+// The log's folder is process-wide: each test gets its own and puts the default back.
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override { Use(0); }
     void TearDown() override { CBrimLog::Init(0, L"./Log/"); }
     void Use(int level) { CBrimLog::Init(level, FolderOf(dir.Path())); }
+    CStringW Under(const wchar_t* rest) const { return CStringW(dir.Path().wstring().c_str()) + rest; }
 
     // The records after the byte-order mark, with their stamps replaced by "[T] ".
     std::string Records() const {
@@ -54,19 +50,6 @@ protected:
 
     TempDir dir;
 };
-
-// Whether another thread can take the log's mutex within the time-out. The
-// mutex is shared with every process of the user (other test programs
-// included), so a free mutex may need a moment; a held one never comes free.
-bool LogMutexComesFree(DWORD timeoutMs) {
-    bool free = false;
-    std::thread([&] {
-        CMutex probe(FALSE, L"MutexBrimLog");
-        free = probe.Lock(timeoutMs) != FALSE;
-        if (free) probe.Unlock();
-    }).join();
-    return free;
-}
 
 TEST_F(LogTest, TheRecordLevelWordsAndTheSourceLocation) {
     _brimLog.LogPreFix("C:\\work\\net\\Ftp.cpp", 120, "CHost::Run");
@@ -99,8 +82,7 @@ TEST_F(LogTest, ThresholdsDropRecordsAndTheLocation) {
     EXPECT_EQ(Records(), "[T] ERROR kept\r\n[T] negative\r\n");
 }
 
-// A CR LF anywhere after the first character makes the text a multi-line
-// one, also when the text itself starts with a CR LF.
+// A CR LF anywhere after the first character makes the text multi-line, also after a leading CR LF.
 TEST_F(LogTest, TextLinesAreIndentedAndEndInOneLineBreak) {
     Use(1);
     const struct {
@@ -114,7 +96,7 @@ TEST_F(LogTest, TextLinesAreIndentedAndEndInOneLineBreak) {
         {L"\r\nleading", "\r\n\tleading\r\n"},
         {L"tab\t\r\nend\t", "\r\n\ttab\t\r\n\tend\t\r\n"},
         {L"\r\nabc\r\ndef", "\r\n\t\r\n\tabc\r\n\tdef\r\n"},
-        {L"a\r\nb", "\r\n\ta\r\n\tb\r\n"},
+        {L"a\r\nb", "\r\n\ta\r\n\tb\r\n"},   // a CR LF right after the first character counts
         {L"\r\n\r\n", "\r\n"},
     };
     std::string expected;
@@ -144,9 +126,8 @@ TEST_F(LogTest, NamesAreReadAgainEachTimeAndNeverCut) {
     EXPECT_NE(records.find("INFO  two.cpp                Second "), std::string::npos) << records;
 }
 
-// Percent signs in arguments stay; conversions whose width is large, and %n,
-// still take their arguments, so the ones after them read the right one;
-// the text is cut at 8195 characters (8196 units with the terminator).
+// Percent signs in arguments stay; wide conversions and %n still take their arguments; the text is cut at
+// 8195 characters.
 TEST_F(LogTest, ArgumentsStayInStepAndLongTextIsCut) {
     Use(1);
     Rec(1, L"100% %d %s");
@@ -162,16 +143,19 @@ TEST_F(LogTest, ArgumentsStayInStepAndLongTextIsCut) {
     EXPECT_EQ(records.find("|cut"), std::string::npos);
 }
 
-TEST_F(LogTest, FolderWithoutSeparatorPrefixesTheFileName) {
-    CBrimLog::Init(1, CStringW(dir.Path().wstring().c_str()) + L"/Log");
+// A folder without a final separator prefixes the file name; only that one level is ever created.
+TEST_F(LogTest, TheFolderNameIsAPrefixAndOnlyOneLevelIsCreated) {
+    CBrimLog::Init(1, Under(L"/Log"));
     Rec(1, L"beside");
-    bool found = false;
-    for (const auto& entry : fs::directory_iterator(dir.Path())) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == 17 && name.rfind("Log", 0) == 0 && name.substr(13) == ".log") found = true;
-    }
-    EXPECT_TRUE(found) << "expected LogYYYY-MM-DD.log beside the folder";
+    static const std::regex day(R"(Log\d{4}-\d{2}-\d{2}\.log)");
+    const auto beside = [](const fs::directory_entry& e) { return std::regex_match(e.path().filename().string(), day); };
+    EXPECT_TRUE(std::any_of(fs::directory_iterator(dir.Path()), {}, beside)) << "expected LogYYYY-MM-DD.log beside it";
     EXPECT_TRUE(fs::is_directory(dir.Path() / "Log")) << "the folder itself is still created";
+
+    CBrimLog::Init(0, Under(L"/no/such/folder/"));
+    EXPECT_NO_THROW(Rec(1, L"lost"));   // dropped silently
+    EXPECT_TRUE(LogMutexComesFree(30000));
+    EXPECT_FALSE(fs::exists(dir.Path() / "no"));
 }
 
 TEST_F(LogTest, AFolderThatGoesAwayIsMadeAgainAndANewFolderTakesTheNextRecord) {
@@ -193,14 +177,6 @@ TEST_F(LogTest, AFolderThatGoesAwayIsMadeAgainAndANewFolderTakesTheNextRecord) {
     EXPECT_NE(Written(other.Path()).find("there"), std::string::npos);
 }
 
-TEST_F(LogTest, ADayFileThatCannotBeCreatedDropsTheRecordSilently) {
-    CBrimLog::Init(0, CStringW(dir.Path().wstring().c_str()) + L"/no/such/folder/");
-    _brimLog.LogPreFix("a.cpp", 1, "f");
-    EXPECT_NO_THROW(_brimLog.Log(1, L"lost"));
-    EXPECT_TRUE(LogMutexComesFree(30000));
-    EXPECT_FALSE(fs::exists(dir.Path() / "no"));   // only one level is ever created
-}
-
 TEST_F(LogTest, HostMacroWritesOneRecordAndANestedPrefixOverwritesTheFirst) {
     BRIM_LOG(2, L"macro %s", L"works");
     const std::string records = Records();
@@ -216,16 +192,14 @@ TEST_F(LogTest, HostMacroWritesOneRecordAndANestedPrefixOverwritesTheFirst) {
 }
 
 #if !defined(_WIN32)
-// POSIX only: /dev/full accepts the open and refuses the write, which no
-// Windows file reproduces on demand.
+// /dev/full accepts the open and refuses the write, which no Windows file does on demand.
 TEST_F(LogTest, AWriteFailureIsWrappedAndTheMutexIsFree) {
     Use(1);
     Rec(1, L"creates today's file");
-    fs::path today;
-    for (const auto& entry : fs::directory_iterator(dir.Path())) today = entry.path();
+    const fs::path today = fs::directory_iterator(dir.Path())->path();
     fs::remove(today);
     fs::create_symlink("/dev/full", today);
-    EXPECT_EQ(brimtest::Thrown([] { Rec(1, L"cannot be written"); }).Left(32), L"BrimException : BrimException : ");
+    EXPECT_EQ(Thrown([] { Rec(1, L"cannot be written"); }).Left(32), L"BrimException : BrimException : ");
     EXPECT_TRUE(LogMutexComesFree(30000));
 }
 #endif

@@ -1,32 +1,19 @@
 // Building small trees for the file-system tests.
 #pragma once
 
-#include <brim/brim.h>
-
-#include "tests/support/temp_dir.h"
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#if !defined(_WIN32)
-#  include <fcntl.h>
-#  include <sys/resource.h>
-#  include <sys/stat.h>
-#  include <unistd.h>
-#endif
+#include "tests/foundation/suite.h"
 
 namespace fstest {
 
 namespace fs = std::filesystem;
+using brimtest::Wide;
 
 inline void MakeFile(const fs::path& path, const std::string& bytes = "x") {
     fs::create_directories(path.parent_path());
     brimtest::WriteBytes(path, bytes);
 }
 
-// Hidden entries have names beginning with a dot, which is what hides them on
-// POSIX; on Windows they get the attribute as well.
+// A leading dot hides a name on POSIX; Windows needs the attribute as well.
 inline void MarkHidden(const fs::path& path) {
 #if defined(_WIN32)
     SetFileAttributesW(path.wstring().c_str(), GetFileAttributesW(path.wstring().c_str()) | FILE_ATTRIBUTE_HIDDEN);
@@ -41,40 +28,27 @@ constexpr wchar_t kSeparator = L'\\';
 constexpr wchar_t kSeparator = L'/';
 #endif
 
-inline CStringW Wide(const fs::path& path) { return CStringW(path.wstring().c_str()); }
-
 #if !defined(_WIN32)
-// A chain of depth folders named segment below root/top, each step relative
-// to the last, so it may go past the system's path limit. Every level whose
-// number is in filesAt also gets the file "f<level>.txt"; the deepest gets
-// "leaf.txt". False if the file system refused a step.
+// root/top and a chain of depth folders named segment below it, made step by step from the last one so that it
+// may pass the path limit; "f<level>.txt" at the levels of filesAt and "leaf.txt" in the deepest.
 inline bool MakeChain(const fs::path& root, const std::string& top, const std::string& segment, int depth,
                       std::initializer_list<int> filesAt = {}) {
-    int level = open(root.c_str(), O_RDONLY | O_DIRECTORY);
-    if (level < 0 || mkdirat(level, top.c_str(), 0755) != 0) return false;
-    int next = openat(level, top.c_str(), O_RDONLY | O_DIRECTORY);
-    close(level);
-    level = next;
-    for (int i = 1; i <= depth && level >= 0; ++i) {
-        if (mkdirat(level, segment.c_str(), 0755) != 0) break;
-        next = openat(level, segment.c_str(), O_RDONLY | O_DIRECTORY);
-        close(level);
-        level = next;
-        bool wanted = i == depth;
-        for (int at : filesAt) wanted = wanted || at == i;
-        if (level < 0 || !wanted) continue;
-        const std::string name = i == depth ? "leaf.txt" : "f" + std::to_string(i) + ".txt";
-        const int file = openat(level, name.c_str(), O_CREAT | O_WRONLY, 0644);
-        if (file >= 0) close(file);
+    const fs::path back = fs::current_path();
+    std::error_code ec;
+    fs::current_path(root, ec);
+    for (int i = 0; i <= depth && !ec; ++i) {
+        const std::string& name = i == 0 ? top : segment;
+        if (!fs::create_directory(name, ec) && !ec) ec = std::make_error_code(std::errc::file_exists);
+        if (!ec) fs::current_path(name, ec);
+        if (!ec && (i == depth || std::find(filesAt.begin(), filesAt.end(), i) != filesAt.end()))
+            brimtest::WriteBytes(i == depth ? "leaf.txt" : "f" + std::to_string(i) + ".txt", "");
     }
-    if (level < 0) return false;
-    close(level);
-    return true;
+    fs::current_path(back);
+    return !ec;
 }
 
-// Leaves this process exactly headroom free descriptors for the life of the
-// object: the soft limit just above the highest one open, and every free
-// number below it taken by /dev/null (inherited descriptors leave holes).
+// Exactly headroom free descriptors while it lives: the soft limit just above the highest one open, and the
+// free numbers below it (inherited descriptors leave holes) taken by /dev/null.
 class DescriptorLimit {
 public:
     explicit DescriptorLimit(int headroom) {

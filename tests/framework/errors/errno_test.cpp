@@ -1,7 +1,4 @@
-// POSIX: every errno value the layer can meet becomes a Windows code with a
-// text of its own in the system table, and the table is sorted for its
-// binary search. The mapping and the tables are internal: the suite
-// compiles them in.
+// POSIX: every errno becomes a Windows code with a text in the (sorted) system table; the suite compiles both in.
 #include "framework/errors/errno_posix.h"
 #include "framework/errors/message_tables.h"
 
@@ -27,9 +24,7 @@ TEST(ErrnoMapping, EveryErrnoHasATextAndUnknownOnesAreAGeneralFailure) {
 
 TEST(ErrnoMapping, TablesAreSortedWithoutRepeats) {
     for (std::size_t i = 1; i < kSystemMessageCount; ++i) EXPECT_LT(kSystemMessages[i - 1].code, kSystemMessages[i].code);
-    for (std::size_t i = 1; i < kInternetMessageCount; ++i) {
-        EXPECT_LT(kInternetMessages[i - 1].code, kInternetMessages[i].code);
-    }
+    for (std::size_t i = 1; i < kInternetMessageCount; ++i) EXPECT_LT(kInternetMessages[i - 1].code, kInternetMessages[i].code);
     EXPECT_EQ(FindMessage(kSystemMessages, kSystemMessageCount, 0xFFFFFFFFu), nullptr);
 }
 

@@ -1,12 +1,8 @@
-#include <brim/brim.h>
+// The message box: an installed handler, no desktop, and what ReportError shows.
+#include "tests/foundation/suite.h"
 
-#include "tests/support/printers.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <cwchar>
-#include <string>
+#include <utility>
 
 namespace {
 
@@ -19,20 +15,20 @@ int Recording(const wchar_t* text, UINT type) {
     return IDYES;
 }
 
+std::pair<std::wstring, UINT> Seen() { return {g_seenText, g_seenType}; }
+using Shown = std::pair<std::wstring, UINT>;
+
 TEST(AfxMessageBox, AnInstalledHandlerAnswersInsteadOfTheDesktop) {
     const BrimMessageBoxHandler before = BrimSetMessageBoxHandler(Recording);
     EXPECT_EQ(AfxMessageBox(L"Content-Type: text/html\r\n", MB_YESNO | MB_ICONQUESTION), IDYES);
-    EXPECT_EQ(g_seenText, L"Content-Type: text/html\r\n");
-    EXPECT_EQ(g_seenType, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(Seen(), Shown(L"Content-Type: text/html\r\n", MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(AfxMessageBox(nullptr), IDYES);   // null text is shown as empty
-    EXPECT_EQ(g_seenText, L"");
-    EXPECT_EQ(g_seenType, MB_OK);
+    EXPECT_EQ(Seen(), Shown(L"", MB_OK));
     EXPECT_EQ(BrimSetMessageBoxHandler(before), Recording);
 }
 
 #if !defined(_WIN32)
-// Without a handler and without a display, a box is dismissed at once: it
-// answers Cancel or No where it has them.
+// Without a handler and a display, a box is dismissed at once: Cancel or No where it has them.
 TEST(AfxMessageBox, WithoutADesktopABoxIsDismissed) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
@@ -43,17 +39,14 @@ TEST(AfxMessageBox, WithoutADesktopABoxIsDismissed) {
 }
 #endif
 
-// What a host catching a library failure does with it: ReportError shows the
-// framework's description, or the fallback text when the exception has none
-// (CBrimException keeps the base behaviour and does not show its message).
+// ReportError shows the description, or the fallback when there is none (CBrimException does not give its message).
 TEST(ReportError, ShowsTheDescriptionOrTheFallbackThroughTheHandler) {
     const BrimMessageBoxHandler before = BrimSetMessageBoxHandler(Recording);
     CBrimException* brim = new CBrimException(L"kept out of the box");
     EXPECT_EQ(brim->ReportError(MB_ICONERROR), IDYES);
-    EXPECT_EQ(g_seenText, L"No error message is available.");
-    EXPECT_EQ(g_seenType, MB_ICONERROR);
+    EXPECT_EQ(Seen(), Shown(L"No error message is available.", MB_ICONERROR));
     EXPECT_EQ(brim->ReportError(MB_OK, 0xFFFFu), IDYES);   // a string resource nobody has
-    EXPECT_EQ(g_seenText, L"No error message is available.");
+    EXPECT_EQ(Seen(), Shown(L"No error message is available.", MB_OK));
     brim->Delete();
 
     struct Described : CException {
@@ -63,8 +56,7 @@ TEST(ReportError, ShowsTheDescriptionOrTheFallbackThroughTheHandler) {
         }
     } described;
     described.ReportError();
-    EXPECT_EQ(g_seenText, L"disk full");
-    EXPECT_EQ(g_seenType, MB_OK);
+    EXPECT_EQ(Seen(), Shown(L"disk full", MB_OK));
     BrimSetMessageBoxHandler(before);
 }
 
