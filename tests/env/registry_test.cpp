@@ -52,8 +52,7 @@ TEST_F(Registry, NumbersAreFourBytesAndMissingOnesReadZero) {
     EXPECT_EQ(GetInt(nullptr, L"four"), 0x61);
 }
 
-// The readers cannot tell a missing value from an empty or unreadable one; the
-// status and the thread's last error can.
+// The readers cannot tell a missing value from an empty or unreadable one; status and last error can.
 TEST_F(Registry, StatusAndLastErrorTellAMissingValue) {
     ASSERT_TRUE(Put(nullptr, L"empty", L"") && Put(nullptr, L"long", std::wstring(300, L'x').c_str()));
     ASSERT_TRUE(PutInt(nullptr, L"zero", 0));
@@ -111,8 +110,7 @@ TEST_F(Registry, DeleteFailuresAndTheirMessages) {
     EXPECT_EQ(GetInt(nullptr, L"alive"), 1);
 }
 
-// The application object's two stores, through CBrimRegistry's User calls:
-// the registry below the company key (false) and a profile file (true).
+// The application object's stores through CBrimRegistry: the registry (false) and a profile file (true).
 class Profile : public RegistryTest, public ::testing::WithParamInterface<bool> {
 protected:
     void Use(CWinApp& app) const {
@@ -188,9 +186,8 @@ TEST(Application, TheFirstLiveObjectIsTheApplication) {
 }
 
 #if !defined(_WIN32)
-// POSIX: a store this user may not change (the file at 444, its folder at 555)
-// is read as it is, and changes fail with 5. Each probe is a fresh process, as
-// `brim reg` is; root probes in a user namespace, where the modes bind it too.
+// POSIX: a store this user may not change (file 444, folder 555) is read, and changes fail with 5.
+// Each probe is a fresh process, as `brim reg` is; root probes in a user namespace, where modes bind.
 TEST(RegistryReadOnlyStore, IsReadAndRefusesChanges) {
     if (geteuid() == 0 && std::system("unshare -U true >/dev/null 2>&1") != 0) GTEST_SKIP() << "root without user namespaces ignores file modes";
     TempDir home, work;

@@ -40,8 +40,7 @@ const std::wstring kSep = L"\\";
 const std::wstring kSep = L"/";   // the separator a rebuilt path gets here
 #endif
 
-// A Windows host's paths give the same parts on every platform: both slashes
-// separate and a letter with a colon is a drive, as the runtime splits them.
+// A Windows host's paths split alike on every platform: both slashes separate, "X:" is a drive.
 TEST(GetPathInfo, SplitsIntoDriveFolderNameAndTheLastExtension) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {kSep + L"data" + kSep + L"report.final.txt", L"|" + kSep + L"data" + kSep + L"|report.final|.txt"},

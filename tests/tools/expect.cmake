@@ -1,7 +1,5 @@
-# Shared by the brim command tests: a fresh WORK folder (the user's configuration
-# and runtime folders inside it), and expect(CODE OUTPUT_REGEX ARGS...), which
-# runs brim ARGS in WORK and checks the exit code and that standard output then
-# standard error (kept in LAST) match. BRIM_INPUT may name an INPUT_FILE.
+# A fresh WORK folder holding the XDG folders; expect(CODE REGEX ARGS...) runs brim ARGS in WORK and checks
+# its exit code and its output then error (kept in LAST). BRIM_INPUT may name an INPUT_FILE.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/config ${WORK}/runtime)
 file(CHMOD ${WORK}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
