@@ -1,32 +1,25 @@
-// POSIX only: the default dialogs for real, on a private X server (Xvfb),
-// answered from the keyboard with xdotool.
+// POSIX only: the default dialogs for real, on a private Xvfb, answered with xdotool.
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
-#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <string>
 #include <thread>
-
-extern char** environ;
 
 namespace {
 
 std::string Output(const std::string& command) {
     std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
+    if (FILE* pipe = popen(command.c_str(), "re")) {
         char buffer[256];
         while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
         pclose(pipe);
@@ -41,33 +34,25 @@ protected:
             if (std::getenv("CI") != nullptr) FAIL() << "Xvfb, zenity and xdotool are needed (scripts/install-deps.sh)";
             GTEST_SKIP() << "Xvfb, zenity or xdotool is not installed";
         }
-        int display = 200 + static_cast<int>(getpid() % 500);
-        struct stat st {};
-        while (stat(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), &st) == 0) ++display;
-        m_display = brimtest::Numbered(":", display);
-        const char* argv[] = {"Xvfb", m_display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
-        ASSERT_EQ(posix_spawnp(&m_server, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        for (int k = 0; k < 100 && stat(socket.c_str(), &st) != 0; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        setenv("DISPLAY", m_display.c_str(), 1);
+        // The shell's pid is the server's; Xvfb names a free display once it is ready for clients.
+        m_server = popen("echo $$; exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null", "re");
+        char pid[32] = {}, display[32] = {":"};
+        ASSERT_NE(m_server, nullptr);
+        ASSERT_NE(std::fgets(pid, sizeof pid, m_server), nullptr);
+        m_pid = std::atoi(pid);
+        ASSERT_NE(std::fgets(display + 1, sizeof display - 1, m_server), nullptr) << "Xvfb did not start";
+        display[std::strcspn(display, "\n")] = 0;
+        setenv("DISPLAY", display, 1);
         unsetenv("WAYLAND_DISPLAY");
     }
 
     void TearDown() override {
         unsetenv("DISPLAY");
-        if (m_server > 0) {
-            kill(m_server, SIGTERM);
-            waitpid(m_server, nullptr, 0);
-        }
+        if (m_pid > 0) kill(m_pid, SIGTERM);
+        if (m_server != nullptr) pclose(m_server);
     }
 
-    // Waits for a zenity window to show, lets it settle, then sends key to
-    // it until the call ends (bounded).
+    // Waits for a zenity window to show, then sends key to it until the call ends (bounded).
     template <class T>
     T Answer(std::future<T>& call, const char* key) {
         std::string window;
@@ -84,8 +69,8 @@ protected:
         return call.get();
     }
 
-    std::string m_display;
-    pid_t m_server = 0;
+    FILE* m_server = nullptr;
+    int m_pid = 0;
 };
 
 TEST_F(Desktop, TheFolderChooserRunsAndCanBeCancelled) {

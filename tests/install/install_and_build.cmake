@@ -1,8 +1,5 @@
 cmake_minimum_required(VERSION 3.25)
-# Runs as a ctest script. Installs the build into a temporary prefix and, where
-# the build makes Debian packages, unpacks the packages into a temporary root;
-# against each it builds a separate host project with find_package(BrimCommon)
-# and with pkg-config, and runs it. Nothing outside WORK_DIR is touched.
+# Runs as a ctest script; nothing outside WORK_DIR is touched.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(PREFIX ${WORK_DIR}/prefix)
 
@@ -22,9 +19,7 @@ endfunction()
 
 function(expect_files root)
   foreach(f IN LISTS ARGN)
-    if(NOT EXISTS ${root}/${f})
-      message(FATAL_ERROR "missing from ${root}: ${f}")
-    endif()
+    require("missing from ${root}: ${f}" EXISTS ${root}/${f})
   endforeach()
 endfunction()
 
@@ -33,8 +28,7 @@ if(SANITIZE)
   set(flags "-fsanitize=${SANITIZE}")
 endif()
 
-# The host against the library installed under `prefix`, once through its
-# CMake package and once through its pkg-config file.
+# The host against the library installed under `prefix`, through its CMake package and its pkg-config file.
 function(build_hosts prefix tag)
   set(host ${WORK_DIR}/host-${tag})
   run(${CMAKE_COMMAND} -S ${HOST_SOURCE} -B ${host} -G Ninja
@@ -98,8 +92,7 @@ set(lib ${root}/usr/${LIBDIR}/libbrimcommon.so.0)
 expect_files(${root} usr/${LIBDIR}/libbrimcommon.so.0 usr/${LIBDIR}/libbrimcommon.so
   usr/${LIBDIR}/cmake/BrimCommon/BrimCommonConfig.cmake usr/${LIBDIR}/pkgconfig/brimcommon.pc
   usr/include/brim/brim.h usr/bin/brim usr/share/man/man1/brim.1.gz usr/share/bash-completion/completions/brim)
-# Stripped, the debug information in the -dbgsym package under the library's
-# build id.
+# Stripped, the debug information in the -dbgsym package under the library's build id.
 run(readelf -S -n ${lib})
 require("the packaged library is not stripped" NOT LAST_OUTPUT MATCHES "\\.debug_info")
 string(REGEX MATCH "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)" build_id "${LAST_OUTPUT}")

@@ -1,7 +1,5 @@
-// The child program of multi-process tests: one command, reported on standard
-// output line by line; where the test decides when the child lets go, it waits
-// for a line on standard input.
-//
+// The child of multi-process tests: one command, reported line by line; where the test decides
+// when the child lets go, it waits for a line on standard input.
 //   hold-mutex NAME / wait-mutex NAME / try-mutex NAME / count-mutex NAME FILE N
 //   open-file PATH HEXFLAGS       "open" and wait, or "fail CAUSE"
 //   log-write[-init] FOLDER THREADS COUNT TAG, log-stall FOLDER, log-stall-torn FOLDER DAYFILE

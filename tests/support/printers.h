@@ -1,8 +1,24 @@
-// Lets GoogleTest show CStringW values in failure messages.
+// Lets GoogleTest show CStringW values in failure messages: printable ASCII as
+// it stands, everything else as \uXXXX, quoted.
 #pragma once
 
 #include <brim/brim.h>
 
+#include <cstdio>
 #include <ostream>
+#include <type_traits>
 
-void PrintTo(const CStringW& text, std::ostream* os);
+inline void PrintTo(const CStringW& text, std::ostream* os) {
+    *os << '"';
+    for (int i = 0; i < text.GetLength(); ++i) {
+        const auto c = static_cast<unsigned long>(static_cast<std::make_unsigned_t<wchar_t>>(text[i]));
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+            *os << static_cast<char>(c);
+        } else {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "\\u%04lX", c);
+            *os << buf;
+        }
+    }
+    *os << '"';
+}

@@ -1,8 +1,7 @@
-// Real child processes for multi-process tests: the test child program
-// (brim_test_child, next to the test executable) with pipes on its standard
-// input and output.
+// brim_test_child, beside the test program, as a real child with pipes on its standard input and output.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,12 +10,11 @@ namespace brimtest {
 
 class ChildProcess {
 public:
-    virtual ~ChildProcess() = default;
-
     // Starts brim_test_child with these arguments (UTF-8), "NAME=value"
     // entries added to (or replacing those of) the parent's environment.
     static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args,
                                                const std::vector<std::string>& environment = {});
+    ~ChildProcess();
 
     // One line of the child's output without its line break; "" at the end.
     std::string ReadLine() {
@@ -26,15 +24,19 @@ public:
         }
         return line;
     }
-    void WriteLine(const std::string& line) { Write(line + "\n"); }
+    void WriteLine(const std::string& line);
     // Ends the child at once (SIGKILL, TerminateProcess).
-    virtual void Kill() = 0;
+    void Kill();
     // Waits for the child to end and returns its exit code (-1 if killed).
-    virtual int Wait() = 0;
+    int Wait();
 
-protected:
-    virtual bool ReadByte(char& c) = 0;
-    virtual void Write(const std::string& text) = 0;
+private:
+    ChildProcess() = default;
+    bool ReadByte(char& c);
+
+    // A process id or handle (0: none), and the pipes' descriptors or handles.
+    std::intptr_t m_process = 0, m_in = -1, m_out = -1;
+    int m_status = -1;
 };
 
 }  // namespace brimtest

@@ -25,8 +25,7 @@ private:
 
 // A unique name for named objects (mutexes) of one test run.
 std::wstring UniqueName(const std::wstring& stem);
-// "v7" for ("v", 7). Built by appending: GCC 12 at -O3 warns (-Wrestrict,
-// wrongly) about the inlined concatenation "v" + std::to_string(7).
+// "v7" for ("v", 7); appended, as GCC 12 -O3 wrongly warns (-Wrestrict) about "v" + std::to_string(7).
 std::string Numbered(const char* stem, long n);
 
 // Whole-file helpers for checking what the library wrote.

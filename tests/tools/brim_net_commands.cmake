@@ -11,8 +11,7 @@ endfunction()
 expect(0 "9.8 KiB / 9.8 KiB .* in 0:0" get ${http}/bytes/10000 ${WORK}/a.bin)
 expect_size(${WORK}/a.bin 10000)
 expect(0 "" get --limit-rate 64K ${http}/slow/20000 ${WORK}/b.bin)
-# Without a length the library reports the bytes so far as the total: brim
-# must not show that as a known total nor the transfer as done before its end.
+# Without a length the bytes so far are no known total, nor is the transfer done before its end.
 expect(0 "nolen.bin 19\\.5 KiB  [^\n]* in 0:0[^\n]*\n$" get ${http}/nolen/20000 ${WORK}/nolen.bin)
 require("an unknown total shown as known:\n${LAST}" NOT LAST MATCHES " / ")
 expect_size(${WORK}/nolen.bin 20000)
@@ -21,8 +20,7 @@ expect_size(${WORK}/b.bin 20000)
 expect(2 "--limit-rate takes" get --limit-rate fast ${http}/bytes/1 ${WORK}/c.bin)
 expect(1 "brim: BrimException : " get http://127.0.0.1:$ENV{BRIM_CLOSED_PORT}/x ${WORK}/d.bin)
 
-# A form post: the body on standard output, the message box with the
-# response headers on standard error (output, then error, in LAST).
+# A form post: the body on standard output, then the message box with the response headers.
 expect(0 "^received\nresponse headers:\nHTTP/1.1 200" post 127.0.0.1 $ENV{BRIM_HTTP_PORT} /form/brim "a=1&b=2")
 expect(0 "^response headers:\nHTTP/1.1 404" post 127.0.0.1 $ENV{BRIM_HTTP_PORT} /status/404/brim "a=1")
 expect(2 "PORT must be" post 127.0.0.1 0 /form "a=1")
@@ -39,8 +37,7 @@ endforeach()
 set(ENV{BRIM_FTP_PASSWORD} "wrong")
 expect(1 "BrimException : " ftp get 127.0.0.1:$ENV{BRIM_FTP_PORT} $ENV{BRIM_FTP_USER} ${WORK}/x.txt /up.txt)
 
-# Transfers are checked by what arrived; a short download never takes the
-# final name, and its partial file is removed.
+# A short download never takes the final name, and its partial file is removed.
 set(script 127.0.0.1:$ENV{BRIM_FTP_SCRIPT_PORT})
 foreach(user cutretr abortretr)
   expect(1 "50000 of the 102400 bytes listed arrived" ftp get ${script} ${user} ${WORK}/big.bin /big.bin)
@@ -57,6 +54,7 @@ expect(0 "" get ${http}/bytes/5000 ${WORK}/e.bin)
 expect_size(${WORK}/e.bin 5000)
 expect(1 "larger than the 20000 bytes" get --max-size 20000 ${http}/bytes/50000 ${WORK}/f.bin)
 expect(1 "larger than the 3000 bytes" get --max-size 3000 ${http}/nolen/50000 ${WORK}/f.bin)
+expect(1 "larger than the 2097152 bytes" get --max-size 2M ${http}/bytes/2100000 ${WORK}/f.bin)
 expect(1 "did not finish within 1 s" get --max-time 1 ${http}/slow/200000 ${WORK}/f.bin)
 require("get over its limits left a file" NOT EXISTS ${WORK}/f.bin AND NOT EXISTS ${WORK}/f.bin.brim-part)
 expect(2 "--max-time takes" get --max-time soon ${http}/bytes/1 ${WORK}/f.bin)

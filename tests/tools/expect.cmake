@@ -1,29 +1,24 @@
-# Shared by the brim command tests: a fresh WORK folder (with the user's
-# configuration and runtime folders inside it), and
-# expect(CODE OUTPUT_REGEX ARGS...), which runs brim ARGS in WORK, checks the
-# exit code and that standard output followed by standard error matches the
-# regex (kept in LAST). BRIM_INPUT may name an INPUT_FILE for standard input.
+# A fresh WORK folder holding the XDG folders; expect(CODE REGEX ARGS...) runs brim ARGS in WORK and checks
+# its exit code and its output then error (kept in LAST). BRIM_INPUT may name an INPUT_FILE.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/config ${WORK}/runtime)
 file(CHMOD ${WORK}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 set(ENV{XDG_CONFIG_HOME} ${WORK}/config)
 set(ENV{XDG_RUNTIME_DIR} ${WORK}/runtime)
 
-function(expect code regex)
-  execute_process(COMMAND ${BRIM} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
-    WORKING_DIRECTORY ${WORK} ${BRIM_INPUT})
-  if(NOT rc EQUAL code)
-    message(FATAL_ERROR "brim ${ARGN}: exit ${rc}, expected ${code}\n${out}${err}")
-  endif()
-  if(NOT "${out}${err}" MATCHES "${regex}")
-    message(FATAL_ERROR "brim ${ARGN}: output does not match '${regex}':\n${out}${err}")
-  endif()
-  set(LAST "${out}${err}" PARENT_SCOPE)
-endfunction()
-
 # require(MESSAGE CONDITION...): fails with MESSAGE unless if(CONDITION) holds.
 function(require what)
   if(NOT (${ARGN}))
     message(FATAL_ERROR "${what}")
   endif()
+endfunction()
+
+function(expect code regex)
+  execute_process(COMMAND ${BRIM} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
+    WORKING_DIRECTORY ${WORK} ${BRIM_INPUT})
+  require("brim ${ARGN}: exit ${rc}, expected ${code}\n${out}${err}" rc EQUAL code)
+  if(NOT "${out}${err}" MATCHES "${regex}")
+    message(FATAL_ERROR "brim ${ARGN}: output does not match '${regex}':\n${out}${err}")
+  endif()
+  set(LAST "${out}${err}" PARENT_SCOPE)
 endfunction()

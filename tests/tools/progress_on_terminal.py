@@ -17,26 +17,20 @@ leader, follower = pty.openpty()
 child = subprocess.Popen([brim, "get", url, target], stdout=follower, stderr=subprocess.PIPE)
 os.close(follower)
 shown = b""
-while True:
-    try:
-        chunk = os.read(leader, 4096)
-    except OSError:   # the terminal closes with the child
-        break
-    if not chunk:
-        break
-    shown += chunk
+try:
+    while chunk := os.read(leader, 4096):
+        shown += chunk
+except OSError:  # the terminal closes with the child
+    pass
 code = child.wait()
 text = shown.decode("utf-8", "replace")
-problems = []
-if code != 0:
-    problems.append("exit %d: %s" % (code, child.stderr.read().decode()))
-if os.path.getsize(target) != 60000:
-    problems.append("the file has %d bytes" % os.path.getsize(target))
-if "\r" not in text or "[" not in text or "#" not in text:
-    problems.append("no bar redrawn in place")
-if "/ 58.6 KiB" not in text or " in 0:" not in text:
-    problems.append("no total or no closing summary")
-if problems:
-    print("output on the terminal: %r\n%s" % (text, "\n".join(problems)))
+problems = {
+    "exit %d: %s" % (code, child.stderr.read().decode()): code != 0,
+    "the file has %d bytes" % os.path.getsize(target): os.path.getsize(target) != 60000,
+    "no bar redrawn in place": "\r" not in text or "[" not in text or "#" not in text,
+    "no total or no closing summary": "/ 58.6 KiB" not in text or " in 0:" not in text,
+}
+if any(problems.values()):
+    print("output on the terminal: %r\n%s" % (text, "\n".join(p for p, bad in problems.items() if bad)))
     sys.exit(1)
 print("progress bar ok")
