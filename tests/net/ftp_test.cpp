@@ -1,9 +1,7 @@
-// CBrimFTP against pyftpdlib (passive and active mode) and a scripted server
-// for the failures a real one will not produce on demand.
+// CBrimFTP against pyftpdlib (passive and active mode) and a scripted server for the failures.
 
 #include "tests/net/net_env.h"
 #include "tests/support/printers.h"
-#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +11,7 @@
 #include <vector>
 
 namespace {
-using brimtest::CodeMessage;
-using brimtest::FileFailureCause;
-using brimtest::kNoConnection;
-using brimtest::kWine;
-using brimtest::Pattern;
-using brimtest::RecordingFtp;
-using brimtest::Thrown;
+using namespace brimtest;
 namespace fs = std::filesystem;
 
 constexpr unsigned long kTimeout = 12002, kExtendedError = 12003, kConnectionReset = 12031;
@@ -50,8 +42,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, FtpTest, ::testing::Bool(),
 
 TEST_P(FtpTest, RoundTripsAreByteExactWithEveryBlockReported) {
     // Text mode (1) copies unchanged too; 300000 bytes outgrow 64 KiB reads, 8 MiB the socket buffers.
-    for (const auto& [size, mode] : {std::pair<std::size_t, int>{0, 2}, {1, 2}, {4096, 2}, {4097, 2}, {300000, 1},
-                                     {(8u << 20) + 1, 2}}) {
+    for (const auto& [size, mode] :
+         {std::pair<std::size_t, int>{0, 2}, {4096, 2}, {4097, 2}, {300000, 1}, {(8u << 20) + 1, 2}}) {
         SCOPED_TRACE(size);
         const std::string bytes = Pattern(size), stem = std::to_string(size);
         const CStringW local = m_local.File(brimtest::Widen("up" + stem));
@@ -73,15 +65,14 @@ TEST_P(FtpTest, RoundTripsAreByteExactWithEveryBlockReported) {
 }
 
 TEST_P(FtpTest, RemoteFolderStepFollowsTheWorkingDirectoryRule) {
-    const std::wstring absolute = Name(L"abs"), entered = Name(L"entered"), created = Name(L"created");
+    const std::wstring entered = Name(L"entered"), created = Name(L"created");
     fs::create_directories(m_root / entered / entered);
     Write("a.txt", "abc");
-    // Absolute folders are created; a relative one that can be entered is resolved from inside it, others created.
-    for (const std::wstring& remote : {L"/" + absolute + L"/a.txt", entered + L"/a.txt", created + L"/a.txt"}) {
+    // A relative folder that can be entered is resolved from inside it; one that cannot is created.
+    for (const std::wstring& remote : {entered + L"/a.txt", created + L"/a.txt"}) {
         Connect(m_port);
         m_ftp.Upload(m_local.File(L"a.txt"), remote.c_str(), 2);
     }
-    EXPECT_EQ(brimtest::ReadBytes(m_root / absolute / "a.txt"), "abc");
     EXPECT_EQ(brimtest::ReadBytes(m_root / entered / entered / "a.txt"), "abc");
     EXPECT_FALSE(fs::exists(m_root / entered / "a.txt"));
     EXPECT_EQ(brimtest::ReadBytes(m_root / created / "a.txt"), "abc");
@@ -89,15 +80,8 @@ TEST_P(FtpTest, RemoteFolderStepFollowsTheWorkingDirectoryRule) {
 
 TEST_P(FtpTest, InternetFailuresAndCloseForgetTheConnectionOthersKeepIt) {
     Write("a.txt", "abc");
-    RecordingFtp fresh;
-    EXPECT_EQ(Thrown([&] { fresh.Upload(m_local.File(L"a"), L"/a", 2); }), kNoConnection);
-    EXPECT_EQ(Thrown([&] { fresh.Download(L"/a", m_local.File(L"a"), 2); }), kNoConnection);
-    EXPECT_EQ(fresh.waits, 0);
-
     Connect(m_port + 0x30000);   // only the low 16 bits count
-    ASSERT_NE(m_ftp.m_pConnection, nullptr);
     m_ftp.Close();
-    EXPECT_EQ(m_ftp.m_pConnection, nullptr);
     EXPECT_EQ(Thrown([&] { m_ftp.Download(L"/x", m_local.File(L"x"), 2); }), kNoConnection);
 
     // Two missing levels (the one-level create fails silently); a missing remote file (RETR refused).
@@ -111,8 +95,7 @@ TEST_P(FtpTest, InternetFailuresAndCloseForgetTheConnectionOthersKeepIt) {
         EXPECT_EQ(Thrown([&] { m_ftp.Upload(m_local.File(L"a.txt"), L"/x.txt", 2); }), kNoConnection);
     }
 
-    // Other failures pass unchanged and keep the connection. A missing local file: the remote file was
-    // already opened (so it exists, empty).
+    // Other failures pass unchanged and keep the connection; a missing local file leaves an empty remote one.
     Connect(m_port);
     const std::wstring remote = Name(L"nolocal");
     EXPECT_EQ(FileFailureCause([&] { m_ftp.Upload(m_local.File(L"missing"), (L"/" + remote).c_str(), 2); }),
@@ -164,11 +147,9 @@ TEST_P(FtpTest, PasvAddressIsIgnoredInFavourOfTheControlPeer) {
 }
 
 TEST(FtpFailure, LoginFailuresCarryTheirInternetCode) {
-    // Server, host, user (nullptr: the real one with a wrong password), code, Wine's code: Wine's WinINet
-    // fails a login on an over-long or code-less reply without an error code.
+    // Server, host, user (nullptr: the real one, wrong password), code, Wine's (no code for a bad reply).
     const std::tuple<const char*, const wchar_t*, const wchar_t*, unsigned long, unsigned long> cases[] = {
         {"BRIM_FTP_PORT", L"127.0.0.1", nullptr, 12015, 12015},
-        {"BRIM_CLOSED_PORT", L"127.0.0.1", L"u", 12029, 12029},
         {"BRIM_FTP_PORT", L"no-such-host.invalid", L"u", 12007, 12007},
         {"BRIM_FTP_SCRIPT_PORT", L"127.0.0.1", L"silent", kTimeout, kTimeout},
         {"BRIM_FTP_SCRIPT_PORT", L"127.0.0.1", L"longreply", kExtendedError, 0},
@@ -211,8 +192,7 @@ protected:
 };
 
 TEST_F(FtpScripted, DownloadsReadWholeRepliesAndBlocksFromTheServerAlone) {
-    // multiline: multi-line replies, m.txt listed as a link; trickle: 1000 bytes per 10 ms; intruder:
-    // 127.0.0.2 connects to each active-mode data port first and sends bytes of its own.
+    // Multi-line replies and a link; 1000 bytes per 10 ms; 127.0.0.2 connecting first to each active data port.
     const std::tuple<const wchar_t*, int, std::string> cases[] = {
         {L"multiline", 1, "hello"}, {L"trickle", 1, std::string(10000, '\0')}, {L"intruder", 0, "hello"}};
     for (const auto& [user, passive, bytes] : cases) {
@@ -252,8 +232,7 @@ TEST_F(FtpScripted, ConnectionDroppedMidTransferIsAnInternetFailure) {
     EXPECT_EQ(ftp.m_pConnection, nullptr);
 }
 
-// The "paced" user's server counts what a STOR has delivered, and sends a RETR a block at a time, each after
-// the hook of the one before has released it (the HTTP server's /pace/ paths).
+// The "paced" user's STOR counts what arrived, its RETR sends a block per release (the HTTP server's /pace/).
 TEST_F(FtpScripted, EveryBlockIsWithTheServerBeforeItsHookAndReadBlocksAreHandedOnAsTheyArrive) {
     BRIM_REQUIRE_SERVER(http, "BRIM_HTTP_PORT");
     const auto pace = [&](const std::string& what) { return brimtest::HttpGet(http, "/pace/" + what); };

@@ -1,14 +1,15 @@
-// What the network suites share: the test servers that run_with_servers.py
-// starts around a test program, and a transfer host that records its hooks.
+// What the network suites share: the servers' settings and a transfer host that records its hooks.
 #pragma once
 
 #include <brim/brim.h>
 #include <brim/net.h>
 
+#include "tests/support/temp_dir.h"
 #include "tests/support/thrown.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,28 +18,37 @@
 namespace brimtest {
 
 inline const wchar_t* const kNoConnection = L"BrimException : Connection이 없습니다.";
-// Windows builds run under Wine, whose WinINet differs where a test says so.
-#if defined(_WIN32)
-constexpr bool kWine = true;
-#else
-constexpr bool kWine = false;
-#endif
-
-// The port in variable, or 0 when the servers were not started.
-int ServerPort(const char* variable);
-// Why a test has no server (for its failure or skip message).
-std::string MissingServerReason(const char* variable);
-bool InCi();
-
-// The FTP servers' root folder, as this process names it.
-std::filesystem::path FtpRoot();
-std::wstring FtpUser();
-std::wstring FtpPassword();
-
-// A GET over a plain socket, outside the library: the response body.
-std::string HttpGet(int port, const std::string& path);
+// Windows builds (backslash paths) run under Wine, whose WinINet differs where a test says so.
+constexpr bool kWine = std::filesystem::path::preferred_separator == L'\\';
 
 inline std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+// The variable's value, or empty.
+inline std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+// The port in variable, or 0 when the servers were not started.
+inline int ServerPort(const char* variable) { return std::atoi(Env(variable).c_str()); }
+// Why a test has no server (for its failure or skip message).
+inline std::string MissingServerReason(const char* variable) {
+    const std::string missing = Env("BRIM_SERVERS_MISSING");
+    if (!missing.empty()) return "test server missing: " + missing;
+    return std::string("no test server (") + variable +
+           " unset): run the test through ctest, which starts tests/servers/run_with_servers.py";
+}
+
+// The FTP servers' root folder, as this process names it.
+inline std::filesystem::path FtpRoot() {
+    std::string root = Env("BRIM_FTP_ROOT");
+#if defined(_WIN32)
+    // Wine shows the Unix root as drive Z:.
+    if (!root.empty() && root[0] == '/') root = "Z:" + root;
+#endif
+    return std::filesystem::path(root);
+}
+inline std::wstring FtpUser() { return Widen(Env("BRIM_FTP_USER")); }
+inline std::wstring FtpPassword() { return Widen(Env("BRIM_FTP_PASSWORD")); }
+
 // The message of a CBrimException made from an error code.
 inline CStringW CodeMessage(unsigned long code) { return CBrimException(code).GetMessageW(); }
 
@@ -70,8 +80,7 @@ struct BlockCall {
     const wchar_t* destination;
 };
 
-// Records every hook call, then runs onBlock and may throw; the throttle returns at once. Host is CBrimFTP or
-// CBrimHTTP; the hooks are not marked override as HTTP has no upload hook.
+// Records every hook call, runs onBlock, may throw; the throttle returns at once. Not override: HTTP has no upload.
 template <typename Host>
 class Recording : public Host {
 public:
@@ -89,8 +98,7 @@ public:
         downloads.clear();
         waits = 0;
     }
-    // The last transfer's hooks: a wait per block and one more; blocks in order, of 1 to 4096 bytes (whole: all
-    // but the last 4096), adding up to size, with the caller's own pointers and total as announced (0: so far).
+    // A wait per block and one more; blocks in order, 1-4096 bytes (whole: all full but the last), summing to size.
     void ExpectCalls(const std::vector<BlockCall>& calls, std::size_t size, ULONGLONG announced,
                      const wchar_t* source, const wchar_t* destination, bool whole = false) const {
         EXPECT_EQ(waits, static_cast<int>(calls.size()) + 1);
@@ -123,13 +131,21 @@ private:
 
 using RecordingFtp = Recording<CBrimFTP>;
 
+// A GET through a host of its own: the response body.
+inline std::string HttpGet(int port, const std::string& path) {
+    Recording<CBrimHTTP> http;
+    http.ConnectHttp(L"127.0.0.1", port);
+    TempDir local;
+    http.Download(Widen("http://127.0.0.1:" + std::to_string(port) + path).c_str(), local.File(L"body"), 2);
+    return ReadBytes(local.Path() / "body");
+}
+
 }  // namespace brimtest
 
-// Declares int var = the server's port, or ends the test: a failure in CI,
-// a skip with the reason elsewhere.
+// Declares int var = the server's port, or ends the test: a failure in CI, a skip elsewhere.
 #define BRIM_REQUIRE_SERVER(var, variable)                                                       \
     const int var = brimtest::ServerPort(variable);                                              \
     if (var == 0) {                                                                              \
-        if (brimtest::InCi()) FAIL() << brimtest::MissingServerReason(variable);                 \
+        if (brimtest::Env("CI") == "true") FAIL() << brimtest::MissingServerReason(variable);    \
         GTEST_SKIP() << brimtest::MissingServerReason(variable);                                 \
     }

@@ -1,5 +1,4 @@
-"""run_with_servers.py PROGRAM [ARGS...]: runs the program with the test servers' ports and the FTP root folder
-in its environment, or what could not start in BRIM_SERVERS_MISSING."""
+"""run_with_servers.py PROGRAM [ARGS...]: runs the program with the test servers' ports and FTP root in its env."""
 
 import os
 import shutil

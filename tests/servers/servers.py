@@ -1,8 +1,4 @@
-"""The network tests' servers, on free loopback ports: pyftpdlib (plain, and
-one whose PASV replies name 127.0.0.2), a scripted FTP server whose
-misbehaviour the user name chooses, and a scripted HTTP server whose answer
-the path chooses; the HTTP server's /pace/ paths pace the "paced" FTP user.
-"""
+"""The network tests' servers on loopback: pyftpdlib, and scripted FTP (by user) and HTTP (by path) servers."""
 
 import socket
 import socketserver
@@ -61,17 +57,14 @@ def start_pyftpdlib(root):
     return plain.address[1], other.address[1]
 
 
-# The scripted FTP server's users: the replies below, and in retr and stor dropretr/dropstor (a reset
-# mid-transfer), cutretr/abortretr (50000 of 102400 bytes, then 226/426), refusestor (452), paced (a RETR
-# block per release), trickle (1000 bytes 10 times), intruder (127.0.0.2 makes active data connections first).
+# The scripted FTP server's users choose its misbehaviour: the replies below, and in retr, stor, data_connection.
 _LISTINGS = {"multiline": b"lrwxrwxrwx   1 owner group   5 Jan 01 12:00 m.txt -> elsewhere",
              "intruder": b"-rw-r--r--   1 owner group   5 Jan 01 12:00 m.txt",
              "trickle": b"-rw-r--r--   1 owner group   10000 Jan 01 12:00 m.txt",
              "paced": b"-rw-r--r--   1 owner group   20000 Jan 01 12:00 paced.bin",
              "cutretr": b"-rw-r--r--   1 owner group   102400 Jan 01 12:00 big.bin"}
 _LISTINGS["abortretr"] = _LISTINGS["cutretr"]
-_REPLIES = {"PASS": "230-Welcome\r\n230 Logged in", "TYPE": "200 OK", "MODE": "200 OK", "STRU": "200 OK",
-            "CWD": "250 OK", "PWD": '257 "/"'}
+_REPLIES = {"PASS": "230-Welcome\r\n230 Logged in", "TYPE": "200 OK", "CWD": "250 OK", "PWD": '257 "/"'}
 _USER_REPLIES = {"longreply": "331 " + "x" * 20000, "garbage": "hello, this is not ftp",
                  "multiline": "331-Password required\r\n 331 this line does not end it\r\n331 send it"}
 
@@ -161,8 +154,6 @@ class ScriptedFtpHandler(socketserver.StreamRequestHandler):
                 parts = [int(p) for p in arg.split(",")]
                 self.active = ("%d.%d.%d.%d" % tuple(parts[:4]), parts[4] * 256 + parts[5])
                 self.send("200 PORT OK")
-            elif verb == "MKD":
-                self.send('257 "%s" created' % arg)
             elif verb in ("LIST", "NLST", "RETR", "STOR"):
                 self.send("150 Opening data connection")
                 conn = self.data_connection()
@@ -183,9 +174,7 @@ class ScriptedFtpHandler(socketserver.StreamRequestHandler):
                 self.send("502 Not implemented")
 
 
-# The HTTP server's paths (a tail may follow): /status/CODE, /bytes/N (byte i is i % 251), /nolen/N, /chunked/N,
-# /slow/N, /drop/N (N // 2 bytes, then a reset), /pad/N/HEX, /zero, /hugeheader, /loop, /garbage, /pace/...,
-# /__record/PATH (the last request for PATH); any other answers "received".
+# The HTTP server's answer follows the path's first part; /__record/PATH gives the last request for PATH.
 _records = {}
 _lock = threading.Lock()
 
@@ -255,8 +244,6 @@ class HttpHandler(socketserver.StreamRequestHandler):
             for i in range(0, number, 512):
                 self.request.sendall(data[i:i + 512])
                 time.sleep(0.02)
-        elif kind == "pad":
-            self.respond(200, b"a" * number + bytes.fromhex(parts[2]))
         elif kind == "hugeheader":
             self.respond(200, b"big", ["X-Big: " + "b" * (1 << 20)])
         elif kind == "loop":
