@@ -1,6 +1,4 @@
-// Every registry test works below its own key, removed afterwards:
-// HKEY_CURRENT_USER\Software\BrimCommonTest\<unique>. On POSIX the whole store
-// is a fresh one in a temporary folder (XDG_CONFIG_HOME) for the test program.
+// Each registry test works below its own key, removed afterwards; on POSIX the store is a fresh one (XDG_CONFIG_HOME).
 #pragma once
 
 #include <brim/brim.h>

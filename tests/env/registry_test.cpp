@@ -43,8 +43,6 @@ TEST_F(Registry, StringsRoundTripUpTo260BytesWithTheTerminator) {
 TEST_F(Registry, NumbersAreFourBytesAndMissingOnesReadZero) {
     ASSERT_TRUE(PutInt(nullptr, L"n", 0xFFFFFFFFul));
     EXPECT_EQ(GetInt(nullptr, L"n"), -1);
-    ASSERT_TRUE(PutInt(nullptr, L"n", 123456ul));
-    EXPECT_EQ(GetInt(nullptr, L"n"), 123456);
     EXPECT_EQ(GetInt(L"no\\such\\key", L"n"), 0);
     // "ab" is 6 bytes of UTF-16 with its terminator, "a" exactly 4: the type is not examined.
     ASSERT_TRUE(Put(nullptr, L"six", L"ab") && Put(nullptr, L"four", L"a"));
@@ -126,7 +124,6 @@ INSTANTIATE_TEST_SUITE_P(Stores, Profile, ::testing::Values(false, true));
 
 TEST_P(Profile, SectionsAndEntriesAreKeptApartAndRemoved) {
     CWinApp app(L"ProfileApp");
-    EXPECT_EQ(app.m_pszRegistryKey, nullptr);
     Use(app);
     CBrimRegistry registry;
     registry.SetApp(&app);
@@ -186,8 +183,7 @@ TEST(Application, TheFirstLiveObjectIsTheApplication) {
 }
 
 #if !defined(_WIN32)
-// POSIX: a store this user may not change (file 444, folder 555) is read, and changes fail with 5.
-// Each probe is a fresh process, as `brim reg` is; root probes in a user namespace, where modes bind.
+// A store this user may not change (file 444, folder 555) is read; changes fail with 5. Root runs in a user namespace.
 TEST(RegistryReadOnlyStore, IsReadAndRefusesChanges) {
     if (geteuid() == 0 && std::system("unshare -U true >/dev/null 2>&1") != 0) GTEST_SKIP() << "root without user namespaces ignores file modes";
     TempDir home, work;

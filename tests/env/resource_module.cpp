@@ -1,5 +1,4 @@
-// A library with resources of its own (resource_module.rc on Windows, the
-// macros below on POSIX), loaded at run time by the tests.
+// A library with resources of its own (resource_module.rc on Windows, the macros below on POSIX).
 #include <brim/brim.h>
 
 #if defined(_WIN32)

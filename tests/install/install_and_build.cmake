@@ -3,18 +3,16 @@ cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK_DIR})
 set(PREFIX ${WORK_DIR}/prefix)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}")
-  endif()
-  set(LAST_OUTPUT "${out}" PARENT_SCOPE)
-endfunction()
-
 function(require what)
   if(NOT (${ARGN}))
     message(FATAL_ERROR "${what}")
   endif()
+endfunction()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  require("failed (${rc}): ${ARGN}\n${out}" rc EQUAL 0)
+  set(LAST_OUTPUT "${out}" PARENT_SCOPE)
 endfunction()
 
 function(expect_files root)
@@ -23,7 +21,6 @@ function(expect_files root)
   endforeach()
 endfunction()
 
-set(flags "")
 if(SANITIZE)
   set(flags "-fsanitize=${SANITIZE}")
 endif()
@@ -53,29 +50,25 @@ expect_files(${PREFIX} include/brim/brim.h ${LIBDIR}/cmake/BrimCommon/BrimCommon
 build_hosts(${PREFIX} prefix)
 
 # The examples build against the installed package too.
-file(GLOB examples LIST_DIRECTORIES true ${EXAMPLES}/*)
+file(GLOB examples ${EXAMPLES}/*/CMakeLists.txt)
 foreach(example IN LISTS examples)
-  if(IS_DIRECTORY ${example})
-    get_filename_component(name ${example} NAME)
-    run(${CMAKE_COMMAND} -S ${example} -B ${WORK_DIR}/example-${name} -G Ninja
-        -DCMAKE_PREFIX_PATH=${PREFIX} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}"
-        "-DCMAKE_BUILD_RPATH=${PREFIX}/${LIBDIR}")
-    run(${CMAKE_COMMAND} --build ${WORK_DIR}/example-${name})
-  endif()
+  get_filename_component(example ${example} DIRECTORY)
+  get_filename_component(name ${example} NAME)
+  run(${CMAKE_COMMAND} -S ${example} -B ${WORK_DIR}/example-${name} -G Ninja
+      -DCMAKE_PREFIX_PATH=${PREFIX} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}"
+      "-DCMAKE_BUILD_RPATH=${PREFIX}/${LIBDIR}")
+  run(${CMAKE_COMMAND} --build ${WORK_DIR}/example-${name})
 endforeach()
 run(${WORK_DIR}/example-walk/walk ${EXAMPLES})
 require("unexpected walk output: ${LAST_OUTPUT}" LAST_OUTPUT MATCHES "folders, [0-9]+ files")
 
-# ---- the Debian packages ------------------------------------------------------
-if(NOT DEB_PACKAGES)
+if(NOT DEB_PACKAGES)   # the Debian packages
   return()
 endif()
 set(packages ${WORK_DIR}/packages)
 run(${CMAKE_COMMAND} -E env LC_ALL=C ${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake -B ${packages})
 set(root ${WORK_DIR}/root)
-set(names libbrimcommon0 libbrimcommon-dev brim)
-set(summaries "")
-foreach(name IN LISTS names)
+foreach(name libbrimcommon0 libbrimcommon-dev brim)
   file(GLOB deb ${packages}/${name}_*.deb)
   require("cpack made no package ${name}" deb)
   run(dpkg-deb -x ${deb} ${root})
@@ -85,15 +78,13 @@ foreach(name IN LISTS names)
   string(REGEX MATCH "^Description: [^\n]*" summary "${LAST_OUTPUT}")
   require("${name} has the summary of another package: ${summary}" NOT summary IN_LIST summaries)
   list(APPEND summaries "${summary}")
-  set(debs ${debs} ${deb})
+  list(APPEND debs ${deb})
 endforeach()
-
-set(lib ${root}/usr/${LIBDIR}/libbrimcommon.so.0)
 expect_files(${root} usr/${LIBDIR}/libbrimcommon.so.0 usr/${LIBDIR}/libbrimcommon.so
   usr/${LIBDIR}/cmake/BrimCommon/BrimCommonConfig.cmake usr/${LIBDIR}/pkgconfig/brimcommon.pc
   usr/include/brim/brim.h usr/bin/brim usr/share/man/man1/brim.1.gz usr/share/bash-completion/completions/brim)
 # Stripped, the debug information in the -dbgsym package under the library's build id.
-run(readelf -S -n ${lib})
+run(readelf -S -n ${root}/usr/${LIBDIR}/libbrimcommon.so.0)
 require("the packaged library is not stripped" NOT LAST_OUTPUT MATCHES "\\.debug_info")
 string(REGEX MATCH "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)" build_id "${LAST_OUTPUT}")
 file(GLOB dbgsym ${packages}/libbrimcommon0-dbgsym_*.ddeb)
@@ -109,6 +100,5 @@ require("unexpected output of the packaged brim: ${LAST_OUTPUT}" LAST_OUTPUT MAT
 # Debian's own check, where it is installed: no errors.
 find_program(LINTIAN lintian)
 if(LINTIAN)
-  execute_process(COMMAND ${LINTIAN} --fail-on error ${debs} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  require("lintian finds errors in the packages:\n${out}" rc EQUAL 0)
+  run(${LINTIAN} --fail-on error ${debs})
 endif()

@@ -1,10 +1,4 @@
-// The child of multi-process tests: one command, reported line by line; where the test decides
-// when the child lets go, it waits for a line on standard input.
-//   hold-mutex NAME / wait-mutex NAME / try-mutex NAME / count-mutex NAME FILE N
-//   open-file PATH HEXFLAGS       "open" and wait, or "fail CAUSE"
-//   log-write[-init] FOLDER THREADS COUNT TAG, log-stall FOLDER, log-stall-torn FOLDER DAYFILE
-//   ansi HEX, read-file PATH      text through the ANSI code page, as hex UTF-8
-//   reg-hammer KEY ID N, reg-write-forever COMPANY, reg-probe KEY, ini-write FILE ID N
+// The child of multi-process tests: one command (kCommands), reported line by line; it lets go on a line of input.
 #include <brim/brim.h>
 
 #include <atomic>
@@ -35,12 +29,9 @@ void AwaitLine() {
 }
 
 std::string Hex(const char* bytes, std::size_t n) {
+    const char* digits = "0123456789abcdef";
     std::string out;
-    char item[3];
-    for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(item, sizeof item, "%02x", static_cast<unsigned char>(bytes[i]));
-        out += item;
-    }
+    for (std::size_t i = 0; i < n; ++i) out += {digits[(bytes[i] >> 4) & 0xF], digits[bytes[i] & 0xF]};
     return out;
 }
 
@@ -56,6 +47,18 @@ int Bad(const char* what) {
 }
 
 int Number(const CStringW& text) { return static_cast<int>(std::wcstol(text, nullptr, 10)); }
+
+int OpenFile(const CStringW&, const Args& args) {
+    CFile file;
+    CFileException error;
+    if (!file.Open(args[1], static_cast<UINT>(std::wcstoul(args[2], nullptr, 16)), &error)) {
+        Say("fail %d", error.m_cause);
+        return 0;
+    }
+    Say("open");
+    AwaitLine();
+    return 0;
+}
 
 int Mutex(const CStringW& command, const Args& args) {
     CMutex mutex(FALSE, args[1]);
@@ -96,9 +99,7 @@ int Log(const CStringW& command, const Args& args) {
     CBrimLog::Init(0, args[1]);
     if (command == L"log-stall" || command == L"log-stall-torn") {
         _brimLog.LogPreFix(__FILE__, __LINE__, "stall");
-        if (command == L"log-stall-torn") {
-            // The start of a record in the day file without its line break,
-            // as a kill inside a write leaves it, with the log's mutex held.
+        if (command == L"log-stall-torn") {   // a record's start without its line break, as a killed writer leaves it
             CFile file;
             if (!file.Open(args[2], CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite | CFile::shareDenyNone)) return 4;
             if (file.GetLength() == 0) file.Write("\xEF\xBB\xBF", 3);
@@ -111,8 +112,7 @@ int Log(const CStringW& command, const Args& args) {
         _brimLog.Log(1, L"%s", L"stall finished");
         return 0;
     }
-    // log-write-init has one more thread that sets the folder again and again,
-    // then reports the last error a LogPreFix leaves.
+    // log-write-init: one more thread sets the folder again and again; then the last error a LogPreFix leaves.
     const bool init = command == L"log-write-init";
     const int threads = Number(args[2]), count = Number(args[3]);
     const CStringW tag = args[4];
@@ -228,19 +228,8 @@ int Run(const Args& args) {
         {L"count-mutex", 4, Mutex},    {L"log-write", 5, Log},       {L"log-write-init", 5, Log},
         {L"log-stall", 2, Log},        {L"log-stall-torn", 3, Log},  {L"ansi", 2, Text},
         {L"read-file", 2, Text},       {L"reg-hammer", 4, Env},      {L"reg-write-forever", 2, Env},
-        {L"ini-write", 4, Env},        {L"reg-probe", 2, Env},
+        {L"ini-write", 4, Env},        {L"reg-probe", 2, Env},       {L"open-file", 3, OpenFile},
     };
-    if (!args.empty() && args[0] == L"open-file" && args.size() == 3) {
-        CFile file;
-        CFileException error;
-        if (!file.Open(args[1], static_cast<UINT>(std::wcstoul(args[2], nullptr, 16)), &error)) {
-            Say("fail %d", error.m_cause);
-            return 0;
-        }
-        Say("open");
-        AwaitLine();
-        return 0;
-    }
     for (const Command& c : kCommands) {
         if (!args.empty() && args[0] == c.name && args.size() == c.args) return c.run(args[0], args);
     }

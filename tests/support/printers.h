@@ -1,5 +1,4 @@
-// Lets GoogleTest show CStringW values in failure messages: printable ASCII as
-// it stands, everything else as \uXXXX, quoted.
+// CStringW in GoogleTest's failure messages: quoted, printable ASCII as it stands, everything else as \uXXXX.
 #pragma once
 
 #include <brim/brim.h>

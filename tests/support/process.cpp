@@ -26,8 +26,6 @@ Text Native(const std::string& s) {
     ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
     return w;
 }
-// Windows compares variable names without case.
-bool Names(const Text& entry, const Text& name) { return _wcsnicmp(entry.c_str(), name.c_str(), name.size()) == 0; }
 HANDLE H(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t I(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
 Text Quote(const Text& arg) {
@@ -38,7 +36,6 @@ Text Quote(const Text& arg) {
 #else
 using Text = std::string;
 Text Native(const std::string& s) { return s; }
-bool Names(const Text& entry, const Text& name) { return entry.compare(0, name.size(), name) == 0; }
 #endif
 
 // The parent's variables, less those that extra names, then extra.
@@ -56,7 +53,7 @@ std::vector<Text> Environment(const std::vector<std::string>& extra) {
     for (const Text& entry : own) {
         const Text name = entry.substr(0, entry.find('=', 1) + 1);
         bool replaced = false;
-        for (const Text& a : added) replaced = replaced || Names(a, name);
+        for (const Text& a : added) replaced = replaced || a.compare(0, name.size(), name) == 0;
         if (!replaced) merged.push_back(entry);
     }
     merged.insert(merged.end(), added.begin(), added.end());
@@ -181,21 +178,21 @@ void ChildProcess::Kill() {
 }
 
 int ChildProcess::Wait() {
-    if (m_process == 0) return m_status;
+    if (m_process == 0) return -1;
 #if defined(_WIN32)
     DWORD code = 0;
     ::WaitForSingleObject(H(m_process), INFINITE);
     ::GetExitCodeProcess(H(m_process), &code);
     ::CloseHandle(H(m_process));
-    m_status = code == 0xDEAD ? -1 : static_cast<int>(code);
+    const int status = code == 0xDEAD ? -1 : static_cast<int>(code);
 #else
-    int status = 0;
-    while (waitpid(static_cast<pid_t>(m_process), &status, 0) < 0 && errno == EINTR) {
+    int wstatus = 0;
+    while (waitpid(static_cast<pid_t>(m_process), &wstatus, 0) < 0 && errno == EINTR) {
     }
-    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
 #endif
     m_process = 0;
-    return m_status;
+    return status;
 }
 
 }  // namespace brimtest

@@ -10,8 +10,7 @@ namespace brimtest {
 
 class ChildProcess {
 public:
-    // Starts brim_test_child with these arguments (UTF-8), "NAME=value"
-    // entries added to (or replacing those of) the parent's environment.
+    // Starts brim_test_child with these arguments (UTF-8) and "NAME=value" entries over the parent's environment.
     static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args,
                                                const std::vector<std::string>& environment = {});
     ~ChildProcess();
@@ -27,7 +26,7 @@ public:
     void WriteLine(const std::string& line);
     // Ends the child at once (SIGKILL, TerminateProcess).
     void Kill();
-    // Waits for the child to end and returns its exit code (-1 if killed).
+    // Waits for the child to end and returns its exit code (-1 if killed or already waited for).
     int Wait();
 
 private:
@@ -36,7 +35,6 @@ private:
 
     // A process id or handle (0: none), and the pipes' descriptors or handles.
     std::intptr_t m_process = 0, m_in = -1, m_out = -1;
-    int m_status = -1;
 };
 
 }  // namespace brimtest

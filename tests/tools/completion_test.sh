@@ -1,7 +1,5 @@
 #!/bin/bash
-# brim's bash completion against the real program: what it offers comes from
-# brim's help, so these cases fail when the help and the completion part ways.
-#   completion_test.sh BRIM COMPLETION_FILE
+# brim's bash completion against the real program's help: completion_test.sh BRIM COMPLETION_FILE
 set -u
 brim="$(realpath "$1")"
 source "$2"

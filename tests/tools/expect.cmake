@@ -1,5 +1,4 @@
-# A fresh WORK folder holding the XDG folders; expect(CODE REGEX ARGS...) runs brim ARGS in WORK and checks
-# its exit code and its output then error (kept in LAST). BRIM_INPUT may name an INPUT_FILE.
+# expect(CODE REGEX ARGS...): brim ARGS in a fresh WORK with XDG folders; output then error kept in LAST.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/config ${WORK}/runtime)
 file(CHMOD ${WORK}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)

@@ -1,8 +1,4 @@
-"""brim get with its standard output on a pseudo-terminal: the progress bar is
-redrawn in place (carriage returns, a bar, the total) and ends in one line.
-
-  progress_on_terminal.py BRIM FILE    (inside run_with_servers.py)
-"""
+"""progress_on_terminal.py BRIM FILE: brim get on a pseudo-terminal redraws its bar in place, ends in one line."""
 
 import os
 import pty
