@@ -10,7 +10,6 @@ TEST(BrimException, MessagesCarryThePrefixAndAreCutAt1023Characters) {
     EXPECT_EQ(plain.GetMessageW(), L"");
     EXPECT_EQ(Thrown([] { throw new CBrimException(L"%s has %d bytes", L"a.txt", 12); }),
               L"BrimException : a.txt has 12 bytes");
-    EXPECT_EQ(Thrown([] { throw new CBrimException(L"%s", L"100% of %s and %d"); }), L"BrimException : 100% of %s and %d");
     EXPECT_EQ(Thrown([] { throw new CBrimException(0UL); }), L"BrimException : ");
     EXPECT_EQ(Thrown([] { throw new CBrimException(5UL); }), CStringW(L"BrimException : ") + CBrimUtil::MessageError(5));
 
@@ -28,21 +27,17 @@ TEST(BrimException, MessagesCarryThePrefixAndAreCutAt1023Characters) {
     (new CBrimException(L"x"))->Delete();
 }
 
-// The fallback gives the code as a signed number. No network use here, so the internet range has no texts
-// yet; the network-management and message-queuing modules are never loaded (POSIX has none, Wine ships none).
+// The fallback is the signed code; internet, network-management and message-queuing texts are not loaded here.
 TEST(MessageError, TextsAndFallbacksByRange) {
     const struct {
         unsigned long code;
         const wchar_t* text;
     } cases[] = {
         {0, L""},
-        {0x2A5F1234UL, L"ERRORNUMBER ( 710873652 )\n"},
         {0xFFFFFFFFUL, L"ERRORNUMBER ( -1 )\n"},
         {2100, L"ERRORNUMBER ( 2100 )\n"},
-        {2999, L"ERRORNUMBER ( 2999 )\n"},
         {0xC00E0001UL, L"ERRORNUMBER ( -1072824319 )\n"},
         {12000, L"ERRORNUMBER ( 12000 )\n"},
-        {12175, L"ERRORNUMBER ( 12175 )\n"},
         {12176, L"ERRORNUMBER ( 12176 )\n"},   // past the internet range, and no system text
 #if !defined(_WIN32)
         {2, L"The system cannot find the file specified.\r\n"},
@@ -74,15 +69,12 @@ TEST(RuntimeClass, TheLibraryExceptionIsACExceptionAndAHostClassIsCreatable) {
     EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CObject)));
     EXPECT_FALSE(e->IsKindOf(RUNTIME_CLASS(CFileException)));
     e->Delete();
-    EXPECT_FALSE(CFileException().IsKindOf(RUNTIME_CLASS(CMemoryException)));
-    EXPECT_EQ(RUNTIME_CLASS(CFtpConnection)->m_pBaseClass, RUNTIME_CLASS(CInternetConnection));
     EXPECT_EQ(RUNTIME_CLASS(CObject)->m_pBaseClass, nullptr);
     EXPECT_EQ(RUNTIME_CLASS(CException)->CreateObject(), nullptr);   // not creatable by class
 
     CObject* made = RUNTIME_CLASS(CHostRecord)->CreateObject();
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->GetRuntimeClass(), RUNTIME_CLASS(CHostRecord));
-    EXPECT_FALSE(made->IsKindOf(RUNTIME_CLASS(CException)));
     EXPECT_EQ(RUNTIME_CLASS(CHostRecord)->m_nObjectSize, static_cast<int>(sizeof(CHostRecord)));
     delete made;
 }
