@@ -31,6 +31,7 @@ TEST(DeleteDirectory, RemovesNestedFoldersAndReadOnlyFilesAndRefusesWhatIsNoFold
     EXPECT_EQ(CBrimFileOperation::DeleteDirectory(Wide(dir.Path() / "plain")), 0);
     EXPECT_TRUE(fs::exists(dir.Path() / "plain"));
     EXPECT_EQ(CBrimFileOperation::DeleteDirectory(nullptr), 0);
+    EXPECT_EQ(CBrimFileOperation::DeleteDirectory(L""), 0);
 
     SetLastError(0);
     EXPECT_EQ(CBrimFileOperation::DeleteDirectory(Wide(dir.Path() / std::string(300, 'n'))), 0);
@@ -206,6 +207,13 @@ TEST(ShellRename, TakenNameGivesAFreshNameAndLosesNothing) {
     EXPECT_EQ(ReadBytes(d / "b (2).txt"), "a.txt");
     EXPECT_EQ(ReadBytes(d / "b (3).txt"), "c.txt");
     EXPECT_EQ(ReadBytes(d / "README (2)"), "notes");
+#if !defined(_WIN32)
+    const std::string longest(255, 'n');   // its fresh name "n... (2)" is past the file system's limit
+    MakeFile(d / longest);
+    CBrimFileSHOperation::rename(Wide(d / "same"), Wide(d / longest));
+    EXPECT_EQ(GetLastError(), 206u);
+    EXPECT_EQ(ReadBytes(d / "same"), "same");
+#endif
 }
 
 }  // namespace
