@@ -1,5 +1,4 @@
-// A plain detector written straight from the rules, one byte at a time, for
-// differential checks of CBrimFile::EncodingCheck (tests and fuzz target).
+// A plain detector from the rules, a byte at a time, to check CBrimFile::EncodingCheck against (tests, fuzz).
 #pragma once
 
 #include <cstddef>

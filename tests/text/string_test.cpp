@@ -1,4 +1,4 @@
-// CBrimString's conversions and utilities, the locale's ANSI code page, and the library's own data.
+// CBrimString's conversions and utilities, the locale's ANSI code page, and CBrimNumber.
 #include <brim/brim.h>
 
 #include "tests/support/printers.h"
@@ -11,7 +11,6 @@
 #include <climits>
 #include <cstdint>
 #include <random>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -86,9 +85,7 @@ TEST(CBrimStringConvert, Utf8BothWaysAndItsSubstitutions) {
     EXPECT_EQ(ToUtf8(std::wstring{wchar_t(0xDC00)}), replacement);
     EXPECT_EQ(ToUtf8(std::wstring{L'x', wchar_t(0xDBFF)}), "x" + replacement);
 
-    // Malformed UTF-8: one U+FFFD per maximal subsequence, cut off by the end or by a new character, or never
-    // started. A lead whose second byte is out of its range is a subsequence by itself; Wine's converter takes
-    // the lead and that byte together as one.
+    // One U+FFFD per maximal subsequence; Wine's converter takes a lead and an out-of-range second byte as one.
     const std::wstring r(1, wchar_t(0xFFFD)), leadAndSecond = RunningUnderWine() ? r : r + r;
     const std::pair<const char*, std::wstring> malformed[] = {
         {"a\xC3", L"a" + r},          {"\xF0\x9F\x98" "A", r + L"A"},     {"\xC0\xAF", r + r},
@@ -130,10 +127,8 @@ TEST(CBrimStringAnsi, ThroughTheCodePageOfTheLocale) {
     } cases[] = {
         {949, "ko_KR.UTF-8", "ed959ceab8802041", "c7d1b1db2041"},   // "한글 A"
         {949, "ko_KR.UTF-8", "e282ac", "a2e6"},                     // the euro sign is in 949
-        {949, "ko_KR.UTF-8", "d0af", "acc1"},                       // so is Cyrillic Я
         {949, "ko_KR.UTF-8", "e0b881", "3f"},                       // Thai is not
         {1252, "en_US.UTF-8", "c3a9e282ac", "e980"},                // "é€"
-        {1252, "en_US.UTF-8", "ed959c", "3f"},                      // Hangul is not in 1252
     };
     for (const auto& c : cases) {
         if (!AnsiIs(c.codePage)) continue;
@@ -155,7 +150,7 @@ TEST(CBrimStringAnsi, CodePage2UnicodeTakesItsPageAndLength) {
     EXPECT_NE(Thrown([] { CBrimString::CodePage2Unicode(12345, "a", 1); }), L"<nothing thrown>");
 }
 
-TEST(CBrimStringUtilities, BytesNamesBstrsNumbersAndVersion) {
+TEST(CBrimStringUtilities, BytesNamesBstrsAndNumbers) {
     const unsigned char bytes[] = {0x0A, 0xFF, 0x00};
     EXPECT_EQ(CBrimString::BYTE2CString(bytes, 3), L"0a ff 00 ");
     EXPECT_EQ(CBrimString::BYTE2CString(nullptr, -5), L"");
@@ -185,19 +180,6 @@ TEST(CBrimStringUtilities, BytesNamesBstrsNumbersAndVersion) {
     EXPECT_EQ(CBrimNumber::BYTE2UINT(ones.data()), 4294967295u);
     EXPECT_EQ(CBrimNumber::BYTE2ULONGLONG(eight.data()), 0x0102030405060708ull);
     EXPECT_EQ(CBrimNumber::BYTE2ULONGLONG(top.data()), 1ull << 63);
-
-    const std::wstring version = CBrimLibraryInfo::GetVersion().GetString(), paths = CBrimLibraryInfo::GetVectorPaths().GetString();
-    EXPECT_TRUE(std::regex_match(version, std::wregex(L"[0-9]+\\.[0-9]+\\.[0-9]+"))) << version;
-#if defined(_WIN32)
-    EXPECT_EQ(CBrimLibraryInfo::GetBackend(), L"win32");
-    // The wide vector paths are not built for Windows.
-    EXPECT_TRUE(std::regex_match(paths, std::wregex(L"UTF-8 conversion portable, encoding probers (portable|SSE2)"))) << paths;
-#else
-    EXPECT_EQ(CBrimLibraryInfo::GetBackend(), L"posix");
-    EXPECT_TRUE(std::regex_match(paths, std::wregex(L"UTF-8 conversion (portable|AVX2|AVX-512), "
-                                                    L"encoding probers (portable|SSE2|AVX2|AVX-512)")))
-        << paths;
-#endif
 }
 
 // The UTF-16 units of a wide text (values that are no code point kept whole).

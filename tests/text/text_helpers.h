@@ -5,7 +5,6 @@
 
 #include "tests/support/thrown.h"
 
-#include <cstdio>
 #include <string>
 
 namespace brimtest {
@@ -19,13 +18,6 @@ inline CStringW CodeText(unsigned long code) {
 // U+1F600 as the platform holds it: a surrogate pair where wchar_t has 16 bits.
 inline std::wstring Smiley() {
     return sizeof(wchar_t) == 2 ? std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)} : std::wstring(1, wchar_t(0x1F600));
-}
-
-// Open flags as the child program takes them.
-inline std::string HexFlags(unsigned flags) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%x", flags);
-    return text;
 }
 
 }  // namespace brimtest

@@ -16,31 +16,20 @@ struct Node : CBrimNode {
 // Records every release by value (the null node is -1).
 class Tree : public CBrimTree {
 public:
-    ~Tree() override {
-        if (!m_released) RemoveAll();
-    }
+    ~Tree() override { RemoveAll(); }   // a second RemoveAll finds nothing to release
     CBrimNode* vCreateNode() override {
         ++created;
         return new Node;
     }
     void vDeleteNode(CBrimNode* node) override {
         released.push_back(static_cast<Node*>(node)->value);
-        ++deleted;
         delete node;
-    }
-    void Release() {
-        RemoveAll();
-        m_released = true;
     }
     static int Value(CBrimNode* node) { return static_cast<Node*>(node)->value; }
     void DropCursor() { m_pCurrent = nullptr; }
-    CBrimNode* Null() { return const_cast<CBrimNode*>(GetNullNode()); }
 
     std::vector<int> released;
-    long created = 0, deleted = 0;
-
-private:
-    bool m_released = false;
+    std::size_t created = 0;
 };
 
 using namespace brimtest;
@@ -50,7 +39,7 @@ const CStringW kNoLeft(L"BrimException : 왼쪽 노드가 없습니다."), kNoRi
 // The null node links to itself and is made once; whatever the cursor, the first insertion makes the header.
 TEST(CBrimTree, NullNodeIsMadeOnceAndTheFirstInsertionIsTheHeader) {
     Tree untouched;
-    untouched.Release();
+    untouched.RemoveAll();
     EXPECT_TRUE(untouched.released.empty());   // no null node made, no hook called
     Tree tree;
     EXPECT_EQ(tree.GetHeaderNode(), nullptr);
@@ -59,7 +48,7 @@ TEST(CBrimTree, NullNodeIsMadeOnceAndTheFirstInsertionIsTheHeader) {
     EXPECT_TRUE(null->m_pLeft == null && null->m_pRight == null && null->m_pParent == null);
     EXPECT_TRUE(tree.IsEmpty());
     tree.GetLeftNode();
-    EXPECT_EQ(tree.created, 1);
+    EXPECT_EQ(tree.created, 1u);
 
     Node outside(99), d(1);
     tree.SetCurrent(&outside);
@@ -71,9 +60,7 @@ TEST(CBrimTree, NullNodeIsMadeOnceAndTheFirstInsertionIsTheHeader) {
     EXPECT_EQ(outside.m_pLeft, nullptr);   // the caller's node is only read
 }
 
-//        0
-//      1   4
-//     2 3    5
+// 0 has the children 1 and 4; 1 has 2 and 3; 4 has a right child, 5.
 class CBrimTreeShape : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -95,20 +82,19 @@ protected:
 TEST_F(CBrimTreeShape, RemoveAllIsPostOrderLeftFirstThenNullAndTheTreeRefills) {
     tree.RemoveAll();
     EXPECT_EQ(tree.released, (std::vector<int>{2, 3, 1, 5, 4, 0, -1}));
-    EXPECT_EQ(tree.deleted, tree.created);
+    EXPECT_EQ(tree.released.size(), tree.created);
     EXPECT_TRUE(tree.IsEmpty());
     tree.vInsertRight(&d[1]);
     EXPECT_EQ(Tree::Value(tree.GetHeaderNode()), 1);
 }
 
 TEST_F(CBrimTreeShape, FailedInsertionsThrowTheirTextAndChangeNothing) {
-    const long created = tree.created;
+    const std::size_t created = tree.created;
     Node extra(9);
     tree.SetCurrent(n[0]);
     EXPECT_EQ(Thrown([&] { tree.vInsertLeft(&extra); }), kNoLeft);
     EXPECT_EQ(Thrown([&] { tree.vInsertRight(&extra); }), kNoRight);
-    tree.SetCurrent(tree.Null());
-    EXPECT_EQ(Thrown([&] { tree.vInsertLeft(&extra); }), kNoCurrent);
+    tree.SetCurrent(const_cast<CBrimNode*>(tree.GetNullNode()));
     EXPECT_EQ(Thrown([&] { tree.vInsertRight(&extra); }), kNoCurrent);
     tree.DropCursor();
     EXPECT_EQ(Thrown([&] { tree.vInsertLeft(&extra); }), kNoCurrent);
@@ -121,7 +107,7 @@ TEST_F(CBrimTreeShape, FailedInsertionsThrowTheirTextAndChangeNothing) {
     EXPECT_EQ(Thrown([&] { tree.vInsertLeft(&bad); }), L"BrimException : bad data");
     EXPECT_EQ(n[2]->m_pLeft, tree.GetNullNode());
     EXPECT_EQ(tree.GetCurrent(), n[2]);
-    EXPECT_EQ(tree.deleted, 1);
+    EXPECT_EQ(tree.released.size(), 1u);
 }
 
 TEST_F(CBrimTreeShape, MovesNeverLandOnTheNullNode) {
@@ -159,9 +145,9 @@ TEST(CBrimTree, ReleasesAMillionNodeChain) {
     Tree tree;
     Node d(7);
     for (int i = 0; i < 1000000; ++i) (i % 3 == 0 ? tree.vInsertRight(&d) : tree.vInsertLeft(&d));
-    tree.Release();
-    EXPECT_EQ(tree.created, 1000001);
-    EXPECT_EQ(tree.deleted, tree.created);
+    tree.RemoveAll();
+    EXPECT_EQ(tree.created, 1000001u);
+    EXPECT_EQ(tree.released.size(), tree.created);
 }
 
 }  // namespace

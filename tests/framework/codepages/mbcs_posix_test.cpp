@@ -1,5 +1,4 @@
-// The code pages on POSIX against iconv driven as they are defined: convert what iconv takes, one substitute
-// where it stops, a step of one unit, on. Both ways, counted and NUL-terminated.
+// The code pages on POSIX against iconv: what it takes, one substitute and a step of one unit where it stops.
 #include "framework/codepages/mbcs_posix.h"
 
 #include <gtest/gtest.h>
@@ -109,16 +108,7 @@ template <typename Text>
 
 std::string Pair(unsigned pair) { return {static_cast<char>(pair >> 8), static_cast<char>(pair)}; }
 
-// The characters of a page's own in one of its pairs.
-std::wstring OwnCharacters(unsigned cp, unsigned pair) {
-    std::wstring own;
-    for (wchar_t c : Expected(cp, Pair(pair))) {
-        if (c > 0x7F && c != L'?' && c != L'\x30FB') own.push_back(c);
-    }
-    return own;
-}
-
-// Tables where the converter keeps no state, and iconv's names of the pages.
+// Tables where the converter keeps no state; a page it does not know is refused.
 TEST(MbcsTables, TakenWhereTheConverterKeepsNoState) {
     for (unsigned cp : kAllPages) {
         EXPECT_EQ(d::MbcsDecodesByTable(cp), !Combining(cp)) << cp;
@@ -127,13 +117,9 @@ TEST(MbcsTables, TakenWhereTheConverterKeepsNoState) {
     EXPECT_FALSE(d::MbcsDecodesByTable(12345));
     EXPECT_EQ(d::MbcsToWideCount(12345, "a", 1), d::kMbcsUnsupported);
     EXPECT_EQ(d::WideToMbcsCount(12345, L"a", 1), d::kMbcsUnsupported);
-    EXPECT_EQ(Expected(949, std::string("\xC7\xD1\xB1\xDB A\xC7")), L"\xD55C\xAE00 A?");   // "한글 A" and a cut lead
-    EXPECT_EQ(Expected(932, std::string("A\x82")), L"A\x30FB");
-    EXPECT_EQ(Expected(1251, std::string("\xDF")), L"\x42F");
 }
 
-// Every byte and pair alone and before a letter (CP949's A2 E8, taken and refused, costs it); every unit of the
-// basic plane, samples beyond, tags glibc drops, no code points; then all in long texts at several block offsets.
+// Every byte, pair and basic-plane unit alone and before a letter, samples beyond; then all in long shifted texts.
 TEST(MbcsTables, EveryPairAndEveryCodePointAsIconvConvertsThem) {
     std::string pairs;
     for (unsigned pair = 0x8000; pair < 0x10000; ++pair) pairs += Pair(pair);
@@ -160,30 +146,14 @@ TEST(MbcsTables, EveryPairAndEveryCodePointAsIconvConvertsThem) {
     }
 }
 
-// The vector loops take 64 bytes (16 units) at a time and leave to the tables what they cannot be sure of:
-// every kind of seam, at every offset within a block and across the next, after runs of pairs of both parities.
-
-// A pair of two lead bytes that decodes to one character.
-std::string PairOfLeads(unsigned cp) {
-    for (unsigned pair = 0xB0B0; pair < 0x10000; ++pair) {
-        const std::string two = Pair(pair);
-        const std::wstring wide = Expected(cp, two);
-        if (wide.size() == 1 && wide[0] > 0x7F && wide[0] != L'\x30FB' &&
-            Expected(cp, two.substr(1) + " ").size() == 2 && Expected(cp, two.substr(1) + two).size() == 2) {
-            return two;
-        }
-    }
-    ADD_FAILURE() << "no pair of leads in code page " << cp;
-    return "AB";
-}
-
-TEST(MbcsVectorSeams, SeamsAtEveryOffsetBothWaysAndRunsOfLeads) {
+TEST(MbcsVectorSeams, SeamsAtEveryOffsetBothWays) {
     for (unsigned cp : {949u, 51949u, 932u, 936u, 950u, 1252u, 1251u}) {
-        // The page's own characters among ASCII runs of 0 to 4; units not in most pages, outside the basic plane,
-        // a tag, a surrogate, invisible ones, no code points.
+        // The page's own characters among short ASCII runs; seams of units most pages lack, and no code points.
         std::wstring filler;
         for (unsigned pair = 0xB0A1; filler.size() < 120; pair += 0x0103) {
-            filler += OwnCharacters(cp, pair);
+            for (wchar_t c : Expected(cp, Pair(pair))) {
+                if (c > 0x7F && c != L'?' && c != L'\x30FB') filler.push_back(c);
+            }
             filler.append(pair % 5, static_cast<wchar_t>(L'a' + pair % 26));
         }
         for (wchar_t seam : {0x2603, 0x1F600, 0xE0041, 0xD800, 0xFEFF, 0x200B, 0x110000, -1}) {
@@ -193,12 +163,12 @@ TEST(MbcsVectorSeams, SeamsAtEveryOffsetBothWaysAndRunsOfLeads) {
             }
         }
         if (cp == 1252 || cp == 1251) continue;
-        const std::string pair = PairOfLeads(cp), lead = pair.substr(0, 1);
+        // One character of two bytes whose second byte, alone, takes nothing after it (iconv agrees on these).
+        const std::string pair = cp == 932 ? "\xE0\x40" : "\xB0\xB0", lead = pair.substr(0, 1);
         std::string run, mixed;
         while (run.size() < 200) run += pair;
         while (mixed.size() < 200) mixed += pair + "ab" + pair + pair + " 1" + pair;
-        // A lead before a byte that cannot trail it, before letters (CP949's added syllables), in a run of
-        // odd length; high bytes that lead nothing; a pair glibc refuses in CP949; a trail out of every range.
+        // Leads before what cannot trail them, before letters, in odd runs; lone high bytes; CP949's refused A2 E8.
         const std::string seams[] = {lead + " ",  lead + "A", lead + "z",     pair + lead + "!", "\x80", "\xFF",
                                      "\xA1",      "\xA2\xE8xyz", lead + "\x7F", lead};
         for (const std::string* filler : {&run, &mixed}) {
@@ -207,14 +177,6 @@ TEST(MbcsVectorSeams, SeamsAtEveryOffsetBothWaysAndRunsOfLeads) {
                     ASSERT_TRUE(Same(cp, filler->substr(0, offset) + seam + *filler, offset % 4));
                     ASSERT_TRUE(Same(cp, filler->substr(0, offset) + seam));   // the seam at the very end
                 }
-            }
-        }
-        // Runs of leads of every length, even and odd, from every position in a block, ended by ASCII.
-        if (cp == 950 || cp == 51949) continue;
-        for (std::size_t before = 0; before <= 64; ++before) {
-            for (std::size_t length = 0; length <= 140; ++length) {
-                const std::string text = std::string(before, 'x') + run.substr(0, length) + "AB cd";
-                ASSERT_TRUE(Same(cp, text + std::string(70, 'y')));
             }
         }
     }

@@ -34,8 +34,6 @@ std::vector<VectorPath> VectorPaths() {
     return paths;
 }
 
-constexpr wchar_t kGuard = 0x5A5A5A;
-
 // Both directions under one set of names: count and convert on a path.
 auto ApiOf(const std::string&) { return std::pair(&b::Utf8ToWideCountOn, &b::Utf8ToWideConvertOn); }
 auto ApiOf(const std::wstring&) { return std::pair(&b::WideToUtf8CountOn, &b::WideToUtf8ConvertOn); }
@@ -43,7 +41,7 @@ auto ApiOf(const std::wstring&) { return std::pair(&b::WideToUtf8CountOn, &b::Wi
 // The result of text on one path, written shift units into its buffer; guards around it catch stray stores.
 template <typename Text, typename Out = std::conditional_t<std::is_same_v<Text, std::string>, wchar_t, char>>
 std::basic_string<Out> On(VectorPath path, const Text& text, std::size_t shift = 0) {
-    const Out guard = static_cast<Out>(sizeof(Out) == 1 ? 0x5A : kGuard);
+    const Out guard = static_cast<Out>(sizeof(Out) == 1 ? 0x5A : 0x5A5A5A);
     const auto [countOn, convertOn] = ApiOf(text);
     const std::size_t count = countOn(path, text.data(), text.size());
     std::basic_string<Out> buffer(32 + shift + count + 80, guard);
@@ -78,10 +76,11 @@ std::string MixedText(std::size_t n) {
     return text.substr(0, n);
 }
 
-// Stray continuations, C0/C1, overlong forms, a surrogate, past U+10FFFF, F5..FF, and sequences cut short.
-const char* const kIllFormed[] = {"\x80",         "\xBF\xBF",         "\xC0\xAF",         "\xC1", "\xE0\x80\x80",
-                                  "\xED\xA0\x80", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xF5\x80", "\xFF",
-                                  "\xE2\x82",     "\xF0\x9F\x98",     "\xC3"};
+// Ill-formed sequences of every kind, and the well-formed ones at the edges of their ranges.
+const char* const kEdges[] = {"\x80",         "\xBF\xBF",         "\xC0\xAF",         "\xC1",         "\xE0\x80\x80",
+                              "\xED\xA0\x80", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xF5\x80",     "\xFF",
+                              "\xE2\x82",     "\xF0\x9F\x98",     "\xC3",             "\xDF\xBF",     "\xE0\xA0\x80",
+                              "\xED\x9F\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"};
 
 TEST(Utf8Paths, IllFormedSequencesAtEveryOffsetAndTextsOfEveryLength) {
     for (std::size_t n = 0; n <= 200; ++n) {
@@ -92,12 +91,11 @@ TEST(Utf8Paths, IllFormedSequencesAtEveryOffsetAndTextsOfEveryLength) {
         ExpectSame(std::wstring(n, L'q'));
     }
     for (const std::string& base : {std::string(200, 'a'), MixedText(200)}) {
-        for (const char* bad : kIllFormed) {
+        for (const char* bad : kEdges) {
             for (std::size_t at = 0; at <= 140; ++at) ExpectSame(std::string(base).insert(at, bad));
         }
     }
-    // Each chunk is judged after the one right before it: a good sequence across one seam and a bad one across
-    // the next, which a check against the chunk two back would pass.
+    // A good sequence across one seam and a bad one across the next: a check against the chunk two back passes it.
     const std::pair<std::string, std::string> seams[] = {
         {"\xE3\x80\x80", "\xE0\x80\x80"}, {"\xE3\x80\x80", "\xED\xA0\x80"}, {"\xF3\x80\x80\x80", "\xF4\x90\x80\x80"},
         {"\xF3\x80\x80\x80", "\xF0\x80\x80\x80"}, {"\xC3\xA9", "\xC0\x80"}};
@@ -132,8 +130,7 @@ TEST(Utf8Paths, AsciiIsWidenedAtEveryOutputAlignment) {
     ExpectSameDecodingAtEveryAlignment(text);
 }
 
-// Known results on every path across a block's end: a surrogate's three bytes are three substitutions, a sequence
-// split by the edge stays whole, and a lone surrogate unit is encoded as U+FFFD.
+// Known results on every path across a block's end: surrogates substituted, split sequences kept whole.
 TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
     const std::wstring r(1, wchar_t(0xFFFD));
     std::string hangul;
@@ -153,7 +150,7 @@ TEST(Utf8Paths, KnownResultsAcrossABlockBoundary) {
 // Surrogates and values past U+10FFFF in wide text, at every offset around the blocks.
 TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
     for (std::uint32_t c : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu, 0x110000u, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x10FFFFu, 0xFFFFu,
-                            0x80u, 0x7FFu, 0x800u}) {
+                            0x10000u, 0x7Fu, 0x80u, 0x7FFu, 0x800u}) {
         for (wchar_t around : {L'a', wchar_t(0xAC00)}) {
             for (std::size_t at = 0; at < 70; ++at) {
                 std::wstring text(70, around);
@@ -161,28 +158,6 @@ TEST(Utf8Paths, WideTextWithSurrogatesAndOutOfRangeValues) {
                 ExpectSame(text);
             }
         }
-    }
-}
-
-TEST(Utf8Paths, RandomTextsMatchThePortablePath) {
-    std::mt19937 rng(20240611);
-    const char* const pieces[] = {"a", " ", "\xEB\x8C\x80", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
-                                  "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEF\xBF\xBF", "\xF0\x90\x80\x80"};
-    for (int round = 0; round < 3000; ++round) {
-        std::string text;
-        const std::size_t size = rng() % 400;
-        while (text.size() < size) text += pieces[rng() % std::size(pieces)];
-        // Every other text gets bytes of any value at a few places.
-        for (int k = 0; k < 3 && round % 2 == 1 && !text.empty(); ++k) text[rng() % text.size()] = static_cast<char>(rng());
-        ExpectSame(text);
-        std::wstring wide(rng() % 150, L'\0');
-        for (wchar_t& c : wide) {
-            const unsigned kind = rng() % 8;
-            c = static_cast<wchar_t>(kind < 3   ? rng() % 0x80
-                                     : kind < 6 ? 0xAC00 + rng() % 11172
-                                                : kind == 6 ? rng() % 0x110000 : rng());
-        }
-        ExpectSame(wide);
     }
 }
 

@@ -6,24 +6,20 @@
 
 namespace {
 
-std::wstring g_seenText;
-UINT g_seenType = 0;
+using Shown = std::pair<std::wstring, UINT>;
+Shown g_seen;
 
 int Recording(const wchar_t* text, UINT type) {
-    g_seenText = text;
-    g_seenType = type;
+    g_seen = {text, type};
     return IDYES;
 }
-
-std::pair<std::wstring, UINT> Seen() { return {g_seenText, g_seenType}; }
-using Shown = std::pair<std::wstring, UINT>;
 
 TEST(AfxMessageBox, AnInstalledHandlerAnswersInsteadOfTheDesktop) {
     const BrimMessageBoxHandler before = BrimSetMessageBoxHandler(Recording);
     EXPECT_EQ(AfxMessageBox(L"Content-Type: text/html\r\n", MB_YESNO | MB_ICONQUESTION), IDYES);
-    EXPECT_EQ(Seen(), Shown(L"Content-Type: text/html\r\n", MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(g_seen, Shown(L"Content-Type: text/html\r\n", MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(AfxMessageBox(nullptr), IDYES);   // null text is shown as empty
-    EXPECT_EQ(Seen(), Shown(L"", MB_OK));
+    EXPECT_EQ(g_seen, Shown(L"", MB_OK));
     EXPECT_EQ(BrimSetMessageBoxHandler(before), Recording);
 }
 
@@ -44,9 +40,9 @@ TEST(ReportError, ShowsTheDescriptionOrTheFallbackThroughTheHandler) {
     const BrimMessageBoxHandler before = BrimSetMessageBoxHandler(Recording);
     CBrimException* brim = new CBrimException(L"kept out of the box");
     EXPECT_EQ(brim->ReportError(MB_ICONERROR), IDYES);
-    EXPECT_EQ(Seen(), Shown(L"No error message is available.", MB_ICONERROR));
+    EXPECT_EQ(g_seen, Shown(L"No error message is available.", MB_ICONERROR));
     EXPECT_EQ(brim->ReportError(MB_OK, 0xFFFFu), IDYES);   // a string resource nobody has
-    EXPECT_EQ(Seen(), Shown(L"No error message is available.", MB_OK));
+    EXPECT_EQ(g_seen, Shown(L"No error message is available.", MB_OK));
     brim->Delete();
 
     struct Described : CException {
@@ -56,7 +52,7 @@ TEST(ReportError, ShowsTheDescriptionOrTheFallbackThroughTheHandler) {
         }
     } described;
     described.ReportError();
-    EXPECT_EQ(Seen(), Shown(L"disk full", MB_OK));
+    EXPECT_EQ(g_seen, Shown(L"disk full", MB_OK));
     BrimSetMessageBoxHandler(before);
 }
 
