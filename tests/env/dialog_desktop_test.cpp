@@ -1,19 +1,9 @@
 // POSIX only: the default dialogs for real, on a private Xvfb, answered with xdotool.
-#include <brim/brim.h>
-
-#include "tests/support/printers.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/suite.h"
 
 #include <signal.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <future>
-#include <string>
-#include <thread>
 
 namespace {
 

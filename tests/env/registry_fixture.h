@@ -1,16 +1,7 @@
 // Each registry test works below its own key, removed afterwards; on POSIX the store is a fresh one (XDG_CONFIG_HOME).
 #pragma once
 
-#include <brim/brim.h>
-
-#include "tests/support/printers.h"
-#include "tests/support/temp_dir.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <memory>
-#include <string>
+#include "tests/support/suite.h"
 
 namespace brimtest {
 

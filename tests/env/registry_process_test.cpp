@@ -1,15 +1,10 @@
 // Several real processes (and threads) on the same keys, and a writer killed mid-change.
+#include "tests/support/suite.h"
 #include "tests/env/registry_fixture.h"
-#include "tests/support/process.h"
 
 #if !defined(_WIN32)
 #  include <sqlite3.h>
 #endif
-
-#include <atomic>
-#include <filesystem>
-#include <thread>
-#include <vector>
 
 namespace brimtest {
 namespace {

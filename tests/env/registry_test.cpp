@@ -1,8 +1,6 @@
+#include "tests/support/suite.h"
 #include "tests/env/registry_fixture.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <tuple>
 
 #if !defined(_WIN32)

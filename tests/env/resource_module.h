@@ -1,7 +1,7 @@
 // Loads the test library with resources of its own; its module handle, as the library's calls take it.
 #pragma once
 
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 
 #if !defined(_WIN32)
 #  include <dlfcn.h>

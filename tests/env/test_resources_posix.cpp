@@ -1,5 +1,5 @@
 // The test program's resources (POSIX); test_resources.rc holds the same for Windows.
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 
 namespace {
 const unsigned char kBlob[] = {'A', 'B', 0, '\r', '\n', 'C', 'D'};

@@ -1,14 +1,8 @@
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 
 #include "tests/env/resource_module.h"
-#include "tests/support/printers.h"
-#include "tests/support/temp_dir.h"
-
-#include <gtest/gtest.h>
 
 #include <cwchar>
-#include <filesystem>
-#include <string>
 
 namespace brimtest {
 namespace {

@@ -1,7 +1,7 @@
 // CBrimMemPool (the printed figures, sizes, a single release), CBrimTime and CBrimObject.
+#include "tests/support/suite.h"
 #include "tests/foundation/suite.h"
 
-#include <cstdio>
 #include <sstream>
 
 namespace {

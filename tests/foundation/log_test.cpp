@@ -1,7 +1,6 @@
 // The daily log: the exact record, filtering, the day file, failures, and the named mutex every path releases.
+#include "tests/support/suite.h"
 #include "tests/foundation/suite.h"
-
-#include <cstdio>
 
 namespace {
 

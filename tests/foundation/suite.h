@@ -1,26 +1,9 @@
 // What the suites of the foundation, the files, the tree and the framework's files, sync, errors and ui share.
 #pragma once
 
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 
-#include "tests/support/printers.h"
-#include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/thrown.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <memory>
 #include <regex>
-#include <string>
-#include <thread>
-#include <vector>
 
 #if !defined(_WIN32)
 #include <fcntl.h>

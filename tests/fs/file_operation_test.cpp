@@ -1,7 +1,6 @@
 // CBrimFileOperation and CBrimFileSHOperation: deleting trees and where it stops, the dot test, renaming.
+#include "tests/support/suite.h"
 #include "tests/fs/fs_test_util.h"
-
-#include <functional>
 
 namespace {
 

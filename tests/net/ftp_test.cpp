@@ -1,14 +1,9 @@
 // CBrimFTP against pyftpdlib (passive and active mode) and a scripted server for the failures.
 
+#include "tests/support/suite.h"
 #include "tests/net/net_env.h"
-#include "tests/support/printers.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 using namespace brimtest;

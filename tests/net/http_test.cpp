@@ -1,13 +1,9 @@
 // CBrimHTTP against the scripted HTTP server, which records every request for the tests to check.
 
+#include "tests/support/suite.h"
 #include "tests/net/net_env.h"
-#include "tests/support/printers.h"
-
-#include <gtest/gtest.h>
 
 #include <csignal>
-#include <string>
-#include <vector>
 
 #if !defined(_WIN32)
 #include <sys/resource.h>

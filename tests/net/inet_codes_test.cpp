@@ -1,16 +1,11 @@
 // POSIX only: every code the internet layer can set (curl results mapped as it maps them) has a text.
 
+#include "tests/support/suite.h"
 #include "framework/inet/curl_api_posix.h"
 #include "framework/inet/curl_errors_posix.h"
 
-#include <brim/brim.h>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <string>
 
 namespace {
 

@@ -1,19 +1,8 @@
 // What the network suites share: the servers' settings and a transfer host that records its hooks.
 #pragma once
 
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 #include <brim/net.h>
-
-#include "tests/support/temp_dir.h"
-#include "tests/support/thrown.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
 
 namespace brimtest {
 

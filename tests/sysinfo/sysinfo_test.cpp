@@ -1,18 +1,9 @@
+#include "tests/support/suite.h"
 #include "tests/env/registry_fixture.h"
 #include "tests/env/resource_module.h"
-#include "tests/support/printers.h"
-#include "tests/support/process.h"
-#include "tests/support/thrown.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <cwctype>
-#include <filesystem>
-#include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace brimtest {
 namespace {

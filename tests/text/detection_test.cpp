@@ -1,14 +1,9 @@
 // Encoding detection: marks, the probers' priority, cut-off sequences, table bounds, and a plain reference.
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 
-#include "tests/support/printers.h"
 #include "tests/text/reference_detector.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
-#include <string>
-#include <vector>
 
 struct BrimFileInspector {
     static int BomMatch(int id, unsigned char* buf) { return CBrimFile::_isBomMatch(id, buf); }

@@ -1,16 +1,7 @@
 // CBrimFile's reader and writers on real files, with openers in other processes; folder creation.
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 
-#include "tests/support/printers.h"
-#include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
 #include "tests/text/text_helpers.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,11 +1,6 @@
 // The probers' chunk runners against their step functions on every vector path, on exactly sized buffers.
+#include "tests/support/suite.h"
 #include "text/encoding_detail.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
 
 namespace {
 

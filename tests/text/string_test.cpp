@@ -1,18 +1,10 @@
 // CBrimString's conversions and utilities, the locale's ANSI code page, and CBrimNumber.
-#include <brim/brim.h>
+#include "tests/support/suite.h"
 
-#include "tests/support/printers.h"
-#include "tests/support/process.h"
 #include "tests/text/text_helpers.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <climits>
-#include <cstdint>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,11 +1,7 @@
 // Small helpers shared by the text suites.
 #pragma once
 
-#include <brim/brim.h>
-
-#include "tests/support/thrown.h"
-
-#include <string>
+#include "tests/support/suite.h"
 
 namespace brimtest {
 

@@ -1,20 +1,13 @@
 // The code pages on POSIX against iconv: what it takes, one substitute and a step of one unit where it stops.
+#include "tests/support/suite.h"
 #include "framework/codepages/mbcs_posix.h"
-
-#include <gtest/gtest.h>
 
 #include <iconv.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <map>
-#include <memory>
-#include <string>
 #include <tuple>
 #include <type_traits>
-#include <utility>
-#include <vector>
 
 namespace {
 

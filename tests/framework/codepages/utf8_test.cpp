@@ -1,17 +1,10 @@
 // The UTF-8 converter's vector paths (x86-64 outside Windows) against its portable one, wherever bad input falls.
+#include "tests/support/suite.h"
 #include "framework/codepages/cpu_features.h"
 #include "framework/codepages/utf8.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <random>
-#include <string>
 #include <type_traits>
-#include <utility>
-#include <vector>
 
 #if !defined(_WIN32)
 #include <sys/mman.h>

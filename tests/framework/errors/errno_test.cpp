@@ -1,8 +1,7 @@
 // POSIX: every errno becomes a Windows code with a text in the (sorted) system table; the suite compiles both in.
+#include "tests/support/suite.h"
 #include "framework/errors/errno_posix.h"
 #include "framework/errors/message_tables.h"
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 

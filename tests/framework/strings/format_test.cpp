@@ -1,13 +1,7 @@
 // The Windows wide printf rules, the same on every platform.
-#include <brim/brim.h>
-
-#include "tests/support/printers.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/suite.h"
 
 #include <climits>
-#include <cstdint>
-#include <string>
 
 namespace {
 

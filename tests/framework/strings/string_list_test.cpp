@@ -1,12 +1,4 @@
-#include <brim/brim.h>
-
-#include "tests/support/printers.h"
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
+#include "tests/support/suite.h"
 
 namespace {
 

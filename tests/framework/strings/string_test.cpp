@@ -1,15 +1,7 @@
 // CStringW as a host of the framework expects it to behave.
-#include <brim/brim.h>
-
-#include "tests/support/printers.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/suite.h"
 
 #include <iterator>
-#include <string>
-#include <thread>
-#include <utility>
-#include <vector>
 
 namespace {
 

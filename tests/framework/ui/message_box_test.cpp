@@ -1,8 +1,8 @@
 // The message box: an installed handler, no desktop, and what ReportError shows.
+#include "tests/support/suite.h"
 #include "tests/foundation/suite.h"
 
 #include <cwchar>
-#include <utility>
 
 namespace {
 
