@@ -77,6 +77,21 @@ TEST(RuntimeClass, TheLibraryExceptionIsACExceptionAndAHostClassIsCreatable) {
     EXPECT_EQ(made->GetRuntimeClass(), RUNTIME_CLASS(CHostRecord));
     EXPECT_EQ(RUNTIME_CLASS(CHostRecord)->m_nObjectSize, static_cast<int>(sizeof(CHostRecord)));
     delete made;
+    // Each framework class a host can make on its own reports its own run-time class.
+    CInvalidArgException invalidArg;
+    CFileException fileException;
+    CInternetException internetException(12002);
+    CStringList list;
+    CFile file;
+    CMutex mutex;
+    CFileFind find;
+    CWinApp app(L"classes");
+    CInternetSession session(L"classes");
+    const std::pair<const CObject*, const char*> objects[] = {
+        {CMemoryException::Instance(), "CMemoryException"}, {&invalidArg, "CInvalidArgException"},
+        {&fileException, "CFileException"}, {&internetException, "CInternetException"}, {&list, "CStringList"},
+        {&file, "CFile"}, {&mutex, "CMutex"}, {&find, "CFileFind"}, {&app, "CWinApp"}, {&session, "CInternetSession"}};
+    for (const auto& [object, name] : objects) EXPECT_STREQ(object->GetRuntimeClass()->m_lpszClassName, name);
 }
 
 }  // namespace

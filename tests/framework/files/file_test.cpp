@@ -57,6 +57,10 @@ TEST(CFile, AppendAtEndReadBackAndTruncate) {
     file.Close();
     CFile trunc(name, CFile::modeCreate | CFile::modeWrite);
     EXPECT_EQ(trunc.GetLength(), 0u);
+    trunc.SetLength(3);
+    trunc.Flush();
+    EXPECT_EQ(trunc.SeekToEnd(), 3u);
+    EXPECT_EQ(trunc.GetFileName(), L"log.txt");
 }
 
 // The cause, system code and file name of the CFileException a call throws; -1 for none.
@@ -94,6 +98,14 @@ TEST(CFile, FailuresThrowFileExceptions) {
     CFile::Rename(dir.File(L"a.txt"), dir.File(L"c.txt"));
     CFile::Remove(dir.File(L"c.txt"));
     EXPECT_EQ(Failure([&] { CFile::Remove(dir.File(L"c.txt")); }).cause, CFileException::fileNotFound);
+    // The framework's cause for each family of Windows codes, one code of each.
+    using E = CFileException;
+    const std::pair<LONG, int> cases[] = {
+        {0, E::none},          {18, E::fileNotFound},      {123, E::badPath},        {4, E::tooManyOpenFiles},
+        {183, E::accessDenied}, {193, E::invalidFile},      {16, E::removeCurrentDir}, {62, E::directoryFull},
+        {131, E::badSeek},     {23, E::hardIO},            {32, E::sharingViolation}, {33, E::lockViolation},
+        {112, E::diskFull},    {38, E::endOfFile},         {9999, E::genericException}};
+    for (const auto& [code, cause] : cases) EXPECT_EQ(CFileException::OsErrorToException(code), cause) << code;
 }
 
 // A second opener in this process against the first one's sharing; a refused create truncates nothing.
