@@ -19,7 +19,6 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <ostream>
 #include <random>
 #include <string>
 #include <system_error>

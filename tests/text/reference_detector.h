@@ -1,8 +1,8 @@
 // A plain detector from the rules, a byte at a time, to check CBrimFile::EncodingCheck against (tests, fuzz).
 #pragma once
 
-#include "tests/support/suite.h"
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace brimtest {
