@@ -12,7 +12,7 @@ template <int N>
 struct Guarded {
     wchar_t text[N + 8];
     Guarded() { std::wmemset(text, L'#', N + 8); }
-    bool Intact() const { return std::wstring(text + N, 8) == L"########"; }
+    bool Intact() const { return std::wmemcmp(text + N, L"########", 8) == 0; }
 };
 
 struct PathBuffers {
