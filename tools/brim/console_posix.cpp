@@ -89,7 +89,6 @@ void UnmapFile(const unsigned char* data, std::size_t size) {
 namespace {
 constexpr std::size_t kOutPiece = 1 << 16;
 
-// One code point as UTF-8; what is not a Unicode scalar value becomes U+FFFD.
 // One character as UTF-8 into out (room for 4 bytes); the byte count.
 // Surrogates and values past U+10FFFF, which have no UTF-8 form, become U+FFFD.
 std::size_t EncodeUtf8(char* out, unsigned long c) {
