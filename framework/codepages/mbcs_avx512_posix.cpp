@@ -64,7 +64,12 @@ BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p
     const __m512i lead = Lookup(v.lead, b.bytes);
     const std::uint64_t leads = high & _mm512_test_epi8_mask(lead, _mm512_set1_epi8(kLead));
     b.leads = leads;
-    b.starts = ~Trails(leads, carry);
+    // Both alignments are found before the carry is known, so that the
+    // blocks do not wait on each other for more than a select.
+    const std::uint64_t startsAfterCharacter = ~Trails(leads, 0), startsAfterLead = ~Trails(leads, 1);
+    b.starts = startsAfterCharacter ^ ((startsAfterCharacter ^ startsAfterLead) & (0 - carry));
+    const std::uint64_t carryAfterCharacter = (startsAfterCharacter & leads) >> 63;
+    const std::uint64_t carryAfterLead = (startsAfterLead & leads) >> 63;
     const std::uint64_t leadStarts = b.starts & leads;
     const __m512i t = b.next;
     const std::uint64_t common =
@@ -89,7 +94,7 @@ BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p
         b.starts &= (1ull << b.stop) - 1;   // a lead before the stop has its trail before it too
         b.stopped = true;
     } else {
-        b.carry = leadStarts >> 63;
+        b.carry = carryAfterCharacter ^ ((carryAfterCharacter ^ carryAfterLead) & carry);
     }
     return b;
 }
@@ -167,8 +172,11 @@ BRIM_AVX512 inline void Store(const DecodeVectors& v, const Block& b, wchar_t* o
 
 // Decodes (kWrite) or counts whole blocks while they last.
 template <bool kWrite>
-BRIM_AVX512 inline void Blocks(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
-                               wchar_t* dst, std::size_t capacity, std::size_t& o) {
+BRIM_AVX512 inline void Blocks(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& at,
+                               wchar_t* dst, std::size_t capacity, std::size_t& made) {
+    // The positions are kept in registers: through the references the
+    // compiler would store and reload them at every block.
+    std::size_t i = at, o = made;
     std::uint64_t carry = 0;
     for (; n - i > kBlock && (!kWrite || capacity - o >= kBlock); i += kBlock) {
         const Block b = Classify(v, s + i, carry);
@@ -176,11 +184,13 @@ BRIM_AVX512 inline void Blocks(const DecodeVectors& v, const unsigned char* s, s
         o += static_cast<std::size_t>(__builtin_popcountll(b.starts));
         if (b.stopped) {
             i += b.stop;
-            return;
+            carry = 0;
+            break;
         }
         carry = b.carry;
     }
-    i += carry;
+    at = i + carry;
+    made = o;
 }
 
 }  // namespace
@@ -195,9 +205,10 @@ BRIM_AVX512 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std
     Blocks<false>(v, s, n, i, nullptr, 0, count);
 }
 
-BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
-                              wchar_t* dst, std::size_t capacity, std::size_t& o) {
+BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& at,
+                              wchar_t* dst, std::size_t capacity, std::size_t& made) {
     constexpr std::size_t kBytes = 32;
+    std::size_t i = at, o = made;
     const __m512i table0 = _mm512_load_si512(v.single), table1 = _mm512_load_si512(v.single + 32);
     const __m512i table2 = _mm512_load_si512(v.single + 64), table3 = _mm512_load_si512(v.single + 96);
     for (; n - i >= kBytes && capacity - o >= kBytes; i += kBytes, o += kBytes) {
@@ -210,6 +221,8 @@ BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, st
         _mm512_storeu_si512(dst + o, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(units)));
         _mm512_storeu_si512(dst + o + 16, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(units, 1)));
     }
+    at = i;
+    made = o;
 }
 
 namespace {
@@ -255,8 +268,9 @@ BRIM_AVX512 inline Units Look(const std::uint16_t* unit, const wchar_t* p) {
 
 }  // namespace
 
-BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
-                        std::size_t capacity, std::size_t& o) {
+BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& at, char* dst,
+                        std::size_t capacity, std::size_t& made) {
+    std::size_t i = at, o = made;
     while (n - i >= kUnits && capacity - o >= 2 * kUnits) {
         const Units u = Look(v.unit, s + i);
         if (u.pairs == 0) {
@@ -271,12 +285,15 @@ BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n,
         const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
         i += units;
         o += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
-        if (u.stopped) return;
+        if (u.stopped) break;
     }
+    at = i;
+    made = o;
 }
 
-BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i,
-                             std::size_t& count) {
+BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& at,
+                             std::size_t& made) {
+    std::size_t i = at, count = made;
     const __m512i first = _mm512_set1_epi32(static_cast<int>(v.pairsFirst));
     const __m512i last = _mm512_set1_epi32(static_cast<int>(v.pairsLast));
     while (n - i >= kUnits) {
@@ -291,8 +308,10 @@ BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size
         const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
         i += units;
         count += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
-        if (u.stopped) return;
+        if (u.stopped) break;
     }
+    at = i;
+    made = count;
 }
 
 }  // namespace brim::platform::mbcs::avx512
