@@ -193,6 +193,20 @@ BRIM_AVX512 inline void Blocks(const DecodeVectors& v, const unsigned char* s, s
     made = o;
 }
 
+// The characters of 32 bytes of a page without leads, those of keep written.
+BRIM_AVX512 inline void StoreSingles(const DecodeVectors& v, const unsigned char* p, std::uint32_t keep, wchar_t* out) {
+    const __m512i bytes = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+    const __mmask32 high = _mm512_cmpge_epu16_mask(bytes, _mm512_set1_epi16(0x80));
+    const __m512i low64 = _mm512_permutex2var_epi16(_mm512_load_si512(v.single), bytes, _mm512_load_si512(v.single + 32));
+    const __m512i high64 =
+        _mm512_permutex2var_epi16(_mm512_load_si512(v.single + 64), bytes, _mm512_load_si512(v.single + 96));
+    const __mmask32 upper = _mm512_test_epi16_mask(bytes, _mm512_set1_epi16(0x40));
+    const __m512i units = _mm512_mask_blend_epi16(high, bytes, _mm512_mask_blend_epi16(upper, low64, high64));
+    _mm512_mask_storeu_epi32(out, static_cast<__mmask16>(keep), _mm512_cvtepu16_epi32(_mm512_castsi512_si256(units)));
+    _mm512_mask_storeu_epi32(out + 16, static_cast<__mmask16>(keep >> 16),
+                             _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(units, 1)));
+}
+
 }  // namespace
 
 BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
@@ -209,17 +223,23 @@ BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, st
                               wchar_t* dst, std::size_t capacity, std::size_t& made) {
     constexpr std::size_t kBytes = 32;
     std::size_t i = at, o = made;
-    const __m512i table0 = _mm512_load_si512(v.single), table1 = _mm512_load_si512(v.single + 32);
-    const __m512i table2 = _mm512_load_si512(v.single + 64), table3 = _mm512_load_si512(v.single + 96);
-    for (; n - i >= kBytes && capacity - o >= kBytes; i += kBytes, o += kBytes) {
-        const __m512i bytes = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)));
-        const __mmask32 high = _mm512_cmpge_epu16_mask(bytes, _mm512_set1_epi16(0x80));
-        const __m512i low64 = _mm512_permutex2var_epi16(table0, bytes, table1);
-        const __m512i high64 = _mm512_permutex2var_epi16(table2, bytes, table3);
-        const __mmask32 upper = _mm512_test_epi16_mask(bytes, _mm512_set1_epi16(0x40));
-        const __m512i units = _mm512_mask_blend_epi16(high, bytes, _mm512_mask_blend_epi16(upper, low64, high64));
-        _mm512_storeu_si512(dst + o, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(units)));
-        _mm512_storeu_si512(dst + o + 16, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(units, 1)));
+    for (; n - i > kBytes && (dst == nullptr || capacity - o >= kBytes); i += kBytes, o += kBytes) {
+        if (v.combines) {
+            // A byte followed by an accent is left to the tables: it may be
+            // a letter the accent combines with.
+            const __m512i after = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 1)));
+            const __m512i accent = Lookup(v.accent, after);
+            const auto accents =
+                static_cast<std::uint32_t>(_mm512_movepi8_mask(after) & _mm512_test_epi8_mask(accent, accent));
+            if (accents != 0) {
+                const auto taken = static_cast<unsigned>(__builtin_ctz(accents));
+                if (dst != nullptr) StoreSingles(v, s + i, _bzhi_u32(~0u, taken), dst + o);
+                i += taken;
+                o += taken;
+                break;
+            }
+        }
+        if (dst != nullptr) StoreSingles(v, s + i, ~0u, dst + o);
     }
     at = i;
     made = o;
@@ -238,7 +258,8 @@ struct Units {
 
 // Sixteen units by the table: ASCII as itself, a unit with no byte as '?',
 // and the first unit the table leaves to iconv (outside the basic plane,
-// no bytes at all, taken and refused) ends what the loop takes.
+// no bytes at all, taken and refused, more than two bytes) ends what the
+// loop takes.
 BRIM_AVX512 inline Units Look(const std::uint16_t* unit, const wchar_t* p) {
     Units u;
     const __m512i c = _mm512_loadu_si512(p);
@@ -254,9 +275,9 @@ BRIM_AVX512 inline Units Look(const std::uint16_t* unit, const wchar_t* p) {
     __m512i e = _mm512_mask_i32gather_epi32(c, plane, c, unit, 2);
     e = _mm512_mask_and_epi32(e, plane, e, _mm512_set1_epi32(0xFFFF));
     const __mmask16 invalid = plane & _mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(kUnitInvalid));
-    const __mmask16 special = plane & _mm512_cmple_epu32_mask(e, _mm512_set1_epi32(kUnitTaken));
+    const __mmask16 special = plane & _mm512_cmple_epu32_mask(e, _mm512_set1_epi32(kUnitLonger));
     const auto unsure = static_cast<__mmask16>(~ascii & ~plane) | static_cast<__mmask16>(special & ~invalid);
-    u.pairs = plane & _mm512_cmpge_epu32_mask(e, _mm512_set1_epi32(0x8000));
+    u.pairs = plane & _mm512_cmpge_epu32_mask(e, _mm512_set1_epi32(kUnitPairs));
     const __m512i swapped = _mm512_or_si512(_mm512_srli_epi32(e, 8), _mm512_slli_epi32(_mm512_and_si512(e, _mm512_set1_epi32(0xFF)), 8));
     u.bytes = _mm512_mask_blend_epi32(u.pairs, _mm512_and_si512(e, _mm512_set1_epi32(0xFF)), swapped);
     u.bytes = _mm512_mask_blend_epi32(invalid, u.bytes, _mm512_set1_epi32('?'));

@@ -1,10 +1,11 @@
-// Code pages through iconv, and through tables read from iconv where its
-// converter keeps no state: a character for each byte and lead/trail pair,
-// a byte or two for each code point of the basic plane. The tables only
-// replay what iconv did with each of those inputs; a converter that does
-// anything the tables cannot replay (keeps a letter back to combine it with
-// the next, gives two characters for a pair, treats an ASCII byte as
-// anything but itself) keeps going through iconv.
+// Code pages through iconv, and through tables read from iconv: a character
+// for each byte and lead/trail pair, a byte or two for each code point of the
+// basic plane, and where the converter keeps a letter back to combine it with
+// the accents after it (1255, 1258), what each held letter makes with each
+// accent. The tables only replay what iconv did with each of those inputs; a
+// converter that does anything the tables cannot replay (gives two
+// characters for a pair, treats an ASCII byte as anything but itself)
+// keeps going through iconv.
 
 #include "framework/codepages/mbcs_posix.h"
 
@@ -20,7 +21,10 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace brim::platform::mbcs {
 namespace {
@@ -77,6 +81,8 @@ thread_local Converter t_fromWide;
 // substitute and a step of one unit. Writes into dst (kMbcsOverflow when it
 // has no room), or only counts. iconv works in a small block of its own: a
 // converter that keeps a letter back asks for room for more than it gives.
+// What it keeps back is asked for before each substitute and at the end, so
+// that nothing is lost and the characters keep the order of their bytes.
 template <typename In, typename Out>
 std::size_t ThroughIconv(iconv_t cd, const In* src, std::size_t n, Out* dst, std::size_t capacity, Out substitute,
                          bool countOnly) {
@@ -92,19 +98,25 @@ std::size_t ThroughIconv(iconv_t cd, const In* src, std::size_t n, Out* dst, std
         made += count;
         return true;
     };
+    auto held = [&] {
+        char* out = reinterpret_cast<char*>(block);
+        std::size_t outLeft = sizeof block;
+        iconv(cd, nullptr, nullptr, &out, &outLeft);
+        return put(block, static_cast<std::size_t>(reinterpret_cast<Out*>(out) - block));
+    };
     while (inLeft > 0) {
         char* out = reinterpret_cast<char*>(block);
         std::size_t outLeft = sizeof block;
         const std::size_t r = iconv(cd, &in, &inLeft, &out, &outLeft);
         if (!put(block, static_cast<std::size_t>(reinterpret_cast<Out*>(out) - block))) return kMbcsOverflow;
         if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-        if (!put(&substitute, 1)) return kMbcsOverflow;
+        if (!held() || !put(&substitute, 1)) return kMbcsOverflow;
         const std::size_t step = std::min(sizeof(In), inLeft);
         in += step;
         inLeft -= step;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    return made;
+    return held() ? made : kMbcsOverflow;
 }
 
 // ---- decoding tables ------------------------------------------------------
@@ -112,18 +124,36 @@ std::size_t ThroughIconv(iconv_t cd, const In* src, std::size_t n, Out* dst, std
 constexpr std::int32_t kLeadByte = -1;      // a lead byte: the pair decides
 constexpr std::int32_t kInvalidByte = -2;   // substituted
 
+// What a held letter (or a letter it combined into and still holds) makes
+// with an accent: the character, and the letter it still holds then (0: it
+// gives the character out).
+struct Combined {
+    std::uint16_t character;   // 0: they do not combine
+    std::uint8_t held;
+};
+
+constexpr std::size_t kMaxHeld = 255;   // letters held, by number from 1
+constexpr std::size_t kMaxAccents = 32;
+
 struct DecodeTable {
     wchar_t substitute;
     std::int32_t single[256];         // a character, kLeadByte or kInvalidByte
     std::uint16_t pair[128 * 256];    // by lead - 0x80 and trail: a character, kPairInvalid or kPairTaken
     std::uint16_t pairEnd[2];         // the vector loop reads 32 bits at each entry
     bool doubleByte;                  // the page has lead bytes
+    bool combines;                    // the converter holds letters back for accents
+    std::uint8_t held[256];           // the byte's held letter, 0: none
+    std::uint8_t accent[256];         // the byte's accent, 0: none (only bytes 0x80 and above)
+    std::size_t accents;
+    std::vector<Combined> combined;   // by (held letter - 1) * accents + accent - 1
     DecodeVectors vector;
 };
 
-// iconv on one short input from its initial state.
+// iconv on one short input from its initial state, then what it held back
+// (heldBack: how many of the units made that was).
 template <typename In, typename Out, std::size_t N>
-int Probe(iconv_t cd, const In* src, std::size_t n, Out (&out)[N], std::size_t& taken, std::size_t& made) {
+int Probe(iconv_t cd, const In* src, std::size_t n, Out (&out)[N], std::size_t& taken, std::size_t& made,
+          std::size_t* heldBack = nullptr) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* in = reinterpret_cast<char*>(const_cast<In*>(src));
     std::size_t inLeft = n * sizeof(In);
@@ -131,19 +161,32 @@ int Probe(iconv_t cd, const In* src, std::size_t n, Out (&out)[N], std::size_t& 
     std::size_t outLeft = sizeof out;
     const std::size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
     const int error = r == static_cast<std::size_t>(-1) ? errno : 0;
+    char* const converted = o;
+    iconv(cd, nullptr, nullptr, &o, &outLeft);
     taken = n - inLeft / sizeof(In);
     made = static_cast<std::size_t>(reinterpret_cast<Out*>(o) - out);
+    if (heldBack != nullptr) *heldBack = static_cast<std::size_t>(o - converted) / sizeof(Out);
     return error;
 }
 
+bool ReadCombining(iconv_t cd, DecodeTable& t, std::basic_string<unsigned char> (&letters)[kMaxHeld + 1],
+                   std::size_t count);
+
 bool ReadDecoding(iconv_t cd, DecodeTable& t) {
     wchar_t out[4];
-    std::size_t taken = 0, made = 0;
+    std::size_t taken = 0, made = 0, heldBack = 0;
+    std::basic_string<unsigned char> letters[kMaxHeld + 1];   // the bytes that leave each letter held
+    std::size_t held = 0;
     for (unsigned b = 0; b < 256; ++b) {
         const unsigned char byte = static_cast<unsigned char>(b);
-        const int error = Probe(cd, &byte, 1, out, taken, made);
+        const int error = Probe(cd, &byte, 1, out, taken, made, &heldBack);
         if (error == 0 && taken == 1 && made == 1 && (b >= 0x80 || out[0] == static_cast<wchar_t>(b))) {
             t.single[b] = out[0];
+            if (heldBack == 1) {
+                if (held == kMaxHeld) return false;
+                letters[++held] = {byte};
+                t.held[b] = static_cast<std::uint8_t>(held);
+            }
         } else if (b >= 0x80 && taken == 0 && made == 0 && (error == EINVAL || error == EILSEQ)) {
             t.single[b] = error == EINVAL ? kLeadByte : kInvalidByte;
         } else {
@@ -163,6 +206,50 @@ bool ReadDecoding(iconv_t cd, DecodeTable& t) {
             }
         }
     }
+    return held == 0 || (!t.doubleByte && ReadCombining(cd, t, letters, held));
+}
+
+// What each held letter makes with each byte after it: the two characters
+// apart, or one it gives out, or one it holds for the next byte (a letter
+// reached so is probed in turn). An accent is a byte that combines with some
+// letter.
+bool ReadCombining(iconv_t cd, DecodeTable& t, std::basic_string<unsigned char> (&letters)[kMaxHeld + 1],
+                   std::size_t count) {
+    struct Found {
+        std::size_t letter;
+        unsigned byte;
+        Combined combined;
+    };
+    std::vector<Found> found;
+    wchar_t alone[kMaxHeld + 1] = {};
+    for (std::size_t k = 1; k <= count; ++k) {
+        wchar_t out[8];
+        std::size_t taken = 0, made = 0, heldBack = 0;
+        if (Probe(cd, letters[k].data(), letters[k].size(), out, taken, made) != 0 || made != 1) return false;
+        alone[k] = out[0];
+        for (unsigned b = 0; b < 256; ++b) {
+            if (t.single[b] < 0) continue;   // an invalid byte gives the letter out first
+            std::basic_string<unsigned char> bytes = letters[k] + static_cast<unsigned char>(b);
+            const int error = Probe(cd, bytes.data(), bytes.size(), out, taken, made, &heldBack);
+            if (error != 0 || taken != bytes.size()) return false;
+            if (made == 2 && out[0] == alone[k] && out[1] == static_cast<wchar_t>(t.single[b])) continue;
+            if (made != 1 || out[0] <= 0 || out[0] > 0xFFFF || b < 0x80 || bytes.size() > 3) return false;
+            Combined c{static_cast<std::uint16_t>(out[0]), 0};
+            if (heldBack == 1) {
+                if (count == kMaxHeld) return false;
+                letters[++count] = bytes;
+                c.held = static_cast<std::uint8_t>(count);
+            }
+            if (t.accent[b] == 0) {
+                if (t.accents == kMaxAccents) return false;
+                t.accent[b] = static_cast<std::uint8_t>(++t.accents);
+            }
+            found.push_back({k, b, c});
+        }
+    }
+    t.combines = true;
+    t.combined.assign(count * t.accents, Combined{0, 0});
+    for (const Found& f : found) t.combined[(f.letter - 1) * t.accents + t.accent[f.byte] - 1] = f.combined;
     return true;
 }
 
@@ -173,11 +260,13 @@ bool ReadDecoding(iconv_t cd, DecodeTable& t) {
 void ReadVectorRanges(DecodeTable& t) {
     DecodeVectors& v = t.vector;
     v.pair = t.pair;
+    v.combines = t.combines;
     for (unsigned b = 0x80; b < 0x100; ++b) {
         const unsigned k = b - 0x80;
         v.highFirst[k] = v.lowFirst[k] = 0xFF;   // empty ranges
         v.highLast[k] = v.lowLast[k] = 0;
         v.single[k] = static_cast<std::uint16_t>(t.single[b] >= 0 ? t.single[b] : t.substitute);
+        v.accent[k] = t.accent[b] != 0 ? 0xFF : 0;
         if (t.single[b] != kLeadByte) continue;
         t.doubleByte = true;
         v.lead[k] = kLead;
@@ -228,11 +317,22 @@ void ReadVectorRanges(DecodeTable& t) {
 // ---- encoding tables ------------------------------------------------------
 
 // By code point of the basic plane: a pair of bytes (lead << 8 | trail, the
-// lead 0x80 or more), one byte (0x100 | byte), or what iconv did instead
-// (kUnitInvalid, kUnitNothing, kUnitTaken).
+// lead 2 or more: kUnitPairs and above), one byte (0x100 | byte), or what
+// iconv did instead (kUnitInvalid, kUnitNothing, kUnitTaken, kUnitLonger).
+// What the encoder does with one wide unit: its bytes, and how many units it steps over.
+struct Encoded {
+    unsigned char bytes[8];
+    std::size_t length;
+    std::size_t step;
+    bool failed;   // bytes holds the default character
+};
+
+constexpr std::size_t kMaxLonger = 64;
+
 struct EncodeTable {
     std::uint16_t unit[0x10000];
     std::uint16_t unitEnd[2];   // the vector loop reads 32 bits at each entry
+    std::vector<std::pair<wchar_t, Encoded>> longer;   // the kUnitLonger code points (1255 has two)
     EncodeVectors vector;
 };
 
@@ -244,7 +344,7 @@ void ReadVectorRanges(EncodeTable& t) {
     v.pairsLast = 0;
     for (std::uint32_t first = 0; first < 0x10000;) {
         std::uint32_t last = first;
-        while (last < 0x10000 && t.unit[last] >= 0x8000) ++last;
+        while (last < 0x10000 && t.unit[last] >= kUnitPairs) ++last;
         if (last > first && last - first > v.pairsLast + 1 - v.pairsFirst) {
             v.pairsFirst = first;
             v.pairsLast = last - 1;
@@ -253,13 +353,6 @@ void ReadVectorRanges(EncodeTable& t) {
     }
 }
 
-// What the encoder does with one wide unit: its bytes, and how many units it steps over.
-struct Encoded {
-    unsigned char bytes[8];
-    std::size_t length;
-    std::size_t step;
-    bool failed;   // bytes holds the default character
-};
 
 // One unit as iconv encodes it on its own: what it makes, then the default
 // character if it failed. False when a table entry cannot hold that.
@@ -289,8 +382,11 @@ bool ReadEncoding(iconv_t cd, EncodeTable& t) {
             entry = kUnitNothing;
         } else if (e.length == 1) {
             entry = static_cast<std::uint16_t>(0x100 | e.bytes[0]);
-        } else if (e.length == 2 && e.bytes[0] >= 0x80) {
+        } else if (e.length == 2 && e.bytes[0] >= kUnitPairs >> 8) {
             entry = static_cast<std::uint16_t>(e.bytes[0] << 8 | e.bytes[1]);
+        } else if (e.length > 2 && t.longer.size() < kMaxLonger) {
+            entry = kUnitLonger;
+            t.longer.emplace_back(static_cast<wchar_t>(c), e);
         } else {
             return false;
         }
@@ -346,9 +442,12 @@ const EncodeTable* EncodeTableOf(unsigned codePage) {
 // ---- the table loops ------------------------------------------------------
 
 // Where the vector loop stopped on a step it leaves to the tables, the
-// tables take the next bytes (or units) before it is tried again, so that
-// text full of such steps does not pay for a vector block at each.
-constexpr std::size_t kTableStretch = 16;
+// tables take that step, and the vector loop is tried again. Where it
+// stopped again soon (text full of such steps: a letter with an accent at
+// every other byte), the tables take twice as many before the next try, so
+// that such text does not pay for a vector block at each step.
+constexpr std::size_t kVectorRun = 16;   // units the vector loop must take to be tried at once again
+constexpr std::size_t kLongestStretch = 4096;
 
 bool Vectors() {
 #if BRIM_WIDE_VECTORS
@@ -365,8 +464,8 @@ void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[
                [[maybe_unused]] std::size_t& o) {
 #if BRIM_WIDE_VECTORS
     if constexpr (std::is_same_v<Table, DecodeTable>) {
-        if (kWrite && !t.doubleByte) {
-            avx512::DecodeSingle(t.vector, s, n, i, dst, capacity, o);
+        if (!t.doubleByte) {
+            avx512::DecodeSingle(t.vector, s, n, i, kWrite ? dst : nullptr, kWrite ? capacity : n, o);
         } else if constexpr (kWrite) {
             avx512::Decode(t.vector, s, n, i, dst, capacity, o);
         } else {
@@ -378,6 +477,28 @@ void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[
         avx512::EncodeCount(t.vector, s, n, i, o);
     }
 #endif
+}
+
+// Whether the byte at i is an accent that may combine with the letter before it.
+bool AccentAt(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t i) {
+    return t.combines && i < n && t.accent[s[i]] != 0;
+}
+bool AccentAt(const EncodeTable&, const wchar_t*, std::size_t, std::size_t) { return false; }
+
+// The character of the held letter at s[i] and the accents after it that
+// the converter combines it with; returns the bytes taken.
+std::size_t Combine(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t i, wchar_t& c) {
+    std::size_t step = 1;
+    for (unsigned held = t.held[s[i]]; held != 0 && i + step < n;) {
+        const unsigned accent = t.accent[s[i + step]];
+        if (accent == 0) break;
+        const Combined& combined = t.combined[(held - 1) * t.accents + accent - 1];
+        if (combined.character == 0) break;
+        c = static_cast<wchar_t>(combined.character);
+        held = combined.held;
+        ++step;
+    }
+    return step;
 }
 
 // Where a conversion stands: units read and units given.
@@ -418,16 +539,24 @@ std::size_t ByTable(const Table& t, const In* s, std::size_t n, std::size_t limi
                     Progress& progress, Step step) {
     std::size_t i = progress.in, o = progress.out;
     const bool vectors = Vectors();
-    std::size_t tablesUntil = 0;
+    std::size_t tablesUntil = 0, stretch = 1;
     while (i < limit) {
         if (vectors && i >= tablesUntil) {
+            const std::size_t from = i;
             ByVectors<kWrite>(t, s, n, i, dst, capacity, o);
-            tablesUntil = i + kTableStretch;
+            stretch = i - from >= kVectorRun ? 1 : std::min(2 * stretch, kLongestStretch);
+            tablesUntil = i + stretch;
             if (i >= limit) break;
         }
-        const bool room = static_cast<std::uint32_t>(s[i]) < 0x80 ? AsciiRun<kWrite>(s, n, i, dst, capacity, o)
-                                                                   : step(i, o);
-        if (!room) return kMbcsOverflow;
+        if (static_cast<std::uint32_t>(s[i]) < 0x80) {
+            const std::size_t run = i;
+            if (!AsciiRun<kWrite>(s, n, i, dst, capacity, o)) return kMbcsOverflow;
+            // A letter the converter holds back for an accent is the table's step.
+            if (i == run || !AccentAt(t, s, n, i)) continue;
+            --i;
+            --o;
+        }
+        if (!step(i, o)) return kMbcsOverflow;
     }
     progress = {i, o};
     return o;
@@ -436,7 +565,7 @@ std::size_t ByTable(const Table& t, const In* s, std::size_t n, std::size_t limi
 // Decodes (kWrite) or counts n bytes, or of them the steps that start before
 // limit (the next n bytes only are known: a step before limit reads at most
 // two bytes after its first). Every step gives one unit: a byte's, a pair's,
-// or the substitute.
+// a letter's with the accents it takes, or the substitute.
 template <bool kWrite>
 std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::size_t n, std::size_t limit,
                           wchar_t* dst, std::size_t capacity, Progress& progress) {
@@ -447,6 +576,7 @@ std::size_t DecodeByTable(const DecodeTable& t, const unsigned char* s, std::siz
         std::size_t step = 1;
         if (single >= 0) {
             c = static_cast<wchar_t>(single);
+            if (t.combines) step = Combine(t, s, n, i, c);
         } else if (single == kLeadByte && n - i >= 2) {
             const std::uint16_t pair = t.pair[((b - 0x80) << 8) | s[i + 1]];
             if (pair > kPairTaken) {
@@ -474,6 +604,10 @@ Encoded EncodeOutside(unsigned codePage, wchar_t c) {
     return e;
 }
 
+Encoded Longer(const EncodeTable& t, wchar_t c) {
+    return std::find_if(t.longer.begin(), t.longer.end(), [&](const auto& entry) { return entry.first == c; })->second;
+}
+
 // Encodes or counts as DecodeByTable decodes (a step before limit reads at
 // most one unit after its first).
 template <bool kWrite>
@@ -483,9 +617,9 @@ std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t
         const auto c = static_cast<std::uint32_t>(s[i]);
         unsigned char bytes[8];
         std::size_t length = 1, step = 1;
-        if (c <= 0xFFFF) {
-            const std::uint16_t entry = t.unit[c];
-            if (entry >= 0x8000) {
+        const std::uint16_t entry = c <= 0xFFFF ? t.unit[c] : kUnitLonger;
+        if (entry != kUnitLonger) {
+            if (entry >= kUnitPairs) {
                 bytes[0] = static_cast<unsigned char>(entry >> 8);
                 bytes[1] = static_cast<unsigned char>(entry);
                 length = 2;
@@ -498,14 +632,14 @@ std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t
                 if (entry == kUnitTaken) step = std::min<std::size_t>(2, n - i);
             }
         } else {
-            const Encoded e = EncodeOutside(codePage, s[i]);
+            const Encoded e = c <= 0xFFFF ? Longer(t, s[i]) : EncodeOutside(codePage, s[i]);
             std::memcpy(bytes, e.bytes, sizeof bytes);
             length = e.length;
             step = std::min(e.step, n - i);
         }
         if (kWrite) {
             if (capacity - o < length) return false;
-            std::memcpy(dst + o, bytes, length);
+            for (std::size_t k = 0; k < length; ++k) dst[o + k] = static_cast<char>(bytes[k]);
         }
         o += length;
         i += step;
@@ -578,7 +712,9 @@ std::size_t DecodeText(unsigned codePage, const char* src, std::size_t n, wchar_
     if (t == nullptr) {
         return DecodeByIconv(codePage, src, n == kTerminated ? std::strlen(src) + 1 : n, dst, capacity, !kWrite);
     }
-    if (!kWrite && !t->doubleByte) return n == kTerminated ? std::strlen(src) + 1 : n;   // a unit for each byte
+    if (!kWrite && !t->doubleByte && !t->combines) {
+        return n == kTerminated ? std::strlen(src) + 1 : n;   // a unit for each byte
+    }
     Progress progress;
     if (n != kTerminated) return DecodeByTable<kWrite>(*t, s, n, n, dst, capacity, progress);
     return Terminated(s, 2, [&](std::size_t known, std::size_t limit, Progress& p) {

@@ -21,10 +21,12 @@ constexpr std::uint16_t kPairInvalid = 0;   // substituted, one byte stepped ove
 constexpr std::uint16_t kPairTaken = 1;     // iconv took the pair and failed: substituted, three bytes stepped over
 
 // Entries of an encoding table besides bytes: a pair of bytes (lead << 8 |
-// trail, the lead 0x80 or more) or one byte (0x100 | byte).
+// trail, the lead 2 or more) or one byte (0x100 | byte).
 constexpr std::uint16_t kUnitInvalid = 0;   // '?'
 constexpr std::uint16_t kUnitNothing = 1;   // converted to no bytes at all
 constexpr std::uint16_t kUnitTaken = 2;     // iconv took it and failed: '?', the next unit stepped over
+constexpr std::uint16_t kUnitLonger = 3;    // more than two bytes, kept apart
+constexpr std::uint16_t kUnitPairs = 0x200;  // and above: a pair of bytes
 
 // What the decoding loop reads of a double-byte page. Bytes are looked up by
 // their low seven bits (the loop asks only about bytes 0x80 and above). A
@@ -43,6 +45,8 @@ struct DecodeVectors {
     alignas(64) unsigned char lowFirst[128], lowLast[128];     // trails 0x00-0x7F
     alignas(64) unsigned char letters[128];                    // 0xFF: every ASCII letter
     alignas(64) std::uint16_t single[128];   // a high byte's character (the substitute) where it is no lead
+    alignas(64) unsigned char accent[128];   // 0xFF: an accent the byte before may combine with
+    bool combines;                           // the page combines letters with accents
 };
 
 // What the encoding loop reads of a page: its table of the basic plane
@@ -63,8 +67,9 @@ void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::
             std::size_t capacity, std::size_t& o);
 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count);
 
-// A page without leads, 32 bytes at a time, all of them (it stops with less
-// than 32 bytes or units of room left).
+// A page without leads, 32 bytes at a time (it stops with less than 32 bytes
+// or units of room left, and where it combines, before a byte followed by an
+// accent; it reads one byte more then). Counts where dst is null.
 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
                   std::size_t capacity, std::size_t& o);
 

@@ -13,10 +13,8 @@ namespace {
 
 namespace d = brim::platform::mbcs;
 
-// glibc's converters for 1255 and 1258 keep a letter back to combine it with an accent.
 constexpr unsigned kAllPages[] = {932,  936,  949,  950,  51949, 874,   1250, 1251, 1252,
                                   1253, 1254, 1256, 1257, 20127, 28591, 1255, 1258};
-bool Combining(unsigned cp) { return cp == 1255 || cp == 1258; }
 
 struct Close {
     void operator()(iconv_t cd) const { iconv_close(cd); }
@@ -33,19 +31,24 @@ std::basic_string<Out> ByIconv(const char* to, const char* from, const std::basi
     std::basic_string<Out> out;
     char* in = reinterpret_cast<char*>(const_cast<In*>(src.data()));
     std::size_t inLeft = src.size() * sizeof(In);
-    while (inLeft > 0) {
-        Out chunk[64];
+    Out chunk[64];
+    auto convert = [&](char** from, std::size_t* left) {   // null: what the converter holds back
         char* o = reinterpret_cast<char*>(chunk);
         std::size_t outLeft = sizeof chunk;
-        const std::size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+        const std::size_t r = iconv(cd, from, left, &o, &outLeft);
         out.append(chunk, static_cast<std::size_t>(reinterpret_cast<Out*>(o) - chunk));
-        if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        return r;
+    };
+    while (inLeft > 0) {
+        if (convert(&in, &inLeft) != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        convert(nullptr, nullptr);
         out.push_back(substitute);
         const std::size_t step = std::min(sizeof(In), inLeft);
         in += step;
         inLeft -= step;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
+    convert(nullptr, nullptr);
     return out;
 }
 
@@ -104,8 +107,8 @@ std::string Pair(unsigned pair) { return {static_cast<char>(pair >> 8), static_c
 // Tables where the converter keeps no state; a page it does not know is refused.
 TEST(MbcsTables, TakenWhereTheConverterKeepsNoState) {
     for (unsigned cp : kAllPages) {
-        EXPECT_EQ(d::MbcsDecodesByTable(cp), !Combining(cp)) << cp;
-        EXPECT_TRUE(Combining(cp) || d::MbcsEncodesByTable(cp)) << cp;
+        EXPECT_TRUE(d::MbcsDecodesByTable(cp)) << cp;
+        EXPECT_TRUE(d::MbcsEncodesByTable(cp)) << cp;
     }
     EXPECT_FALSE(d::MbcsDecodesByTable(12345));
     EXPECT_EQ(d::MbcsToWideCount(12345, "a", 1), d::kMbcsUnsupported);
@@ -131,7 +134,6 @@ TEST(MbcsTables, EveryPairAndEveryCodePointAsIconvConvertsThem) {
             ASSERT_TRUE(Same(cp, std::wstring(1, c)));
             ASSERT_TRUE(Same(cp, std::wstring(1, c) + L"A"));
         }
-        if (Combining(cp)) continue;
         for (std::size_t shift : {0, 1, 7, 15, 63}) {
             ASSERT_TRUE(Same(cp, std::string(shift, 'a') + pairs)) << "shift " << shift;
             ASSERT_TRUE(Same(cp, std::wstring(shift, L'a') + points.substr(0x80, 0xFF80))) << "shift " << shift;
@@ -171,6 +173,25 @@ TEST(MbcsVectorSeams, SeamsAtEveryOffsetBothWays) {
                     ASSERT_TRUE(Same(cp, filler->substr(0, offset) + seam));   // the seam at the very end
                 }
             }
+        }
+    }
+}
+
+// glibc's converters for 1255 and 1258 hold a letter back to combine it with the accents after it (1255: up to two).
+// The letter must come out where nothing combines with it: before a byte it cannot convert, and at the very end.
+TEST(MbcsCombining, LettersAndAccentsAtEveryOffset) {
+    const std::pair<unsigned, std::string> pages[] = {
+        {1258, "a\xEC" "e\xCC\xEC" "\xC2\xEC" "\xEC" "y\x81\xEC" "Tie\xE2\xEC" "ng \xD5\xF2" "0\xCC"},
+        {1255, "\xF9\xCC\xD1" "\xF9\xD1\xCC" "\xE0\xC8" "\xC8" "\xE1\x81\xCC" "\xE5\xD0\xE5" "a\xC8"},
+    };
+    for (const auto& [cp, seam] : pages) {
+        std::string filler;
+        while (filler.size() < 100) filler += seam;
+        for (std::size_t offset = 0; offset <= 70; ++offset) {
+            const std::string text = filler.substr(0, offset) + seam + filler;
+            ASSERT_TRUE(Same(cp, text, offset % 3)) << "at " << offset;
+            ASSERT_TRUE(Same(cp, text.substr(0, offset + 2))) << "at " << offset;   // a letter cut off from its accent
+            ASSERT_TRUE(Same(cp, Expected(cp, text))) << "at " << offset;          // composed characters taken apart
         }
     }
 }
