@@ -316,9 +316,6 @@ void ReadVectorRanges(DecodeTable& t) {
 
 // ---- encoding tables ------------------------------------------------------
 
-// By code point of the basic plane: a pair of bytes (lead << 8 | trail, the
-// lead 2 or more: kUnitPairs and above), one byte (0x100 | byte), or what
-// iconv did instead (kUnitInvalid, kUnitNothing, kUnitTaken, kUnitLonger).
 // What the encoder does with one wide unit: its bytes, and how many units it steps over.
 struct Encoded {
     unsigned char bytes[8];
@@ -329,6 +326,9 @@ struct Encoded {
 
 constexpr std::size_t kMaxLonger = 64;
 
+// By code point of the basic plane: a pair of bytes (lead << 8 | trail, the
+// lead 2 or more: kUnitPairs and above), one byte (0x100 | byte), or what
+// iconv did instead (kUnitInvalid, kUnitNothing, kUnitTaken, kUnitLonger).
 struct EncodeTable {
     std::uint16_t unit[0x10000];
     std::uint16_t unitEnd[2];   // the vector loop reads 32 bits at each entry
@@ -550,7 +550,8 @@ std::size_t ByTable(const Table& t, const In* s, std::size_t n, std::size_t limi
         }
         if (static_cast<std::uint32_t>(s[i]) < 0x80) {
             const std::size_t run = i;
-            if (!AsciiRun<kWrite>(s, n, i, dst, capacity, o)) return kMbcsOverflow;
+            // Not past limit: a letter there may combine with an accent not yet known.
+            if (!AsciiRun<kWrite>(s, limit, i, dst, capacity, o)) return kMbcsOverflow;
             // A letter the converter holds back for an accent is the table's step.
             if (i == run || !AccentAt(t, s, n, i)) continue;
             --i;

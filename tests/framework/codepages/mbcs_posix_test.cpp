@@ -200,7 +200,7 @@ TEST(MbcsCombining, LettersAndAccentsAtEveryOffset) {
 TEST(MbcsVectorSeams, TerminatedTextsAcrossWindows) {
     constexpr std::size_t kWindow = 1 << 14;
     for (unsigned cp : {949u, 932u, 1252u, 1258u}) {
-        const std::string pair = cp == 949 ? "\xB0\xA1" : cp == 932 ? "\x88\x9F" : "\xE9\xE8";
+        const std::string pair = cp == 949 ? "\xB0\xA1" : cp == 932 ? "\x88\x9F" : cp == 1258 ? "a\xEC" : "\xE9\xE8";
         for (const std::string& seam : {std::string("\xA2\xE8xy"), pair.substr(0, 1) + " ",
                                         pair + pair.substr(0, 1) + "!", std::string("\x80\xFF")}) {
             for (std::size_t at = kWindow - 6; at <= kWindow + 2; ++at) {
