@@ -41,7 +41,8 @@ struct Block {
     std::size_t stop;         // where that step is
 };
 
-BRIM_AVX512 inline __m512i Lookup(const unsigned char (&table)[128], __m512i index) {
+// Bytes by the low seven bits of each index from 128 bytes at table.
+BRIM_AVX512 inline __m512i Lookup(const unsigned char* table, __m512i index) {
     return _mm512_permutex2var_epi8(_mm512_load_si512(table), index, _mm512_load_si512(table + 64));
 }
 
@@ -193,17 +194,73 @@ BRIM_AVX512 inline void Blocks(const DecodeVectors& v, const unsigned char* s, s
     made = o;
 }
 
-// The characters of 32 bytes of a page without leads, those of keep written.
-BRIM_AVX512 inline void StoreSingles(const DecodeVectors& v, const unsigned char* p, std::uint32_t keep, wchar_t* out) {
-    const __m512i bytes = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+// The characters of 32 bytes of a page without leads, as 16-bit lanes.
+BRIM_AVX512 inline __m512i Singles(const DecodeVectors& v, __m256i raw) {
+    const __m512i bytes = _mm512_cvtepu8_epi16(raw);
     const __mmask32 high = _mm512_cmpge_epu16_mask(bytes, _mm512_set1_epi16(0x80));
     const __m512i low64 = _mm512_permutex2var_epi16(_mm512_load_si512(v.single), bytes, _mm512_load_si512(v.single + 32));
     const __m512i high64 =
         _mm512_permutex2var_epi16(_mm512_load_si512(v.single + 64), bytes, _mm512_load_si512(v.single + 96));
     const __mmask32 upper = _mm512_test_epi16_mask(bytes, _mm512_set1_epi16(0x40));
-    const __m512i units = _mm512_mask_blend_epi16(high, bytes, _mm512_mask_blend_epi16(upper, low64, high64));
-    _mm512_mask_storeu_epi32(out, static_cast<__mmask16>(keep), _mm512_cvtepu16_epi32(_mm512_castsi512_si256(units)));
-    _mm512_mask_storeu_epi32(out + 16, static_cast<__mmask16>(keep >> 16),
+    return _mm512_mask_blend_epi16(high, bytes, _mm512_mask_blend_epi16(upper, low64, high64));
+}
+
+// What the accents of 32 bytes (at p) take: the letters that combine with
+// the accent after them (their characters put in their lanes of units),
+// those of them that take the accent after that too, and the first letter
+// whose character would be held for yet another (the tables' step).
+struct Accents {
+    std::uint32_t letters = 0, second = 0, stop = 0;
+};
+
+BRIM_AVX512 inline Accents LettersWithAccents(const DecodeVectors& v, const unsigned char* p, __m256i raw,
+                                              __m512i& units) {
+    Accents a;
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+    const __m512i after = _mm512_castsi256_si512(next);
+    const __m512i accent = Lookup(v.accent, after);
+    const auto accents = static_cast<std::uint32_t>(_mm512_movepi8_mask(after) & _mm512_test_epi8_mask(accent, accent));
+    if (accents == 0) return a;
+    // Each letter's number with the next byte's accent number, looked up
+    // in the table's pieces (row 0 and column 0 hold nothing).
+    const __m512i bytes = _mm512_castsi256_si512(raw);
+    const __m512i number = _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), Lookup(v.letterNumber, bytes),
+                                                  Lookup(v.letterNumber + 128, bytes));
+    const __m512i index = _mm512_add_epi16(
+        _mm512_mullo_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(number)), _mm512_set1_epi16(static_cast<short>(v.accents + 1))),
+        _mm512_cvtepu8_epi16(_mm512_castsi512_si256(_mm512_maskz_mov_epi8(accents, accent))));
+    __m512i made = _mm512_setzero_si512();
+    const __m512i piece = _mm512_srli_epi16(index, 6);
+    for (unsigned k = 0; k < v.pieces; ++k) {
+        const __m512i entries = _mm512_permutex2var_epi16(_mm512_load_si512(v.letterAccent + 64 * k), index,
+                                                          _mm512_load_si512(v.letterAccent + 64 * k + 32));
+        made = _mm512_mask_mov_epi16(made, _mm512_cmpeq_epi16_mask(piece, _mm512_set1_epi16(static_cast<short>(k))), entries);
+    }
+    const auto combined = static_cast<std::uint32_t>(_mm512_cmpge_epu16_mask(made, _mm512_set1_epi16(kStillHeldLetters)));
+    const auto held = static_cast<std::uint32_t>(_mm512_test_epi16_mask(made, made)) & ~combined;
+    units = _mm512_mask_blend_epi16(combined, units, made);
+    a.letters = combined | held;
+    if (held == 0) return a;
+    // A letter held again (rare: a few letters, and only with some
+    // accents) meets the byte after its accent, one at a time.
+    alignas(64) std::uint16_t numbers[32];
+    _mm512_store_si512(numbers, made);
+    for (std::uint32_t rest = held; rest != 0; rest &= rest - 1) {
+        const auto q = static_cast<unsigned>(__builtin_ctz(rest));
+        const std::uint32_t entry = v.heldAccent[(numbers[q] - 1u) << 8 | p[q + 2]];
+        units = _mm512_mask_set1_epi16(units, 1u << q, static_cast<short>(entry));
+        if ((entry & kAccentTaken) != 0) a.second |= 1u << q;
+        if ((entry & kHeldStill) != 0) a.stop |= 1u << q;
+    }
+    return a;
+}
+
+// The units of keep (of 32), written from out on in order.
+BRIM_AVX512 inline void StoreUnits(__m512i units, std::uint32_t keep, wchar_t* out) {
+    if (keep != ~0u) units = _mm512_maskz_compress_epi16(keep, units);
+    const std::uint32_t written = _bzhi_u32(~0u, static_cast<unsigned>(__builtin_popcount(keep)));
+    _mm512_mask_storeu_epi32(out, static_cast<__mmask16>(written), _mm512_cvtepu16_epi32(_mm512_castsi512_si256(units)));
+    _mm512_mask_storeu_epi32(out + 16, static_cast<__mmask16>(written >> 16),
                              _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(units, 1)));
 }
 
@@ -223,25 +280,28 @@ BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, st
                               wchar_t* dst, std::size_t capacity, std::size_t& made) {
     constexpr std::size_t kBytes = 32;
     std::size_t i = at, o = made;
-    for (; n - i > kBytes && (dst == nullptr || capacity - o >= kBytes); i += kBytes, o += kBytes) {
+    std::uint32_t carry = 0;   // the block's first bytes that are accents a letter before took
+    for (; n - i > kBytes + 1 && (dst == nullptr || capacity - o >= kBytes); i += kBytes) {
+        const __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        __m512i units = Singles(v, raw);
+        std::uint32_t keep = ~carry, taken = ~0u;
+        carry = 0;
         if (v.combines) {
-            // A byte followed by an accent is left to the tables: it may be
-            // a letter the accent combines with.
-            const __m512i after = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 1)));
-            const __m512i accent = Lookup(v.accent, after);
-            const auto accents =
-                static_cast<std::uint32_t>(_mm512_movepi8_mask(after) & _mm512_test_epi8_mask(accent, accent));
-            if (accents != 0) {
-                const auto taken = static_cast<unsigned>(__builtin_ctz(accents));
-                if (dst != nullptr) StoreSingles(v, s + i, _bzhi_u32(~0u, taken), dst + o);
-                i += taken;
-                o += taken;
-                break;
-            }
+            // An accent a letter takes gives no unit of its own.
+            const Accents a = LettersWithAccents(v, s + i, raw, units);
+            if (a.stop != 0) taken = _bzhi_u32(~0u, static_cast<unsigned>(__builtin_ctz(a.stop)));
+            const std::uint64_t accents = (std::uint64_t{a.letters & taken} << 1) | (std::uint64_t{a.second & taken} << 2);
+            keep &= ~static_cast<std::uint32_t>(accents) & taken;
+            carry = static_cast<std::uint32_t>(accents >> 32);
         }
-        if (dst != nullptr) StoreSingles(v, s + i, ~0u, dst + o);
+        if (dst != nullptr) StoreUnits(units, keep, dst + o);
+        o += static_cast<std::size_t>(__builtin_popcount(keep));
+        if (taken != ~0u) {
+            i += static_cast<std::size_t>(__builtin_popcount(taken));
+            break;
+        }
     }
-    at = i;
+    at = i + static_cast<std::size_t>(__builtin_popcount(carry));
     made = o;
 }
 
@@ -250,9 +310,10 @@ namespace {
 constexpr std::size_t kUnits = 16;
 
 struct Units {
-    __m512i bytes;        // each unit's byte, or its pair with the lead in the low byte
+    __m512i bytes;        // each unit's byte, or its two or three bytes with the first in the low byte
     __mmask16 taken;      // the units the loop takes, from the front
     __mmask16 pairs;      // those of them that give two bytes
+    __mmask16 triples;    // and three
     bool stopped;
 };
 
@@ -260,79 +321,143 @@ struct Units {
 // and the first unit the table leaves to iconv (outside the basic plane,
 // no bytes at all, taken and refused, more than two bytes) ends what the
 // loop takes.
-BRIM_AVX512 inline Units Look(const std::uint16_t* unit, const wchar_t* p) {
+constexpr int kFewLanes = 4;
+
+// A code point the encoder gives more than two bytes: its entry in the
+// page's short list.
+inline const LongerUnit* LongerOf(const EncodeVectors& v, std::uint32_t c) {
+    for (std::size_t k = 0; k < v.longerCount; ++k) {
+        if (v.longer[k].c == c) return &v.longer[k];
+    }
+    return nullptr;
+}
+
+BRIM_AVX512 inline Units Look(const EncodeVectors& v, const wchar_t* p) {
     Units u;
     const __m512i c = _mm512_loadu_si512(p);
     const __mmask16 ascii = _mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80));
     if (ascii == 0xFFFF) {
         u.bytes = c;
         u.taken = 0xFFFF;
-        u.pairs = 0;
+        u.pairs = u.triples = 0;
         u.stopped = false;
         return u;
     }
     const __mmask16 plane = static_cast<__mmask16>(~ascii & _mm512_cmple_epu32_mask(c, _mm512_set1_epi32(0xFFFF)));
-    __m512i e = _mm512_mask_i32gather_epi32(c, plane, c, unit, 2);
-    e = _mm512_mask_and_epi32(e, plane, e, _mm512_set1_epi32(0xFFFF));
+    // Latin-1 and the page's own script from registers, the rest from the table.
+    __m512i e = c;
+    __mmask16 inWindow = 0;
+    for (std::size_t w = 0; w < (v.windows ? 2 : 0); ++w) {
+        const __m512i near = _mm512_sub_epi32(c, _mm512_set1_epi32(static_cast<int>(v.windowFirst[w])));
+        const __m512i byte = _mm512_and_si512(Lookup(v.window[w], near), _mm512_set1_epi32(0xFF));
+        const __mmask16 hit =
+            plane & _mm512_cmplt_epu32_mask(near, _mm512_set1_epi32(128)) & _mm512_test_epi32_mask(byte, byte);
+        e = _mm512_mask_or_epi32(e, hit, byte, _mm512_set1_epi32(0x100));
+        inWindow |= hit;
+    }
+    const auto rest = static_cast<__mmask16>(plane & ~inWindow);
+    if (__builtin_popcount(rest) > kFewLanes) {
+        e = _mm512_mask_i32gather_epi32(e, rest, c, v.unit, 2);
+        e = _mm512_mask_and_epi32(e, rest, e, _mm512_set1_epi32(0xFFFF));
+    } else {
+        // A gather costs nearly as much for one lane as for all of them.
+        for (unsigned lanes = rest; lanes != 0; lanes &= lanes - 1) {
+            const auto q = static_cast<unsigned>(__builtin_ctz(lanes));
+            e = _mm512_mask_set1_epi32(e, static_cast<__mmask16>(1u << q), v.unit[static_cast<std::uint32_t>(p[q])]);
+        }
+    }
     const __mmask16 invalid = plane & _mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(kUnitInvalid));
     const __mmask16 special = plane & _mm512_cmple_epu32_mask(e, _mm512_set1_epi32(kUnitLonger));
-    const auto unsure = static_cast<__mmask16>(~ascii & ~plane) | static_cast<__mmask16>(special & ~invalid);
     u.pairs = plane & _mm512_cmpge_epu32_mask(e, _mm512_set1_epi32(kUnitPairs));
     const __m512i swapped = _mm512_or_si512(_mm512_srli_epi32(e, 8), _mm512_slli_epi32(_mm512_and_si512(e, _mm512_set1_epi32(0xFF)), 8));
     u.bytes = _mm512_mask_blend_epi32(u.pairs, _mm512_and_si512(e, _mm512_set1_epi32(0xFF)), swapped);
     u.bytes = _mm512_mask_blend_epi32(invalid, u.bytes, _mm512_set1_epi32('?'));
+    // Three bytes (1255's shin with two points) from the page's short list.
+    u.triples = 0;
+    for (unsigned lanes = plane & _mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(kUnitLonger)); lanes != 0; lanes &= lanes - 1) {
+        const auto q = static_cast<unsigned>(__builtin_ctz(lanes));
+        const LongerUnit* l = LongerOf(v, static_cast<std::uint32_t>(p[q]));
+        if (l == nullptr || l->length != 3) continue;
+        u.bytes = _mm512_mask_set1_epi32(u.bytes, static_cast<__mmask16>(1u << q),
+                                         static_cast<int>(l->bytes[0] | l->bytes[1] << 8 | l->bytes[2] << 16));
+        u.triples = static_cast<__mmask16>(u.triples | 1u << q);
+    }
+    const auto unsure =
+        static_cast<__mmask16>(~ascii & ~plane) | static_cast<__mmask16>(special & ~invalid & ~u.triples);
     u.taken = unsure == 0 ? static_cast<__mmask16>(0xFFFF) : static_cast<__mmask16>((1u << __builtin_ctz(unsure)) - 1);
     u.pairs &= u.taken;
+    u.triples &= u.taken;
     u.stopped = unsure != 0;
     return u;
 }
 
-}  // namespace
+// A looked-up block's bytes, written from out on.
+BRIM_AVX512 inline void StoreBytes(const Units& u, char* out) {
+    if ((u.pairs | u.triples) == 0) {
+        _mm_mask_storeu_epi8(out, u.taken, _mm512_cvtepi32_epi8(u.bytes));
+    } else if (u.triples == 0) {
+        const __m256i words = _mm512_cvtepi32_epi16(u.bytes);
+        const std::uint32_t keep = _pdep_u32(u.taken, 0x55555555u) | _pdep_u32(u.pairs, 0xAAAAAAAAu);
+        const __m256i packed = _mm256_maskz_compress_epi8(keep, words);
+        const auto length = static_cast<unsigned>(__builtin_popcount(keep));
+        _mm256_mask_storeu_epi8(out, static_cast<__mmask32>((std::uint64_t{1} << length) - 1), packed);
+    } else {
+        const std::uint64_t keep = _pdep_u64(u.taken, 0x1111111111111111ull) |
+                                   _pdep_u64(u.pairs | u.triples, 0x2222222222222222ull) |
+                                   _pdep_u64(u.triples, 0x4444444444444444ull);
+        const __m512i packed = _mm512_maskz_compress_epi8(keep, u.bytes);
+        _mm512_mask_storeu_epi8(out, _bzhi_u64(~0ull, static_cast<unsigned>(__builtin_popcountll(keep))), packed);
+    }
+}
 
-BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& at, char* dst,
-                        std::size_t capacity, std::size_t& made) {
+// Encodes (kWrite) or counts whole blocks while they last. The count takes
+// a block of ASCII and the page's run of pairs without the table.
+template <bool kWrite>
+BRIM_AVX512 inline void EncodeBlocks(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& at,
+                                     char* dst, std::size_t capacity, std::size_t& made) {
     std::size_t i = at, o = made;
-    while (n - i >= kUnits && capacity - o >= 2 * kUnits) {
-        const Units u = Look(v.unit, s + i);
-        if (u.pairs == 0) {
-            _mm_mask_storeu_epi8(dst + o, u.taken, _mm512_cvtepi32_epi8(u.bytes));
-        } else {
-            const __m256i words = _mm512_cvtepi32_epi16(u.bytes);
-            const std::uint32_t keep = _pdep_u32(u.taken, 0x55555555u) | _pdep_u32(u.pairs, 0xAAAAAAAAu);
-            const __m256i packed = _mm256_maskz_compress_epi8(keep, words);
-            const auto length = static_cast<unsigned>(__builtin_popcount(keep));
-            _mm256_mask_storeu_epi8(dst + o, static_cast<__mmask32>((std::uint64_t{1} << length) - 1), packed);
+    const __m512i first = _mm512_set1_epi32(static_cast<int>(v.pairsFirst));
+    const __m512i last = _mm512_set1_epi32(static_cast<int>(v.pairsLast));
+    while (n - i >= kUnits && (!kWrite || capacity - o >= 3 * kUnits)) {
+        if (!kWrite) {
+            const __m512i c = _mm512_loadu_si512(s + i);
+            const __mmask16 pairs = _mm512_cmpge_epu32_mask(c, first) & _mm512_cmple_epu32_mask(c, last);
+            if ((_mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80)) | pairs) == 0xFFFF) {
+                i += kUnits;
+                o += kUnits + static_cast<std::size_t>(__builtin_popcount(pairs));
+                continue;
+            }
+        }
+        const Units u = Look(v, s + i);
+        if (kWrite) StoreBytes(u, dst + o);
+        const std::size_t extra =
+            static_cast<std::size_t>(__builtin_popcount(u.pairs)) + 2 * static_cast<std::size_t>(__builtin_popcount(u.triples));
+        // A whole block moves i by a constant (a branch, not a select), so
+        // that the next block's load does not wait for this one's lookups.
+        if (__builtin_expect(!u.stopped, 1)) {
+            i += kUnits;
+            o += kUnits + extra;
+            continue;
         }
         const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
         i += units;
-        o += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
-        if (u.stopped) break;
+        o += units + extra;
+        break;
     }
     at = i;
     made = o;
 }
 
-BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& at,
-                             std::size_t& made) {
-    std::size_t i = at, count = made;
-    const __m512i first = _mm512_set1_epi32(static_cast<int>(v.pairsFirst));
-    const __m512i last = _mm512_set1_epi32(static_cast<int>(v.pairsLast));
-    while (n - i >= kUnits) {
-        const __m512i c = _mm512_loadu_si512(s + i);
-        const __mmask16 pairs = _mm512_cmpge_epu32_mask(c, first) & _mm512_cmple_epu32_mask(c, last);
-        if ((_mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80)) | pairs) == 0xFFFF) {
-            i += kUnits;
-            count += kUnits + static_cast<std::size_t>(__builtin_popcount(pairs));
-            continue;
-        }
-        const Units u = Look(v.unit, s + i);
-        const auto units = static_cast<std::size_t>(__builtin_popcount(u.taken));
-        i += units;
-        count += units + static_cast<std::size_t>(__builtin_popcount(u.pairs));
-        if (u.stopped) break;
-    }
-    at = i;
-    made = count;
+}  // namespace
+
+BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
+                        std::size_t capacity, std::size_t& o) {
+    EncodeBlocks<true>(v, s, n, i, dst, capacity, o);
+}
+
+BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i,
+                             std::size_t& count) {
+    EncodeBlocks<false>(v, s, n, i, nullptr, 0, count);
 }
 
 }  // namespace brim::platform::mbcs::avx512

@@ -146,6 +146,7 @@ struct DecodeTable {
     std::uint8_t accent[256];         // the byte's accent, 0: none (only bytes 0x80 and above)
     std::size_t accents;
     std::vector<Combined> combined;   // by (held letter - 1) * accents + accent - 1
+    std::vector<std::uint32_t> heldAccent;     // for the vector loop: by (held letter - 1) << 8 | accent byte
     DecodeVectors vector;
 };
 
@@ -249,7 +250,43 @@ bool ReadCombining(iconv_t cd, DecodeTable& t, std::basic_string<unsigned char> 
     }
     t.combines = true;
     t.combined.assign(count * t.accents, Combined{0, 0});
-    for (const Found& f : found) t.combined[(f.letter - 1) * t.accents + t.accent[f.byte] - 1] = f.combined;
+    // The vector loop's tables: what a letter byte makes with the accent byte
+    // after it (or the number of the letter it holds then), and what such a
+    // held letter makes with the next byte.
+    DecodeVectors& v = t.vector;
+    v.accents = static_cast<unsigned>(t.accents);
+    unsigned numbered = 0;
+    for (const Found& f : found) {
+        if (letters[f.letter].size() == 1 && v.letterNumber[letters[f.letter][0]] == 0) {
+            v.letterNumber[letters[f.letter][0]] = static_cast<unsigned char>(++numbered);
+        }
+    }
+    const std::size_t entries = (numbered + 1) * (t.accents + 1);
+    v.pieces = entries <= std::size(v.letterAccent) ? static_cast<unsigned>((entries + 63) / 64) : 0;
+    std::uint16_t stillHeld[kMaxHeld + 1] = {};
+    std::size_t stillCount = 0;
+    for (const Found& f : found) {
+        t.combined[(f.letter - 1) * t.accents + t.accent[f.byte] - 1] = f.combined;
+        if (letters[f.letter].size() > 1) continue;
+        if (t.accent[letters[f.letter][0]] != 0 || f.combined.character < kStillHeldLetters) return false;
+        std::uint16_t entry = f.combined.character;
+        if (f.combined.held != 0) {
+            if (stillCount + 1 == kStillHeldLetters) return false;
+            stillHeld[f.combined.held] = static_cast<std::uint16_t>(++stillCount);
+            entry = static_cast<std::uint16_t>(stillCount);
+        }
+        if (v.pieces != 0) v.letterAccent[v.letterNumber[letters[f.letter][0]] * (t.accents + 1) + t.accent[f.byte]] = entry;
+    }
+    t.heldAccent.assign((stillCount << 8) + 1, 0);
+    for (std::size_t k = 1; k <= count; ++k) {
+        if (stillHeld[k] == 0) continue;
+        for (unsigned b = 0; b < 256; ++b) t.heldAccent[(stillHeld[k] - 1u) << 8 | b] = static_cast<std::uint32_t>(alone[k]);
+    }
+    for (const Found& f : found) {
+        if (stillHeld[f.letter] == 0) continue;
+        t.heldAccent[(stillHeld[f.letter] - 1u) << 8 | f.byte] =
+            f.combined.character | kAccentTaken | (f.combined.held != 0 ? kHeldStill : 0);
+    }
     return true;
 }
 
@@ -261,12 +298,13 @@ void ReadVectorRanges(DecodeTable& t) {
     DecodeVectors& v = t.vector;
     v.pair = t.pair;
     v.combines = t.combines;
+    v.heldAccent = t.combines ? t.heldAccent.data() : nullptr;
     for (unsigned b = 0x80; b < 0x100; ++b) {
         const unsigned k = b - 0x80;
         v.highFirst[k] = v.lowFirst[k] = 0xFF;   // empty ranges
         v.highLast[k] = v.lowLast[k] = 0;
         v.single[k] = static_cast<std::uint16_t>(t.single[b] >= 0 ? t.single[b] : t.substitute);
-        v.accent[k] = t.accent[b] != 0 ? 0xFF : 0;
+        v.accent[k] = t.accent[b];
         if (t.single[b] != kLeadByte) continue;
         t.doubleByte = true;
         v.lead[k] = kLead;
@@ -332,14 +370,19 @@ constexpr std::size_t kMaxLonger = 64;
 struct EncodeTable {
     std::uint16_t unit[0x10000];
     std::uint16_t unitEnd[2];   // the vector loop reads 32 bits at each entry
-    std::vector<std::pair<wchar_t, Encoded>> longer;   // the kUnitLonger code points (1255 has two)
+    std::vector<LongerUnit> longer;   // the kUnitLonger code points (1255 has two)
     EncodeVectors vector;
 };
+
+// Fewer pairs than this (1258 takes letters with accents apart) leave a page one of single bytes.
+constexpr std::ptrdiff_t kFewPairs = 1024;
 
 // The widest run of code points that all give two bytes.
 void ReadVectorRanges(EncodeTable& t) {
     EncodeVectors& v = t.vector;
     v.unit = t.unit;
+    v.longer = t.longer.data();
+    v.longerCount = t.longer.size();
     v.pairsFirst = 1;   // empty
     v.pairsLast = 0;
     for (std::uint32_t first = 0; first < 0x10000;) {
@@ -350,6 +393,25 @@ void ReadVectorRanges(EncodeTable& t) {
             v.pairsLast = last - 1;
         }
         first = last + 1;
+    }
+    auto single = [&](std::uint32_t c) { return t.unit[c] >= 0x100 && t.unit[c] < 0x200; };
+    v.windows = std::count_if(t.unit, t.unit + 0x10000, [](std::uint16_t e) { return e >= kUnitPairs; }) < kFewPairs;
+    std::size_t best = 0;
+    v.windowFirst[0] = 0x80;
+    v.windowFirst[1] = 0x100;
+    for (std::uint32_t first = 0x100; first < 0x10000; first += 128) {
+        std::size_t singles = 0;
+        for (std::uint32_t c = first; c < first + 128; ++c) singles += single(c);
+        if (singles > best) {
+            best = singles;
+            v.windowFirst[1] = first;
+        }
+    }
+    for (std::size_t w = 0; w < 2; ++w) {
+        for (std::uint32_t k = 0; k < 128; ++k) {
+            const std::uint32_t c = v.windowFirst[w] + k;
+            v.window[w][k] = single(c) ? static_cast<unsigned char>(t.unit[c]) : 0;
+        }
     }
 }
 
@@ -386,7 +448,9 @@ bool ReadEncoding(iconv_t cd, EncodeTable& t) {
             entry = static_cast<std::uint16_t>(e.bytes[0] << 8 | e.bytes[1]);
         } else if (e.length > 2 && t.longer.size() < kMaxLonger) {
             entry = kUnitLonger;
-            t.longer.emplace_back(static_cast<wchar_t>(c), e);
+            LongerUnit l{c, static_cast<std::uint32_t>(e.length), {}};
+            std::memcpy(l.bytes, e.bytes, e.length);
+            t.longer.push_back(l);
         } else {
             return false;
         }
@@ -465,7 +529,10 @@ void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[
 #if BRIM_WIDE_VECTORS
     if constexpr (std::is_same_v<Table, DecodeTable>) {
         if (!t.doubleByte) {
-            avx512::DecodeSingle(t.vector, s, n, i, kWrite ? dst : nullptr, kWrite ? capacity : n, o);
+            // A page whose letters and accents do not fit the vector loop's table is the tables' alone.
+            if (!t.combines || t.vector.pieces != 0) {
+                avx512::DecodeSingle(t.vector, s, n, i, kWrite ? dst : nullptr, kWrite ? capacity : n, o);
+            }
         } else if constexpr (kWrite) {
             avx512::Decode(t.vector, s, n, i, dst, capacity, o);
         } else {
@@ -606,7 +673,11 @@ Encoded EncodeOutside(unsigned codePage, wchar_t c) {
 }
 
 Encoded Longer(const EncodeTable& t, wchar_t c) {
-    return std::find_if(t.longer.begin(), t.longer.end(), [&](const auto& entry) { return entry.first == c; })->second;
+    const LongerUnit& l = *std::find_if(t.longer.begin(), t.longer.end(),
+                                        [&](const LongerUnit& entry) { return entry.c == static_cast<std::uint32_t>(c); });
+    Encoded e{{}, l.length, 1, false};
+    std::memcpy(e.bytes, l.bytes, sizeof e.bytes);
+    return e;
 }
 
 // Encodes or counts as DecodeByTable decodes (a step before limit reads at

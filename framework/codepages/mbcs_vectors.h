@@ -19,6 +19,14 @@ namespace brim::platform::mbcs {
 // Pair entries of a decoding table besides a character.
 constexpr std::uint16_t kPairInvalid = 0;   // substituted, one byte stepped over
 constexpr std::uint16_t kPairTaken = 1;     // iconv took the pair and failed: substituted, three bytes stepped over
+// Entries of letterAccent below this number the letter held then (a letter
+// and accent that combine into one held for another accent).
+constexpr std::uint16_t kStillHeldLetters = 32;
+// letterAccent's entries, read in 64-entry pieces from registers.
+constexpr std::size_t kLetterAccentPieces = 16;
+// Flags of heldAccent's entries besides the character.
+constexpr std::uint32_t kAccentTaken = 1u << 16;   // the accent combined
+constexpr std::uint32_t kHeldStill = 1u << 17;     // and the result is held for yet another
 
 // Entries of an encoding table besides bytes: a pair of bytes (lead << 8 |
 // trail, the lead 2 or more) or one byte (0x100 | byte).
@@ -45,17 +53,45 @@ struct DecodeVectors {
     alignas(64) unsigned char lowFirst[128], lowLast[128];     // trails 0x00-0x7F
     alignas(64) unsigned char letters[128];                    // 0xFF: every ASCII letter
     alignas(64) std::uint16_t single[128];   // a high byte's character (the substitute) where it is no lead
-    alignas(64) unsigned char accent[128];   // 0xFF: an accent the byte before may combine with
+    alignas(64) unsigned char accent[128];   // an accent the byte before may combine with: its number from 1
     bool combines;                           // the page combines letters with accents
+    // Where it combines: the number from 1 of each letter that combines
+    // with an accent; by letter number * (accents + 1) + accent number, the
+    // character they make, 0 where they do not combine, or below
+    // kStillHeldLetters the number of the letter held then (pieces: of 64
+    // entries, kLetterAccentPieces at most; 0 where the page's do not fit,
+    // and the vector loop is not used); by (that number - 1) << 8 | next
+    // byte, the character given out with kAccentTaken and kHeldStill.
+    alignas(64) unsigned char letterNumber[256];
+    unsigned accents;
+    unsigned pieces;
+    alignas(64) std::uint16_t letterAccent[64 * kLetterAccentPieces];
+    const std::uint32_t* heldAccent;
 };
 
 // What the encoding loop reads of a page: its table of the basic plane
-// (readable one entry past its end), and the widest run of code points that
+// (readable one entry past its end), the widest run of code points that
 // all give a pair of bytes (CP949's syllables), which the count takes
-// without the table.
+// without the table, and two windows of 128 code points looked up in
+// registers (U+0080 on, and the block that gives most single bytes after
+// it: the page's own script): their bytes, 0 for those the table decides.
+// Only a page of single bytes has them: on the others they would only add
+// to the table's lookups.
+// A code point the encoder gives more than two bytes (kUnitLonger).
+struct LongerUnit {
+    std::uint32_t c;
+    std::uint32_t length;
+    unsigned char bytes[8];
+};
+
 struct EncodeVectors {
     const std::uint16_t* unit;
+    const LongerUnit* longer;   // the page's few kUnitLonger code points
+    std::size_t longerCount;
     std::uint32_t pairsFirst, pairsLast;
+    bool windows;
+    std::uint32_t windowFirst[2];
+    alignas(64) unsigned char window[2][128];
 };
 
 #if BRIM_WIDE_VECTORS
@@ -68,12 +104,13 @@ void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::
 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count);
 
 // A page without leads, 32 bytes at a time (it stops with less than 32 bytes
-// or units of room left, and where it combines, before a byte followed by an
-// accent; it reads one byte more then). Counts where dst is null.
+// or units of room left, and where it combines, before a letter that
+// combines with two accents after it into one held for more; it reads two
+// bytes more then). Counts where dst is null.
 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
                   std::size_t capacity, std::size_t& o);
 
-// Encoding takes 16 units at a time and stops with less than 32 bytes of room.
+// Encoding takes 16 units at a time and stops with less than 48 bytes of room.
 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst, std::size_t capacity,
             std::size_t& o);
 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, std::size_t& count);
