@@ -206,11 +206,10 @@ BRIM_AVX512 inline __m512i Singles(const DecodeVectors& v, __m256i raw) {
 }
 
 // What the accents of 32 bytes (at p) take: the letters that combine with
-// the accent after them (their characters put in their lanes of units),
-// those of them that take the accent after that too, and the first letter
-// whose character would be held for yet another (the tables' step).
+// the accent after them (their characters put in their lanes of units), and
+// those of them that take the accent after that too.
 struct Accents {
-    std::uint32_t letters = 0, second = 0, stop = 0;
+    std::uint32_t letters = 0, second = 0;
 };
 
 BRIM_AVX512 inline Accents LettersWithAccents(const DecodeVectors& v, const unsigned char* p, __m256i raw,
@@ -250,7 +249,6 @@ BRIM_AVX512 inline Accents LettersWithAccents(const DecodeVectors& v, const unsi
         const std::uint32_t entry = v.heldAccent[(numbers[q] - 1u) << 8 | p[q + 2]];
         units = _mm512_mask_set1_epi16(units, 1u << q, static_cast<short>(entry));
         if ((entry & kAccentTaken) != 0) a.second |= 1u << q;
-        if ((entry & kHeldStill) != 0) a.stop |= 1u << q;
     }
     return a;
 }
@@ -284,22 +282,17 @@ BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, st
     for (; n - i > kBytes + 1 && (dst == nullptr || capacity - o >= kBytes); i += kBytes) {
         const __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
         __m512i units = Singles(v, raw);
-        std::uint32_t keep = ~carry, taken = ~0u;
+        std::uint32_t keep = ~carry;
         carry = 0;
         if (v.combines) {
             // An accent a letter takes gives no unit of its own.
             const Accents a = LettersWithAccents(v, s + i, raw, units);
-            if (a.stop != 0) taken = _bzhi_u32(~0u, static_cast<unsigned>(__builtin_ctz(a.stop)));
-            const std::uint64_t accents = (std::uint64_t{a.letters & taken} << 1) | (std::uint64_t{a.second & taken} << 2);
-            keep &= ~static_cast<std::uint32_t>(accents) & taken;
+            const std::uint64_t accents = (std::uint64_t{a.letters} << 1) | (std::uint64_t{a.second} << 2);
+            keep &= ~static_cast<std::uint32_t>(accents);
             carry = static_cast<std::uint32_t>(accents >> 32);
         }
         if (dst != nullptr) StoreUnits(units, keep, dst + o);
         o += static_cast<std::size_t>(__builtin_popcount(keep));
-        if (taken != ~0u) {
-            i += static_cast<std::size_t>(__builtin_popcount(taken));
-            break;
-        }
     }
     at = i + static_cast<std::size_t>(__builtin_popcount(carry));
     made = o;

@@ -284,8 +284,8 @@ bool ReadCombining(iconv_t cd, DecodeTable& t, std::basic_string<unsigned char> 
     }
     for (const Found& f : found) {
         if (stillHeld[f.letter] == 0) continue;
-        t.heldAccent[(stillHeld[f.letter] - 1u) << 8 | f.byte] =
-            f.combined.character | kAccentTaken | (f.combined.held != 0 ? kHeldStill : 0);
+        if (f.combined.held != 0) v.pieces = 0;   // held for a third accent: the tables' alone
+        t.heldAccent[(stillHeld[f.letter] - 1u) << 8 | f.byte] = f.combined.character | kAccentTaken;
     }
     return true;
 }
@@ -529,7 +529,7 @@ void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[
 #if BRIM_WIDE_VECTORS
     if constexpr (std::is_same_v<Table, DecodeTable>) {
         if (!t.doubleByte) {
-            // A page whose letters and accents do not fit the vector loop's table is the tables' alone.
+            // A page whose letters and accents the vector loop cannot take (no pieces) is the tables' alone.
             if (!t.combines || t.vector.pieces != 0) {
                 avx512::DecodeSingle(t.vector, s, n, i, kWrite ? dst : nullptr, kWrite ? capacity : n, o);
             }

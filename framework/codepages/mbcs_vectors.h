@@ -24,9 +24,8 @@ constexpr std::uint16_t kPairTaken = 1;     // iconv took the pair and failed: s
 constexpr std::uint16_t kStillHeldLetters = 32;
 // letterAccent's entries, read in 64-entry pieces from registers.
 constexpr std::size_t kLetterAccentPieces = 16;
-// Flags of heldAccent's entries besides the character.
-constexpr std::uint32_t kAccentTaken = 1u << 16;   // the accent combined
-constexpr std::uint32_t kHeldStill = 1u << 17;     // and the result is held for yet another
+// The flag of heldAccent's entries besides the character: the accent combined.
+constexpr std::uint32_t kAccentTaken = 1u << 16;
 
 // Entries of an encoding table besides bytes: a pair of bytes (lead << 8 |
 // trail, the lead 2 or more) or one byte (0x100 | byte).
@@ -60,8 +59,9 @@ struct DecodeVectors {
     // character they make, 0 where they do not combine, or below
     // kStillHeldLetters the number of the letter held then (pieces: of 64
     // entries, kLetterAccentPieces at most; 0 where the page's do not fit,
-    // and the vector loop is not used); by (that number - 1) << 8 | next
-    // byte, the character given out with kAccentTaken and kHeldStill.
+    // or a letter is held for a third accent, and the vector loop is not
+    // used); by (that number - 1) << 8 | next byte, the character given out
+    // with kAccentTaken.
     alignas(64) unsigned char letterNumber[256];
     unsigned accents;
     unsigned pieces;
@@ -104,9 +104,8 @@ void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::
 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, std::size_t& count);
 
 // A page without leads, 32 bytes at a time (it stops with less than 32 bytes
-// or units of room left, and where it combines, before a letter that
-// combines with two accents after it into one held for more; it reads two
-// bytes more then). Counts where dst is null.
+// or units of room left; where it combines, it reads two bytes more).
+// Counts where dst is null.
 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
                   std::size_t capacity, std::size_t& o);
 
