@@ -77,17 +77,21 @@ BRIM_AVX512 inline Block Classify(const DecodeVectors& v, const unsigned char* p
         _mm512_test_epi8_mask(lead, _mm512_set1_epi8(kLeadOfCommonTrails)) &
         _mm512_cmple_epu8_mask(_mm512_sub_epi8(t, _mm512_set1_epi8(static_cast<char>(v.commonFirst))),
                                _mm512_set1_epi8(static_cast<char>(v.commonLast - v.commonFirst)));
+    // Past the common range: the lead's own range of high trails (GBK's
+    // symbol rows end here), then its low range and ASCII letters.
     std::uint64_t doubtful = leadStarts & ~common;
     if (doubtful != 0) {
-        const std::uint64_t inHigh = _mm512_cmpge_epu8_mask(t, Lookup(v.highFirst, b.bytes)) &
-                                     _mm512_cmple_epu8_mask(t, Lookup(v.highLast, b.bytes));
+        doubtful &= ~(_mm512_cmpge_epu8_mask(t, Lookup(v.highFirst, b.bytes)) &
+                      _mm512_cmple_epu8_mask(t, Lookup(v.highLast, b.bytes)));
+    }
+    if (doubtful != 0) {
         const std::uint64_t inLow = _mm512_cmpge_epu8_mask(t, Lookup(v.lowFirst, b.bytes)) &
                                     _mm512_cmple_epu8_mask(t, Lookup(v.lowLast, b.bytes));
         const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(t, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
         const __m512i letters = Lookup(v.letters, b.bytes);
         const std::uint64_t isLetter =
             _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(25)) & _mm512_test_epi8_mask(letters, letters);
-        doubtful &= ~(inHigh | inLow | isLetter);
+        doubtful &= ~(inLow | isLetter);
     }
     const std::uint64_t unsure = (b.starts & high & ~leads) | doubtful;
     if (unsure != 0) {
