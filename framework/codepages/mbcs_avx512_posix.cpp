@@ -266,6 +266,33 @@ BRIM_AVX512 inline void StoreUnits(__m512i units, std::uint32_t keep, wchar_t* o
                              _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(units, 1)));
 }
 
+// Decodes (kWrite) or counts 32 bytes at a time while they last: a page
+// without leads, and where it combines, its letters with their accents.
+template <bool kWrite>
+BRIM_AVX512 inline void SingleBlocks(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& at,
+                                     wchar_t* dst, std::size_t capacity, std::size_t& made) {
+    constexpr std::size_t kBytes = 32;
+    std::size_t i = at, o = made;
+    std::uint32_t carry = 0;   // the block's first bytes that are accents a letter before took
+    for (; n - i > kBytes + 1 && (!kWrite || capacity - o >= kBytes); i += kBytes) {
+        const __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        __m512i units = kWrite ? Singles(v, raw) : _mm512_setzero_si512();
+        std::uint32_t keep = ~carry;
+        carry = 0;
+        if (v.combines) {
+            // An accent a letter takes gives no unit of its own.
+            const Accents a = LettersWithAccents(v, s + i, raw, units);
+            const std::uint64_t accents = (std::uint64_t{a.letters} << 1) | (std::uint64_t{a.second} << 2);
+            keep &= ~static_cast<std::uint32_t>(accents);
+            carry = static_cast<std::uint32_t>(accents >> 32);
+        }
+        if (kWrite) StoreUnits(units, keep, dst + o);
+        o += static_cast<std::size_t>(__builtin_popcount(keep));
+    }
+    at = i + static_cast<std::size_t>(__builtin_popcount(carry));
+    made = o;
+}
+
 }  // namespace
 
 BRIM_AVX512 void Decode(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
@@ -278,28 +305,14 @@ BRIM_AVX512 void DecodeCount(const DecodeVectors& v, const unsigned char* s, std
     Blocks<false>(v, s, n, i, nullptr, 0, count);
 }
 
-BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& at,
-                              wchar_t* dst, std::size_t capacity, std::size_t& made) {
-    constexpr std::size_t kBytes = 32;
-    std::size_t i = at, o = made;
-    std::uint32_t carry = 0;   // the block's first bytes that are accents a letter before took
-    for (; n - i > kBytes + 1 && (dst == nullptr || capacity - o >= kBytes); i += kBytes) {
-        const __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
-        __m512i units = Singles(v, raw);
-        std::uint32_t keep = ~carry;
-        carry = 0;
-        if (v.combines) {
-            // An accent a letter takes gives no unit of its own.
-            const Accents a = LettersWithAccents(v, s + i, raw, units);
-            const std::uint64_t accents = (std::uint64_t{a.letters} << 1) | (std::uint64_t{a.second} << 2);
-            keep &= ~static_cast<std::uint32_t>(accents);
-            carry = static_cast<std::uint32_t>(accents >> 32);
-        }
-        if (dst != nullptr) StoreUnits(units, keep, dst + o);
-        o += static_cast<std::size_t>(__builtin_popcount(keep));
-    }
-    at = i + static_cast<std::size_t>(__builtin_popcount(carry));
-    made = o;
+BRIM_AVX512 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                              wchar_t* dst, std::size_t capacity, std::size_t& o) {
+    SingleBlocks<true>(v, s, n, i, dst, capacity, o);
+}
+
+BRIM_AVX512 void DecodeSingleCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                                   std::size_t& count) {
+    SingleBlocks<false>(v, s, n, i, nullptr, 0, count);
 }
 
 namespace {
@@ -314,21 +327,12 @@ struct Units {
     bool stopped;
 };
 
-// Sixteen units by the table: ASCII as itself, a unit with no byte as '?',
-// and the first unit the table leaves to iconv (outside the basic plane,
-// no bytes at all, taken and refused, more than two bytes) ends what the
-// loop takes.
 constexpr int kFewLanes = 4;
 
-// A code point the encoder gives more than two bytes: its entry in the
-// page's short list.
-inline const LongerUnit* LongerOf(const EncodeVectors& v, std::uint32_t c) {
-    for (std::size_t k = 0; k < v.longerCount; ++k) {
-        if (v.longer[k].c == c) return &v.longer[k];
-    }
-    return nullptr;
-}
-
+// Sixteen units by the table: ASCII as itself, a unit with no byte as '?',
+// and the first unit the table leaves to iconv (outside the basic plane,
+// no bytes at all, taken and refused, more than three bytes) ends what the
+// loop takes.
 BRIM_AVX512 inline Units Look(const EncodeVectors& v, const wchar_t* p) {
     Units u;
     const __m512i c = _mm512_loadu_si512(p);

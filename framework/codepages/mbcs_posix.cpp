@@ -98,25 +98,25 @@ std::size_t ThroughIconv(iconv_t cd, const In* src, std::size_t n, Out* dst, std
         made += count;
         return true;
     };
-    auto held = [&] {
+    // One call into the block and what it made put; from null, what the
+    // converter holds back. False when dst has no room.
+    auto convert = [&](char** from, std::size_t* left, std::size_t& r) {
         char* out = reinterpret_cast<char*>(block);
         std::size_t outLeft = sizeof block;
-        iconv(cd, nullptr, nullptr, &out, &outLeft);
+        r = iconv(cd, from, left, &out, &outLeft);
         return put(block, static_cast<std::size_t>(reinterpret_cast<Out*>(out) - block));
     };
+    std::size_t r = 0;
     while (inLeft > 0) {
-        char* out = reinterpret_cast<char*>(block);
-        std::size_t outLeft = sizeof block;
-        const std::size_t r = iconv(cd, &in, &inLeft, &out, &outLeft);
-        if (!put(block, static_cast<std::size_t>(reinterpret_cast<Out*>(out) - block))) return kMbcsOverflow;
+        if (!convert(&in, &inLeft, r)) return kMbcsOverflow;
         if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-        if (!held() || !put(&substitute, 1)) return kMbcsOverflow;
+        if (!convert(nullptr, nullptr, r) || !put(&substitute, 1)) return kMbcsOverflow;
         const std::size_t step = std::min(sizeof(In), inLeft);
         in += step;
         inLeft -= step;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    return held() ? made : kMbcsOverflow;
+    return convert(nullptr, nullptr, r) ? made : kMbcsOverflow;
 }
 
 // ---- decoding tables ------------------------------------------------------
@@ -146,7 +146,8 @@ struct DecodeTable {
     std::uint8_t accent[256];         // the byte's accent, 0: none (only bytes 0x80 and above)
     std::size_t accents;
     std::vector<Combined> combined;   // by (held letter - 1) * accents + accent - 1
-    std::vector<std::uint32_t> heldAccent;     // for the vector loop: by (held letter - 1) << 8 | accent byte
+    std::vector<wchar_t> heldCharacter;        // by held letter: its character given out alone
+    std::vector<std::uint32_t> heldAccent;     // for the vector loop: by (still held - 1) << 8 | next byte
     DecodeVectors vector;
 };
 
@@ -250,44 +251,66 @@ bool ReadCombining(iconv_t cd, DecodeTable& t, std::basic_string<unsigned char> 
     }
     t.combines = true;
     t.combined.assign(count * t.accents, Combined{0, 0});
-    // The vector loop's tables: what a letter byte makes with the accent byte
-    // after it (or the number of the letter it holds then), and what such a
-    // held letter makes with the next byte.
+    for (const Found& f : found) t.combined[(f.letter - 1) * t.accents + t.accent[f.byte] - 1] = f.combined;
+    t.heldCharacter.assign(alone, alone + count + 1);
+    return true;
+}
+
+// What the vector loop needs to know of letters and accents: each letter
+// byte's number and what it makes with each accent after it (or the number
+// of the letter it holds then), and what such a held letter makes with the
+// next byte. Where that does not fit the loop (too many letters and
+// accents, a character below kStillHeldLetters, a byte both letter and
+// accent, a letter held for a third accent), pieces stays 0 and the tables
+// alone convert the page.
+void ReadCombiningVectors(DecodeTable& t) {
     DecodeVectors& v = t.vector;
-    v.accents = static_cast<unsigned>(t.accents);
+    const std::size_t accents = t.accents;
+    v.accents = static_cast<unsigned>(accents);
+    auto combined = [&](unsigned held, unsigned accent) -> const Combined& {
+        return t.combined[(held - 1) * accents + accent - 1];
+    };
     unsigned numbered = 0;
-    for (const Found& f : found) {
-        if (letters[f.letter].size() == 1 && v.letterNumber[letters[f.letter][0]] == 0) {
-            v.letterNumber[letters[f.letter][0]] = static_cast<unsigned char>(++numbered);
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned a = 1; t.held[b] != 0 && a <= accents; ++a) {
+            if (combined(t.held[b], a).character == 0) continue;
+            v.letterNumber[b] = static_cast<unsigned char>(++numbered);
+            break;
         }
     }
-    const std::size_t entries = (numbered + 1) * (t.accents + 1);
-    v.pieces = entries <= std::size(v.letterAccent) ? static_cast<unsigned>((entries + 63) / 64) : 0;
-    std::uint16_t stillHeld[kMaxHeld + 1] = {};
+    const std::size_t entries = (numbered + 1) * (accents + 1);
+    if (entries > std::size(v.letterAccent)) return;
+    std::uint16_t stillHeld[kMaxHeld + 1] = {};   // a held letter's number among those held again
     std::size_t stillCount = 0;
-    for (const Found& f : found) {
-        t.combined[(f.letter - 1) * t.accents + t.accent[f.byte] - 1] = f.combined;
-        if (letters[f.letter].size() > 1) continue;
-        if (t.accent[letters[f.letter][0]] != 0 || f.combined.character < kStillHeldLetters) return false;
-        std::uint16_t entry = f.combined.character;
-        if (f.combined.held != 0) {
-            if (stillCount + 1 == kStillHeldLetters) return false;
-            stillHeld[f.combined.held] = static_cast<std::uint16_t>(++stillCount);
-            entry = static_cast<std::uint16_t>(stillCount);
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned a = 1; v.letterNumber[b] != 0 && a <= accents; ++a) {
+            const Combined& c = combined(t.held[b], a);
+            if (c.character == 0) continue;
+            if (t.accent[b] != 0 || c.character < kStillHeldLetters) return;
+            std::uint16_t entry = c.character;
+            if (c.held != 0) {
+                if (stillCount + 1 == kStillHeldLetters) return;
+                stillHeld[c.held] = static_cast<std::uint16_t>(++stillCount);
+                entry = stillHeld[c.held];
+            }
+            v.letterAccent[v.letterNumber[b] * (accents + 1) + a] = entry;
         }
-        if (v.pieces != 0) v.letterAccent[v.letterNumber[letters[f.letter][0]] * (t.accents + 1) + t.accent[f.byte]] = entry;
     }
     t.heldAccent.assign((stillCount << 8) + 1, 0);
-    for (std::size_t k = 1; k <= count; ++k) {
+    for (std::size_t k = 1; k < t.heldCharacter.size(); ++k) {
         if (stillHeld[k] == 0) continue;
-        for (unsigned b = 0; b < 256; ++b) t.heldAccent[(stillHeld[k] - 1u) << 8 | b] = static_cast<std::uint32_t>(alone[k]);
+        std::uint32_t* row = &t.heldAccent[(stillHeld[k] - 1u) << 8];
+        for (unsigned b = 0; b < 256; ++b) {
+            row[b] = static_cast<std::uint32_t>(t.heldCharacter[k]);
+            if (t.accent[b] == 0) continue;
+            const Combined& c = combined(static_cast<unsigned>(k), t.accent[b]);
+            if (c.character == 0) continue;
+            if (c.held != 0) return;
+            row[b] = c.character | kAccentTaken;
+        }
     }
-    for (const Found& f : found) {
-        if (stillHeld[f.letter] == 0) continue;
-        if (f.combined.held != 0) v.pieces = 0;   // held for a third accent: the tables' alone
-        t.heldAccent[(stillHeld[f.letter] - 1u) << 8 | f.byte] = f.combined.character | kAccentTaken;
-    }
-    return true;
+    v.heldAccent = t.heldAccent.data();
+    v.pieces = static_cast<unsigned>((entries + 63) / 64);
 }
 
 // What the vector loop needs to know of each lead: the widest runs of
@@ -298,7 +321,7 @@ void ReadVectorRanges(DecodeTable& t) {
     DecodeVectors& v = t.vector;
     v.pair = t.pair;
     v.combines = t.combines;
-    v.heldAccent = t.combines ? t.heldAccent.data() : nullptr;
+    if (t.combines) ReadCombiningVectors(t);
     for (unsigned b = 0x80; b < 0x100; ++b) {
         const unsigned k = b - 0x80;
         v.highFirst[k] = v.lowFirst[k] = 0xFF;   // empty ranges
@@ -530,8 +553,11 @@ void ByVectors([[maybe_unused]] const Table& t, [[maybe_unused]] const In* s, [[
     if constexpr (std::is_same_v<Table, DecodeTable>) {
         if (!t.doubleByte) {
             // A page whose letters and accents the vector loop cannot take (no pieces) is the tables' alone.
-            if (!t.combines || t.vector.pieces != 0) {
-                avx512::DecodeSingle(t.vector, s, n, i, kWrite ? dst : nullptr, kWrite ? capacity : n, o);
+            if (t.combines && t.vector.pieces == 0) return;
+            if constexpr (kWrite) {
+                avx512::DecodeSingle(t.vector, s, n, i, dst, capacity, o);
+            } else {
+                avx512::DecodeSingleCount(t.vector, s, n, i, o);
             }
         } else if constexpr (kWrite) {
             avx512::Decode(t.vector, s, n, i, dst, capacity, o);
@@ -672,14 +698,6 @@ Encoded EncodeOutside(unsigned codePage, wchar_t c) {
     return e;
 }
 
-Encoded Longer(const EncodeTable& t, wchar_t c) {
-    const LongerUnit& l = *std::find_if(t.longer.begin(), t.longer.end(),
-                                        [&](const LongerUnit& entry) { return entry.c == static_cast<std::uint32_t>(c); });
-    Encoded e{{}, l.length, 1, false};
-    std::memcpy(e.bytes, l.bytes, sizeof e.bytes);
-    return e;
-}
-
 // Encodes or counts as DecodeByTable decodes (a step before limit reads at
 // most one unit after its first).
 template <bool kWrite>
@@ -704,7 +722,13 @@ std::size_t EncodeByTable(unsigned codePage, const EncodeTable& t, const wchar_t
                 if (entry == kUnitTaken) step = std::min<std::size_t>(2, n - i);
             }
         } else {
-            const Encoded e = c <= 0xFFFF ? Longer(t, s[i]) : EncodeOutside(codePage, s[i]);
+            Encoded e{{}, 0, 1, false};
+            if (const LongerUnit* l = c <= 0xFFFF ? LongerOf(t.vector, c) : nullptr) {
+                std::memcpy(e.bytes, l->bytes, sizeof e.bytes);
+                e.length = l->length;
+            } else {
+                e = EncodeOutside(codePage, s[i]);
+            }
             std::memcpy(bytes, e.bytes, sizeof bytes);
             length = e.length;
             step = std::min(e.step, n - i);

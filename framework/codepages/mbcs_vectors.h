@@ -69,6 +69,13 @@ struct DecodeVectors {
     const std::uint32_t* heldAccent;
 };
 
+// A code point the encoder gives more than two bytes (kUnitLonger).
+struct LongerUnit {
+    std::uint32_t c;
+    std::uint32_t length;
+    unsigned char bytes[8];
+};
+
 // What the encoding loop reads of a page: its table of the basic plane
 // (readable one entry past its end), the widest run of code points that
 // all give a pair of bytes (CP949's syllables), which the count takes
@@ -77,13 +84,6 @@ struct DecodeVectors {
 // it: the page's own script): their bytes, 0 for those the table decides.
 // Only a page of single bytes has them: on the others they would only add
 // to the table's lookups.
-// A code point the encoder gives more than two bytes (kUnitLonger).
-struct LongerUnit {
-    std::uint32_t c;
-    std::uint32_t length;
-    unsigned char bytes[8];
-};
-
 struct EncodeVectors {
     const std::uint16_t* unit;
     const LongerUnit* longer;   // the page's few kUnitLonger code points
@@ -93,6 +93,14 @@ struct EncodeVectors {
     std::uint32_t windowFirst[2];
     alignas(64) unsigned char window[2][128];
 };
+
+// A kUnitLonger code point's entry in the page's short list.
+inline const LongerUnit* LongerOf(const EncodeVectors& v, std::uint32_t c) {
+    for (std::size_t k = 0; k < v.longerCount; ++k) {
+        if (v.longer[k].c == c) return &v.longer[k];
+    }
+    return nullptr;
+}
 
 #if BRIM_WIDE_VECTORS
 namespace avx512 {
@@ -105,9 +113,10 @@ void DecodeCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, 
 
 // A page without leads, 32 bytes at a time (it stops with less than 32 bytes
 // or units of room left; where it combines, it reads two bytes more).
-// Counts where dst is null.
 void DecodeSingle(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i, wchar_t* dst,
                   std::size_t capacity, std::size_t& o);
+void DecodeSingleCount(const DecodeVectors& v, const unsigned char* s, std::size_t n, std::size_t& i,
+                       std::size_t& count);
 
 // Encoding takes 16 units at a time and stops with less than 48 bytes of room.
 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst, std::size_t capacity,
