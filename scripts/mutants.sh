@@ -1,7 +1,8 @@
 #!/bin/sh
 # Mutation check: plants each fault of scripts/mutants.txt in turn, rebuilds
 # what the listed suites need, runs them and restores the file. A fault is
-# caught when a suite fails. Prints "N caught, M missed" and what was missed.
+# caught when a suite fails. Prints "N caught, M missed" and what was missed;
+# exits non-zero when a fault was missed, not found or did not build.
 #
 #   scripts/mutants.sh [REGEX]   only the faults whose line matches REGEX
 #
@@ -36,7 +37,8 @@ fi
 
 caught=0 missed=0 missed_list="" other_list=""
 backup="$CHECK_BUILD/mutant.orig"
-restore() { [ -n "${file:-}" ] && [ -f "$backup" ] && cat "$backup" >"$file" && rm -f "$backup"; }
+# (It ends in true: dash exits with the status of its exit trap's last command.)
+restore() { if [ -n "${file:-}" ] && [ -f "$backup" ]; then cat "$backup" >"$file" && rm -f "$backup"; fi; true; }
 trap restore EXIT INT TERM
 while IFS= read -r line; do
   n="${line%% *}" line="${line#* }"
@@ -74,3 +76,5 @@ echo
 echo "$caught caught, $missed missed"
 [ -z "$missed_list" ] || printf "missed:%s\n" "$missed_list"
 [ -z "$other_list" ] || printf "not counted:%s\n" "$other_list"
+# Fails when a fault was missed or could not be planted or built.
+[ -z "$missed_list$other_list" ]
