@@ -61,8 +61,10 @@ const std::string kKorean =
 // Syllables only CP949 has (outside EUC-KR's 2350): 똠 뷁 갂.
 const std::string kCp949Extra = "\xEB\x98\xA0\xEB\xB7\x81 \xEA\xB0\x82 ";
 
-enum Kind { kAscii, kUtf8, kEucKr, kCp949, kKinds };
-const char* const kKindNames[kKinds] = {"ascii", "utf8-korean", "euc-kr", "cp949"};
+// cp949 has the syllables only CP949 has on every line; cp949-rare on one
+// line in sixteen, nearer to what most CP949 text holds.
+enum Kind { kAscii, kUtf8, kEucKr, kCp949, kCp949Rare, kKinds };
+const char* const kKindNames[kKinds] = {"ascii", "utf8-korean", "euc-kr", "cp949", "cp949-rare"};
 
 const std::string& Text(Kind kind, std::size_t size) {
     static std::map<std::pair<int, std::size_t>, std::string> cache;
@@ -74,6 +76,12 @@ const std::string& Text(Kind kind, std::size_t size) {
     case kUtf8: slot = Repeat(kKorean, size); break;
     case kEucKr: slot = Repeat(Iconv(kKorean, "EUC-KR", "UTF-8"), size); break;
     case kCp949: slot = Repeat(Iconv(kKorean + kCp949Extra, "CP949", "UTF-8"), size); break;
+    case kCp949Rare: {
+        std::string lines;
+        for (int k = 0; k < 15; ++k) lines += kKorean;
+        slot = Repeat(Iconv(lines + kCp949Extra + kKorean, "CP949", "UTF-8"), size);
+        break;
+    }
     default: break;
     }
     // End on a whole character for the multi-byte texts.

@@ -275,6 +275,48 @@ template <const auto& kRanges, typename Judge, std::size_t... K>
     return errors;
 }
 
+using Cp949Judge = KoreanJudge<Cp949FromRanges>;
+
+// CP949 on AVX-512: while every run of high bytes has an even length, every
+// pair is two high bytes, and the leads are the high bytes at odd running
+// parity, as in EUC-KR. Then only 80 and FF, and a trail below A1 after a
+// lead of C6 or above, break the rule. A block with an ASCII byte at odd
+// parity (an ASCII trail, as most of the syllables CP949 adds have, or an
+// error) is judged by the full rule.
+[[gnu::target("avx512f,avx512bw,bmi,bmi2,pclmul")]] Mask Cp949Blocks512(const unsigned char* d, std::size_t blocks,
+                                                                     Cp949Judge& judge) {
+    const __m128i ones = _mm_set1_epi8(-1);
+    const __m512i leadOfB = _mm512_set1_epi8(static_cast<char>(0xC6));
+    // 1 when a lead is owed its trail, and when that lead is C6 or above:
+    // masks, not branches, since a block ends on a lead about half the time.
+    const int before = judge.rule.State();
+    Mask owed = before != 0 ? 1 : 0, owedB = before == 2 ? 1 : 0, errors = 0;
+    for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
+        const __m512i v = _mm512_loadu_si512(d);
+        const Mask high = _mm512_movepi8_mask(v);
+        const __m128i highs = _mm_cvtsi64_si128(static_cast<long long>(high));
+        const Mask odd = static_cast<Mask>(_mm_cvtsi128_si64(_mm_clmulepi64_si128(highs, ones, 0))) ^ (0 - owed);
+        if ((odd & ~high) == 0) {
+            const Mask bad = high & ~Range512(v, {0x81, 0xFE});
+            const Mask leadsB = odd & _mm512_cmpge_epu8_mask(v, leadOfB);
+            errors |= bad | (((leadsB << 1) | owedB) & ~Range512(v, {0xA1, 0xFE}));
+            owed = odd >> 63;
+            owedB = leadsB >> 63;
+        } else {
+            KoreanRule<64> rule(owed == 0 ? 0 : owedB != 0 ? 2 : 1);
+            const Mask masks[] = {Range512(v, kCp949Ranges[0]), Range512(v, kCp949Ranges[1]),
+                                  Range512(v, kCp949Ranges[2]), Range512(v, kCp949Ranges[3]),
+                                  Range512(v, kCp949Ranges[4]), Range512(v, kCp949Ranges[5])};
+            errors |= rule.Errors(Cp949FromRanges(masks));
+            const int after = rule.State();
+            owed = after != 0 ? 1 : 0;
+            owedB = after == 2 ? 1 : 0;
+        }
+    }
+    judge.rule = KoreanRule<64>(owed == 0 ? 0 : owedB != 0 ? 2 : 1);
+    return errors;
+}
+
 // Without unsigned comparisons: x lies in lo..hi when min(x - lo, hi - lo) is x - lo.
 [[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline Mask Range256(__m256i v, ByteRange r) {
     if (r.lo == 0x80 && r.hi == 0xFF) return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
@@ -337,6 +379,7 @@ auto BlockLoopOf(ProbeVectors vectors, std::index_sequence<K...>) -> Mask (*)(co
     case ProbeVectors::kAvx512:
         if constexpr (std::is_same_v<Judge, Utf8Judge>) return &Utf8Blocks512;
         if constexpr (std::is_same_v<Judge, EucKrJudge>) return &EucKrBlocks512;
+        if constexpr (std::is_same_v<Judge, Cp949Judge>) return &Cp949Blocks512;
         return &Blocks512<kRanges, Judge, K...>;
     case ProbeVectors::kAvx2: return &Blocks256<kRanges, Judge, K...>;
 #endif
