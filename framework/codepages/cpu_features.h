@@ -17,23 +17,27 @@
 namespace brim::detail {
 
 #if BRIM_WIDE_VECTORS
-inline bool CpuHasAvx2() {
-    static const bool yes =
-        __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    return yes;
+// What the processor and the system offer, read once at the first question
+// (cpu_features.cpp). Read with cpuid here rather than through the
+// compiler's __builtin_cpu_supports: that links a constructor into the
+// library which asks the processor everything at every process start,
+// converting or not (in a virtual machine, where each question is a trip to
+// the host, some 80 microseconds of every start).
+struct CpuVectors {
+    bool avx2;          // with BMI1 and BMI2
+    bool avx512;        // F, BW and VL, with carry-less multiplication, on top of the above
+    bool avx512Vbmi2;   // the byte permutes and byte compress (VBMI, VBMI2), on top of the above
+};
+CpuVectors ReadCpuVectors();
+
+inline const CpuVectors& Cpu() {
+    static const CpuVectors vectors = ReadCpuVectors();
+    return vectors;
 }
 
-inline bool CpuHasAvx512() {
-    static const bool yes = CpuHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("pclmul");
-    return yes;
-}
-// AVX-512 with the byte permutes and byte compress (VBMI, VBMI2).
-inline bool CpuHasAvx512Vbmi2() {
-    static const bool yes =
-        CpuHasAvx512() && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
-    return yes;
-}
+inline bool CpuHasAvx2() { return Cpu().avx2; }
+inline bool CpuHasAvx512() { return Cpu().avx512; }
+inline bool CpuHasAvx512Vbmi2() { return Cpu().avx512Vbmi2; }
 #else
 inline bool CpuHasAvx2() { return false; }
 inline bool CpuHasAvx512() { return false; }

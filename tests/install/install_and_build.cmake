@@ -96,6 +96,12 @@ build_hosts(${root}/usr packages)
 # The packaged brim runs on the packaged library.
 run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${root}/usr/${LIBDIR} ${root}/usr/bin/brim error 5)
 require("unexpected output of the packaged brim: ${LAST_OUTPUT}" LAST_OUTPUT MATCHES "Access is denied.")
+# It carries no library search path of its own; the build tree's brim one
+# without an empty entry, which the loader reads as the current folder.
+run(readelf -d ${root}/usr/bin/brim)
+require("the packaged brim has a library search path: ${LAST_OUTPUT}" NOT LAST_OUTPUT MATCHES "R(UN)?PATH")
+run(readelf -d ${BUILD_DIR}/bin/brim)
+require("brim in the build tree looks in the current folder: ${LAST_OUTPUT}" NOT LAST_OUTPUT MATCHES "path: \\[(:|[^]\n]*(::|:\\]))")
 
 # Debian's own check, where it is installed: no errors.
 find_program(LINTIAN lintian)

@@ -173,6 +173,20 @@ expect(1 "too long" cat ${WORK}/${long}.txt)
 expect(1 "too long" convert --to utf8 ${SAMPLES}/utf8.txt ${WORK}/${long}.txt)
 file(WRITE ${WORK}/empty.txt "")
 expect(0 "empty.txt: " detect ${WORK}/empty.txt)
+# 20 MiB: mapped, its pages read ahead by a thread. The verdict still takes
+# the last byte; a mark at the start ends the reading while pages are still
+# being read ahead.
+string(REPEAT "plain text line\n" 1310720 big)
+string(ASCII 195 lead)
+string(ASCII 255 ff)
+string(ASCII 254 fe)
+file(WRITE ${WORK}/big.txt "${big}")
+file(WRITE ${WORK}/big-tail.txt "${big}${lead}")
+file(WRITE ${WORK}/big-mark.txt "${ff}${fe}${big}")
+set(big "")
+expect(0 "big.txt: ASCII\n.*big-tail.txt: UTF8_NOBOM\n.*big-mark.txt: UTF16_LE\n$"
+  detect ${WORK}/big.txt ${WORK}/big-tail.txt ${WORK}/big-mark.txt)
+file(REMOVE ${WORK}/big.txt ${WORK}/big-tail.txt ${WORK}/big-mark.txt)
 
 # sort refuses NUL bytes rather than dropping the rest of the input.
 execute_process(COMMAND sh -c "printf 'b\\na\\000x\\nc\\n' | \"$0\" sort" ${BRIM} RESULT_VARIABLE rc OUTPUT_VARIABLE out

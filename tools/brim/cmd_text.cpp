@@ -35,9 +35,7 @@ bool CheckReadable(const CStringW& path, CStringW& error) {
     return OpenForReading(file, path, error);
 }
 
-WholeFile::~WholeFile() {
-    if (m_mapped != nullptr) UnmapFile(m_mapped, m_size);
-}
+WholeFile::~WholeFile() = default;
 
 bool WholeFile::Open(const CStringW& path, CStringW& error) {
     CFile file;
@@ -49,8 +47,9 @@ bool WholeFile::Open(const CStringW& path, CStringW& error) {
     }
     m_size = static_cast<std::size_t>(length);
     if (m_size == 0) return true;
-    m_mapped = MapFile(path, m_size);
-    if (m_mapped != nullptr) return true;
+    m_mapped = std::make_unique<FileMapping>(path, m_size);
+    if (m_mapped->Data() != nullptr) return true;
+    m_mapped.reset();
     m_read.reset(new unsigned char[m_size]);
     std::size_t got = 0;
     while (got < m_size) {

@@ -4,6 +4,8 @@
 
 #include <brim/brim.h>
 
+#include "tools/brim/console.h"
+
 #include <memory>
 #include <vector>
 
@@ -64,11 +66,11 @@ public:
     WholeFile& operator=(const WholeFile&) = delete;
     // False with "PATH: <why>" in error.
     bool Open(const CStringW& path, CStringW& error);
-    const unsigned char* Data() const { return m_mapped != nullptr ? m_mapped : m_read.get(); }
+    const unsigned char* Data() const { return m_mapped != nullptr ? m_mapped->Data() : m_read.get(); }
     std::size_t Size() const { return m_size; }
 
 private:
-    const unsigned char* m_mapped = nullptr;
+    std::unique_ptr<FileMapping> m_mapped;
     std::unique_ptr<unsigned char[]> m_read;
     std::size_t m_size = 0;
 };

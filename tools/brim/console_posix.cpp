@@ -6,9 +6,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace brimtool {
@@ -72,18 +76,62 @@ PathKind KindOf(const CStringW& path) {
     return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
-const unsigned char* MapFile(const CStringW& path, std::size_t size) {
+// A thread that fills a large mapping's page tables ahead of its reader, a
+// few MiB at a time from the front. Filling them is a kernel's walk over the
+// page cache that takes as long as the reading itself (for a 256 MiB file
+// here, 15 ms against 13); beside the reader it costs the reader little, and
+// most pages are mapped by the time the reader comes to them. Stopped
+// before the mapping goes.
+struct FileMapping::Ahead {
+    static constexpr std::size_t kChunk = std::size_t{4} << 20;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+
+    Ahead(unsigned char* data, std::size_t size) {
+        thread = std::thread([this, data, size] {
+#ifdef MADV_POPULATE_READ
+            for (std::size_t at = 0; at < size && !stop.load(std::memory_order_relaxed); at += kChunk) {
+                // A kernel without the call: the reader's own faults fill them.
+                if (madvise(data + at, std::min(kChunk, size - at), MADV_POPULATE_READ) != 0) return;
+            }
+#else
+            (void)data;
+            (void)size;
+#endif
+        });
+    }
+    ~Ahead() {
+        stop = true;
+        thread.join();
+    }
+};
+
+namespace {
+// From this size on the pages are mapped ahead by a thread; below it, all at
+// once by the mapping call (one call that fills the page tables beats a
+// fault per page, and a thread is not worth its start).
+constexpr std::size_t kMappedAhead = std::size_t{16} << 20;
+}  // namespace
+
+FileMapping::FileMapping(const CStringW& path, std::size_t size) {
     const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return nullptr;
-    // Populated at once: the caller reads every page, and one call that
-    // fills the page tables beats a fault per page.
-    void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (fd < 0) return;
+    const bool ahead = size >= kMappedAhead;
+    void* data = mmap(nullptr, size, PROT_READ, ahead ? MAP_PRIVATE : MAP_PRIVATE | MAP_POPULATE, fd, 0);
     close(fd);
-    return data == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(data);
+    if (data == MAP_FAILED) return;
+    m_data = static_cast<const unsigned char*>(data);
+    m_size = size;
+    if (!ahead) return;
+    try {
+        m_ahead = std::make_unique<Ahead>(static_cast<unsigned char*>(data), size);
+    } catch (const std::system_error&) {   // no thread: the reader's faults map the pages
+    }
 }
 
-void UnmapFile(const unsigned char* data, std::size_t size) {
-    munmap(const_cast<unsigned char*>(data), size);
+FileMapping::~FileMapping() {
+    m_ahead.reset();   // the thread stops before its pages go
+    if (m_data != nullptr) munmap(const_cast<unsigned char*>(m_data), m_size);
 }
 
 namespace {

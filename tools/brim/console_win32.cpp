@@ -60,8 +60,9 @@ PathKind KindOf(const CStringW& path) {
 
 // Windows reads the file instead: a view would hold the file open against
 // the sharing rules the rest of the tool follows.
-const unsigned char* MapFile(const CStringW&, std::size_t) { return nullptr; }
-void UnmapFile(const unsigned char*, std::size_t) {}
+struct FileMapping::Ahead {};
+FileMapping::FileMapping(const CStringW&, std::size_t) {}
+FileMapping::~FileMapping() = default;
 
 // Written out through the console's own conversion, which costs more than
 // waiting on memory: no hint here.
