@@ -123,6 +123,9 @@ rm -f "$work"/c.*
 
 mkdir "$work/www"
 head -c $((get_mib << 20)) /dev/urandom >"$work/www/big.bin"
+# nginx's workers drop root: the folders must be theirs to read (mktemp's are not).
+chmod go+rx "$work" "$work/www"
+chmod go+r "$work/www/big.bin"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 if [ "$have_nginx" = 1 ]; then
     cat >"$work/nginx.conf" <<EOF
@@ -137,7 +140,10 @@ else
     server_pid=$!
     peername="curl (http.server)"
 fi
-for _ in $(seq 50); do curl -sf -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
+for _ in $(seq 50); do curl -sfI -o /dev/null "http://127.0.0.1:$port/big.bin" && break; sleep 0.1; done
 compare "get ${get_mib} MiB / $peername" \
     "'$brim' get http://127.0.0.1:$port/big.bin '$work/g.ours'" \
     "curl -s -o '$work/g.curl' http://127.0.0.1:$port/big.bin"
+# Both save whatever the server answers: an error page would be timed as the file.
+cmp -s "$work/www/big.bin" "$work/g.ours" && cmp -s "$work/www/big.bin" "$work/g.curl" ||
+    { echo "cli_bench: the downloads are not the file served" >&2; exit 1; }

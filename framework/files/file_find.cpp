@@ -2,6 +2,7 @@
 
 #include "framework/files/file_find_platform.h"
 
+#include <cwchar>
 #include <string>
 #include <utility>
 
@@ -53,10 +54,16 @@ CStringW CFileFind::GetFileName() const { return m_strName; }
 
 CStringW CFileFind::GetFilePath() const {
     if (m_strName.IsEmpty()) return CStringW();
-    CStringW path = m_strRoot;
+    // One allocation: a walk asks this for every entry.
+    const int rootLength = m_strRoot.GetLength(), nameLength = m_strName.GetLength();
     const wchar_t separator = brim::platform::PathSeparator();
-    if (path.IsEmpty() || path.GetAt(path.GetLength() - 1) != separator) path += separator;
-    path += m_strName;
+    const int joint = rootLength == 0 || m_strRoot.GetAt(rootLength - 1) != separator ? 1 : 0;
+    CStringW path;
+    wchar_t* p = path.GetBufferSetLength(rootLength + joint + nameLength);
+    std::wmemcpy(p, m_strRoot.GetString(), static_cast<std::size_t>(rootLength));
+    if (joint != 0) p[rootLength] = separator;
+    std::wmemcpy(p + rootLength + joint, m_strName.GetString(), static_cast<std::size_t>(nameLength));
+    path.ReleaseBuffer(rootLength + joint + nameLength);
     return path;
 }
 

@@ -43,9 +43,16 @@ bool NativePath(const wchar_t* path, std::string& native) { return NativePath(pa
 
 void NameFromNative(const char* bytes, std::size_t n, CStringW& name) {
     // Decoded straight into the string: this runs once per entry of a walk.
-    const std::size_t units = detail::Utf8ToWideCount(bytes, n);
+    // Most names are ASCII, widened here without the converter's two passes.
+    unsigned char any = 0;
+    for (std::size_t k = 0; k < n; ++k) any |= static_cast<unsigned char>(bytes[k]);
+    const std::size_t units = any < 0x80 ? n : detail::Utf8ToWideCount(bytes, n);
     wchar_t* buffer = name.GetBufferSetLength(static_cast<int>(units));
-    detail::Utf8ToWideConvert(bytes, n, buffer);
+    if (any < 0x80) {
+        for (std::size_t k = 0; k < n; ++k) buffer[k] = static_cast<wchar_t>(bytes[k]);
+    } else {
+        detail::Utf8ToWideConvert(bytes, n, buffer);
+    }
     if (std::memchr(bytes, '\\', n) != nullptr) Swap(buffer, units, L'\\', kBackslashInName);
     name.ReleaseBuffer(static_cast<int>(units));
 }

@@ -65,6 +65,18 @@ TEST(CBrimFileFind, RecursionHiddenAndEmptyListSwitches) {
     }
 }
 
+// Names in other scripts reach the hooks whole, in their folder's path (names
+// are read as ASCII apart from the rest).
+TEST(CBrimFileFind, NamesOutsideAsciiArriveWhole) {
+    TempDir dir;
+    const path& r = dir.Path();
+    fstest::MakeFile(r / path(u8"\uD55C\uAE00") / path(u8"\uAE00\uC790.txt"));
+    fstest::MakeFile(r / path(u8"caf\u00E9.txt"));
+    fstest::MakeFile(r / "plain.txt");
+    EXPECT_EQ(Walk(r, L"txt", 1, 0), (Events{L"D \uD55C\uAE00", L"F caf\u00E9.txt", L"F plain.txt",
+                                              L"F \uD55C\uAE00/\uAE00\uC790.txt"}));
+}
+
 TEST(CBrimFileFind, ExtensionFilterIsAPlainSuffixTest) {
     TempDir dir;
     for (const char* name : {"a.txt", "a.log", "notatxt", "readme", "b.TXT", "a.tar.gz"}) fstest::MakeFile(dir.Path() / name);
