@@ -423,26 +423,13 @@ BRIM_AVX512 inline void StoreBytes(const Units& u, char* out) {
     }
 }
 
-// Encodes (kWrite) or counts whole blocks while they last. The count takes
-// a block of ASCII and the page's run of pairs without the table.
-template <bool kWrite>
+// Encodes whole blocks while they last.
 BRIM_AVX512 inline void EncodeBlocks(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& at,
                                      char* dst, std::size_t capacity, std::size_t& made) {
     std::size_t i = at, o = made;
-    const __m512i first = _mm512_set1_epi32(static_cast<int>(v.pairsFirst));
-    const __m512i last = _mm512_set1_epi32(static_cast<int>(v.pairsLast));
-    while (n - i >= kUnits && (!kWrite || capacity - o >= 3 * kUnits)) {
-        if (!kWrite) {
-            const __m512i c = _mm512_loadu_si512(s + i);
-            const __mmask16 pairs = _mm512_cmpge_epu32_mask(c, first) & _mm512_cmple_epu32_mask(c, last);
-            if ((_mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80)) | pairs) == 0xFFFF) {
-                i += kUnits;
-                o += kUnits + static_cast<std::size_t>(__builtin_popcount(pairs));
-                continue;
-            }
-        }
+    while (n - i >= kUnits && capacity - o >= 3 * kUnits) {
         const Units u = Look(v, s + i);
-        if (kWrite) StoreBytes(u, dst + o);
+        StoreBytes(u, dst + o);
         const std::size_t extra =
             static_cast<std::size_t>(__builtin_popcount(u.pairs)) + 2 * static_cast<std::size_t>(__builtin_popcount(u.triples));
         // A whole block moves i by a constant (a branch, not a select), so
@@ -461,16 +448,61 @@ BRIM_AVX512 inline void EncodeBlocks(const EncodeVectors& v, const wchar_t* s, s
     made = o;
 }
 
+// Counts whole blocks while they last: a block of ASCII and of the page's
+// run of pairs without a table, any other by the widths (the bytes past the
+// first of each unit, summed in lanes until the end), stopping where the
+// write loop would.
+BRIM_AVX512 inline void CountBlocks(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& at,
+                                    std::size_t& made) {
+    std::size_t i = at, o = made;
+    const __m512i first = _mm512_set1_epi32(static_cast<int>(v.pairsFirst));
+    const __m512i last = _mm512_set1_epi32(static_cast<int>(v.pairsLast));
+    const __m512i three = _mm512_set1_epi32(static_cast<int>(kWidthStop));
+    __m512i extra = _mm512_setzero_si512();
+    while (n - i >= kUnits) {
+        const __m512i c = _mm512_loadu_si512(s + i);
+        const __mmask16 pairs = _mm512_cmpge_epu32_mask(c, first) & _mm512_cmple_epu32_mask(c, last);
+        if ((_mm512_cmplt_epu32_mask(c, _mm512_set1_epi32(0x80)) | pairs) == 0xFFFF) {
+            i += kUnits;
+            o += kUnits + static_cast<std::size_t>(__builtin_popcount(pairs));
+            continue;
+        }
+        const __mmask16 plane = _mm512_cmple_epu32_mask(c, _mm512_set1_epi32(0xFFFF));
+        const __m512i point = _mm512_min_epu32(c, _mm512_set1_epi32(0xFFFF));
+        const __m512i word = _mm512_i32gather_epi32(_mm512_srli_epi32(point, 4), v.widths, 4);
+        const __m512i shift = _mm512_slli_epi32(_mm512_and_si512(point, _mm512_set1_epi32(15)), 1);
+        const __m512i width = _mm512_and_si512(_mm512_srlv_epi32(word, shift), three);
+        const auto stop = static_cast<__mmask16>(~plane | _mm512_cmpeq_epi32_mask(width, three));
+        if (__builtin_expect(stop == 0, 1)) {
+            extra = _mm512_add_epi32(extra, width);
+            i += kUnits;
+            o += kUnits;
+            continue;
+        }
+        const auto taken = static_cast<__mmask16>((1u << __builtin_ctz(stop)) - 1);
+        extra = _mm512_mask_add_epi32(extra, taken, extra, width);
+        i += static_cast<std::size_t>(__builtin_popcount(taken));
+        o += static_cast<std::size_t>(__builtin_popcount(taken));
+        break;
+    }
+    // Each lane adds at most 2 a block: it holds the sum of 2^35 units.
+    alignas(64) std::uint32_t lanes[kUnits];
+    _mm512_store_si512(lanes, extra);
+    for (std::uint32_t lane : lanes) o += lane;
+    at = i;
+    made = o;
+}
+
 }  // namespace
 
 BRIM_AVX512 void Encode(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i, char* dst,
                         std::size_t capacity, std::size_t& o) {
-    EncodeBlocks<true>(v, s, n, i, dst, capacity, o);
+    EncodeBlocks(v, s, n, i, dst, capacity, o);
 }
 
 BRIM_AVX512 void EncodeCount(const EncodeVectors& v, const wchar_t* s, std::size_t n, std::size_t& i,
                              std::size_t& count) {
-    EncodeBlocks<false>(v, s, n, i, nullptr, 0, count);
+    CountBlocks(v, s, n, i, count);
 }
 
 }  // namespace brim::platform::mbcs::avx512

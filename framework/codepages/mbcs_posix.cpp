@@ -393,6 +393,7 @@ constexpr std::size_t kMaxLonger = 64;
 struct EncodeTable {
     std::uint16_t unit[0x10000];
     std::uint16_t unitEnd[2];   // the vector loop reads 32 bits at each entry
+    std::uint32_t widths[0x10000 / 16];
     std::vector<LongerUnit> longer;   // the kUnitLonger code points (1255 has two)
     EncodeVectors vector;
 };
@@ -400,12 +401,32 @@ struct EncodeTable {
 // Fewer pairs than this (1258 takes letters with accents apart) leave a page one of single bytes.
 constexpr std::ptrdiff_t kFewPairs = 1024;
 
-// The widest run of code points that all give two bytes.
+// What the vector loops read besides the table: the count's widths, the
+// widest run of code points that all give two bytes, and the windows.
 void ReadVectorRanges(EncodeTable& t) {
     EncodeVectors& v = t.vector;
     v.unit = t.unit;
     v.longer = t.longer.data();
     v.longerCount = t.longer.size();
+    // The widths say what the write loop does with each unit: it takes a
+    // '?' and a three-byte unit, and stops at the other entries besides bytes.
+    for (std::uint32_t word = 0; word < 0x10000 / 16; ++word) {
+        std::uint32_t bits = 0;
+        for (std::uint32_t k = 0; k < 16; ++k) {
+            const std::uint32_t c = word * 16 + k;
+            const std::uint16_t e = t.unit[c];
+            const LongerUnit* l = e == kUnitLonger ? LongerOf(v, c) : nullptr;
+            // ASCII is taken as it is, whatever the table says.
+            const bool oneByte = c < 0x80 || (e >= 0x100 && e < kUnitPairs) || e == kUnitInvalid;
+            const std::uint32_t width = oneByte                          ? 0
+                                        : e >= kUnitPairs                ? 1
+                                        : l != nullptr && l->length == 3 ? 2
+                                                                         : kWidthStop;
+            bits |= width << (2 * k);
+        }
+        t.widths[word] = bits;
+    }
+    v.widths = t.widths;
     v.pairsFirst = 1;   // empty
     v.pairsLast = 0;
     for (std::uint32_t first = 0; first < 0x10000;) {

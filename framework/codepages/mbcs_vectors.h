@@ -76,6 +76,10 @@ struct LongerUnit {
     unsigned char bytes[8];
 };
 
+// A code point's entry in EncodeVectors::widths: the bytes it gives past the
+// first (0 to 2), or kWidthStop where the loop leaves the step to the tables.
+constexpr std::uint32_t kWidthStop = 3;
+
 // What the encoding loop reads of a page: its table of the basic plane
 // (readable one entry past its end), the widest run of code points that
 // all give a pair of bytes (CP949's syllables), which the count takes
@@ -86,6 +90,9 @@ struct LongerUnit {
 // to the table's lookups.
 struct EncodeVectors {
     const std::uint16_t* unit;
+    // For the count: two bits a code point of the basic plane (sixteen to a
+    // word, the lowest first), 16 KiB against the unit table's 128.
+    const std::uint32_t* widths;
     const LongerUnit* longer;   // the page's few kUnitLonger code points
     std::size_t longerCount;
     std::uint32_t pairsFirst, pairsLast;
