@@ -37,9 +37,16 @@ bool CheckReadable(const CStringW& path, CStringW& error) {
 
 WholeFile::~WholeFile() = default;
 
+bool WholeFile::Cut(CStringW& error) const {
+    if (m_mapped == nullptr || !m_mapped->Cut()) return false;
+    error = m_path + L": the file was cut short while it was read";
+    return true;
+}
+
 bool WholeFile::Open(const CStringW& path, CStringW& error) {
     CFile file;
     if (!OpenForReading(file, path, error)) return false;
+    m_path = path;
     const ULONGLONG length = file.GetLength();
     if (length > 0x7FFFFFFFu) {   // the detector takes an unsigned int
         error = path + L": " + CBrimUtil::MessageError(kErrorNotEnoughMemory);
@@ -65,7 +72,7 @@ bool ReadAllBytes(const CStringW& path, std::vector<unsigned char>& bytes, CStri
     WholeFile file;
     if (!file.Open(path, error)) return false;
     bytes.assign(file.Data(), file.Data() + file.Size());
-    return true;
+    return !file.Cut(error);
 }
 
 namespace {
@@ -100,6 +107,10 @@ int CommandDetect(const Arguments& args) {
         // The detector only reads, though its parameter is not const.
         const int id = CBrimFile::EncodingCheck(const_cast<unsigned char*>(bytes.Data()),
                                                 static_cast<unsigned int>(bytes.Size()));
+        if (bytes.Cut(error)) {
+            status = Failure(error);
+            continue;
+        }
         Out(path + L": " + CBrimFile::GetEncodingName(id) + L"\n");
     }
     return status;
@@ -175,10 +186,12 @@ int CommandHexdump(const Arguments& args) {
         }
         page.AppendFormat(L"%08zx  %-48s |%s|\n", at, hex.GetString(), shown.GetString());
         if (page.GetLength() > 60000) {
+            if (file.Cut(error)) return Failure(error);
             Out(page);
             page.Empty();
         }
     }
+    if (file.Cut(error)) return Failure(error);
     Out(page);
     return kExitOk;
 }

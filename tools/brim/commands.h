@@ -4,7 +4,7 @@
 
 #include <brim/brim.h>
 
-#include "tools/brim/console.h"
+#include "tools/brim/file_mapping.h"
 
 #include <memory>
 #include <vector>
@@ -68,8 +68,12 @@ public:
     bool Open(const CStringW& path, CStringW& error);
     const unsigned char* Data() const { return m_mapped != nullptr ? m_mapped->Data() : m_read.get(); }
     std::size_t Size() const { return m_size; }
+    // After reading Data(): true, with "PATH: <why>" in error, when another
+    // writer cut the file short meanwhile (what was read is not the file).
+    bool Cut(CStringW& error) const;
 
 private:
+    CStringW m_path;
     std::unique_ptr<FileMapping> m_mapped;
     std::unique_ptr<unsigned char[]> m_read;
     std::size_t m_size = 0;

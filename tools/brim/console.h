@@ -3,7 +3,6 @@
 
 #include <brim/brim.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,23 +32,6 @@ CStringW Environment(const wchar_t* name);
 enum class PathKind { Regular, Folder, Other, Missing };
 PathKind KindOf(const CStringW& path);
 
-// A regular file's size bytes mapped read-only; Data() is null where the
-// platform does not map or the mapping failed (the caller then reads the
-// file).
-class FileMapping {
-public:
-    FileMapping(const CStringW& path, std::size_t size);
-    ~FileMapping();
-    FileMapping(const FileMapping&) = delete;
-    FileMapping& operator=(const FileMapping&) = delete;
-    const unsigned char* Data() const { return m_data; }
-
-private:
-    struct Ahead;   // what maps the pages ahead of the reader, where anything does
-    const unsigned char* m_data = nullptr;
-    std::size_t m_size = 0;
-    std::unique_ptr<Ahead> m_ahead;
-};
 
 // Standard output for commands that print many lines: text gathered and
 // written in large pieces (UTF-8 on POSIX), nothing allocated per line.

@@ -1,18 +1,13 @@
 #include "tools/brim/console.h"
+#include "tools/brim/file_mapping.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace brimtool {
@@ -58,81 +53,14 @@ CStringW ReadPassword(const CStringW& prompt) {
     return FromUtf8(line.c_str());
 }
 
-namespace {
-// The path's bytes; arguments were checked to be UTF-8, so this is exact.
-// Past the converter's 32767 bytes it gives "", which names nothing.
-std::string Native(const CStringW& path) {
-    if (path.GetLength() > 8000) return std::string();
-    std::vector<char> bytes(static_cast<std::size_t>(path.GetLength()) * 4 + 1);
-    CBrimString::Unicode2UTF8(bytes.data(), path);
-    return bytes.data();
-}
-}  // namespace
 
 PathKind KindOf(const CStringW& path) {
     struct stat st {};
-    if (stat(Native(path).c_str(), &st) != 0) return PathKind::Missing;
+    if (stat(NativePath(path).c_str(), &st) != 0) return PathKind::Missing;
     if (S_ISREG(st.st_mode)) return PathKind::Regular;
     return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
-// A thread that fills a large mapping's page tables ahead of its reader, a
-// few MiB at a time from the front. Filling them is a kernel's walk over the
-// page cache that takes as long as the reading itself (for a 256 MiB file
-// here, 15 ms against 13); beside the reader it costs the reader little, and
-// most pages are mapped by the time the reader comes to them. Stopped
-// before the mapping goes.
-struct FileMapping::Ahead {
-    static constexpr std::size_t kChunk = std::size_t{4} << 20;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-
-    Ahead(unsigned char* data, std::size_t size) {
-        thread = std::thread([this, data, size] {
-#ifdef MADV_POPULATE_READ
-            for (std::size_t at = 0; at < size && !stop.load(std::memory_order_relaxed); at += kChunk) {
-                // A kernel without the call: the reader's own faults fill them.
-                if (madvise(data + at, std::min(kChunk, size - at), MADV_POPULATE_READ) != 0) return;
-            }
-#else
-            (void)data;
-            (void)size;
-#endif
-        });
-    }
-    ~Ahead() {
-        stop = true;
-        thread.join();
-    }
-};
-
-namespace {
-// From this size on the pages are mapped ahead by a thread; below it, all at
-// once by the mapping call (one call that fills the page tables beats a
-// fault per page, and a thread is not worth its start).
-constexpr std::size_t kMappedAhead = std::size_t{16} << 20;
-}  // namespace
-
-FileMapping::FileMapping(const CStringW& path, std::size_t size) {
-    const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return;
-    const bool ahead = size >= kMappedAhead;
-    void* data = mmap(nullptr, size, PROT_READ, ahead ? MAP_PRIVATE : MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    close(fd);
-    if (data == MAP_FAILED) return;
-    m_data = static_cast<const unsigned char*>(data);
-    m_size = size;
-    if (!ahead) return;
-    try {
-        m_ahead = std::make_unique<Ahead>(static_cast<unsigned char*>(data), size);
-    } catch (const std::system_error&) {   // no thread: the reader's faults map the pages
-    }
-}
-
-FileMapping::~FileMapping() {
-    m_ahead.reset();   // the thread stops before its pages go
-    if (m_data != nullptr) munmap(const_cast<unsigned char*>(m_data), m_size);
-}
 
 namespace {
 constexpr std::size_t kOutPiece = 1 << 16;

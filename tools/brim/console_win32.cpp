@@ -58,11 +58,6 @@ PathKind KindOf(const CStringW& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Regular;
 }
 
-// Windows reads the file instead: a view would hold the file open against
-// the sharing rules the rest of the tool follows.
-struct FileMapping::Ahead {};
-FileMapping::FileMapping(const CStringW&, std::size_t) {}
-FileMapping::~FileMapping() = default;
 
 // Written out through the console's own conversion, which costs more than
 // waiting on memory: no hint here.
