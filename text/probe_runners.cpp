@@ -291,6 +291,7 @@ using Cp949Judge = KoreanJudge<Cp949FromRanges>;
     // masks, not branches, since a block ends on a lead about half the time.
     const int before = judge.rule.State();
     Mask owed = before != 0 ? 1 : 0, owedB = before == 2 ? 1 : 0, errors = 0;
+    auto state = [&] { return owed == 0 ? 0 : owedB != 0 ? 2 : 1; };   // the rule's form of the two
     for (std::size_t b = 0; b < blocks; ++b, d += kBlock) {
         const __m512i v = _mm512_loadu_si512(d);
         const Mask high = _mm512_movepi8_mask(v);
@@ -303,7 +304,7 @@ using Cp949Judge = KoreanJudge<Cp949FromRanges>;
             owed = odd >> 63;
             owedB = leadsB >> 63;
         } else {
-            KoreanRule<64> rule(owed == 0 ? 0 : owedB != 0 ? 2 : 1);
+            KoreanRule<64> rule(state());
             const Mask masks[] = {Range512(v, kCp949Ranges[0]), Range512(v, kCp949Ranges[1]),
                                   Range512(v, kCp949Ranges[2]), Range512(v, kCp949Ranges[3]),
                                   Range512(v, kCp949Ranges[4]), Range512(v, kCp949Ranges[5])};
@@ -313,7 +314,7 @@ using Cp949Judge = KoreanJudge<Cp949FromRanges>;
             owedB = after == 2 ? 1 : 0;
         }
     }
-    judge.rule = KoreanRule<64>(owed == 0 ? 0 : owedB != 0 ? 2 : 1);
+    judge.rule = KoreanRule<64>(state());
     return errors;
 }
 

@@ -32,7 +32,6 @@ CStringW Environment(const wchar_t* name);
 enum class PathKind { Regular, Folder, Other, Missing };
 PathKind KindOf(const CStringW& path);
 
-
 // Standard output for commands that print many lines: text gathered and
 // written in large pieces (UTF-8 on POSIX), nothing allocated per line.
 class OutBuffer {

@@ -53,14 +53,12 @@ CStringW ReadPassword(const CStringW& prompt) {
     return FromUtf8(line.c_str());
 }
 
-
 PathKind KindOf(const CStringW& path) {
     struct stat st {};
     if (stat(NativePath(path).c_str(), &st) != 0) return PathKind::Missing;
     if (S_ISREG(st.st_mode)) return PathKind::Regular;
     return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
 }
-
 
 namespace {
 constexpr std::size_t kOutPiece = 1 << 16;

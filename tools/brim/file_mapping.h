@@ -31,9 +31,8 @@ private:
     std::unique_ptr<Ahead> m_ahead;
 };
 
-#if !defined(_WIN32)
-// The bytes the system takes for a path (UTF-8); "" past 8000 units.
+// The bytes a system that takes paths as bytes (POSIX) takes for a path:
+// its UTF-8; "" past 8000 units.
 std::string NativePath(const CStringW& path);
-#endif
 
 }  // namespace brimtool
