@@ -83,7 +83,8 @@ std::size_t DecodeFrom(const unsigned char* s, std::size_t n, std::size_t i, std
 }
 
 // Reads src[from..n) a code point at a time.
-template <typename Emit>
+// (kNameBytes: U+DC80..U+DCFF, a name's bytes, are passed on as they are.)
+template <bool kNameBytes = false, typename Emit>
 void ReadWide(const wchar_t* src, std::size_t n, std::size_t from, Emit emit) {
     for (std::size_t i = from; i < n; ++i) {
         char32_t c = static_cast<char32_t>(src[i]);
@@ -98,7 +99,8 @@ void ReadWide(const wchar_t* src, std::size_t n, std::size_t from, Emit emit) {
                 }
             }
         }
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = kReplacement;
+        const bool nameByte = kNameBytes && c >= kNameByte + 0x80u && c <= kNameByte + 0xFFu;
+        if (!nameByte && ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) c = kReplacement;
         emit(c);
     }
 }
@@ -293,6 +295,42 @@ VectorPath BestVectorPath() {
                                    : CpuHasAvx2()      ? VectorPath::kAvx2
                                                        : VectorPath::kPortable;
     return best;
+}
+
+// Names are short and seldom hold a bad byte: one code point at a time.
+std::wstring Utf8NameToWide(const char* src, std::size_t n) {
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    std::wstring out;
+    out.reserve(n);
+    for (std::size_t i = 0; i < n;) {
+        const std::size_t start = i;
+        const char32_t c = DecodeOne(s, n, i);
+        // U+FFFD itself is the one well-formed sequence that decodes to it.
+        if (c == kReplacement && !(i - start == 3 && s[start] == 0xEF)) {
+            out += static_cast<wchar_t>(kNameByte + s[start]);
+            i = start + 1;   // the bytes after it are read again on their own
+        } else if (WideUnits(c) == 2) {
+            out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(c);
+        }
+    }
+    return out;
+}
+
+std::string WideNameToUtf8(const wchar_t* src, std::size_t n) {
+    std::string out;
+    out.reserve(n);
+    ReadWide<true>(src, n, 0, [&out](char32_t c) {
+        char bytes[4];
+        if (c >= kNameByte + 0x80u && c <= kNameByte + 0xFFu) {
+            out += static_cast<char>(c - kNameByte);
+        } else {
+            out.append(bytes, static_cast<std::size_t>(PutUtf8(bytes, c) - bytes));
+        }
+    });
+    return out;
 }
 
 std::size_t Utf8ToWideCount(const char* src, std::size_t n) { return CountUtf8(BestVectorPath(), src, n); }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace brim::detail {
 
@@ -28,6 +29,17 @@ std::size_t WideToUtf8ConvertBounded(const wchar_t* src, std::size_t n, char* ds
 // one to find its end and another to convert it.
 std::size_t Utf8ToWideCountTerminated(const char* src, std::size_t& bytes);
 std::size_t Utf8ToWideConvertTerminated(const char* src, wchar_t* dst, std::size_t capacity);
+
+// File names where a name is any bytes (POSIX): UTF-8 as above, except that
+// each byte of an ill-formed sequence becomes the lone low surrogate
+// kNameByte + byte (U+DC80..U+DCFF) rather than U+FFFD, and such a unit
+// becomes that byte again. A name that is not UTF-8 thus leads back to its
+// own entry, and no two names read become one wide name. (Units that a host
+// makes up may spell bytes that are well-formed UTF-8: those name the entry
+// that the UTF-8 names.)
+constexpr wchar_t kNameByte = 0xDC00;
+std::wstring Utf8NameToWide(const char* src, std::size_t n);
+std::string WideNameToUtf8(const wchar_t* src, std::size_t n);
 
 // The code paths: the portable one defines the results, and the vector ones,
 // taken where the processor has them, give the same units and counts. The

@@ -1,6 +1,5 @@
 #include "framework/files/native_path_posix.h"
 
-#include "framework/codepages/text_codec.h"
 #include "framework/codepages/utf8.h"
 #include "framework/errors/error_codes.h"
 
@@ -29,36 +28,36 @@ bool NativePath(const wchar_t* path, std::size_t n, std::string& native) {
         return false;
     }
     if (std::wmemchr(path, L'\\', n) == nullptr && std::wmemchr(path, kBackslashInName, n) == nullptr) {
-        native = detail::WideToUtf8(path, n);
+        native = detail::WideNameToUtf8(path, n);
         return true;
     }
     std::wstring text(path, n);
     Swap(text.data(), n, L'\\', L'/');
     Swap(text.data(), n, kBackslashInName, L'\\');
-    native = detail::WideToUtf8(text.data(), text.size());
+    native = detail::WideNameToUtf8(text.data(), text.size());
     return true;
 }
 
 bool NativePath(const wchar_t* path, std::string& native) { return NativePath(path, std::wcslen(path), native); }
 
 void NameFromNative(const char* bytes, std::size_t n, CStringW& name) {
-    // Decoded straight into the string: this runs once per entry of a walk.
-    // Most names are ASCII, widened here without the converter's two passes.
+    // This runs once per entry of a walk. Most names are ASCII, widened
+    // straight into the string without the converter.
     unsigned char any = 0;
     for (std::size_t k = 0; k < n; ++k) any |= static_cast<unsigned char>(bytes[k]);
-    const std::size_t units = any < 0x80 ? n : detail::Utf8ToWideCount(bytes, n);
-    wchar_t* buffer = name.GetBufferSetLength(static_cast<int>(units));
-    if (any < 0x80) {
-        for (std::size_t k = 0; k < n; ++k) buffer[k] = static_cast<wchar_t>(bytes[k]);
-    } else {
-        detail::Utf8ToWideConvert(bytes, n, buffer);
+    if (any >= 0x80) {
+        const std::wstring wide = NameFromNative(bytes, n);
+        name = CStringW(wide.data(), static_cast<int>(wide.size()));
+        return;
     }
-    if (std::memchr(bytes, '\\', n) != nullptr) Swap(buffer, units, L'\\', kBackslashInName);
-    name.ReleaseBuffer(static_cast<int>(units));
+    wchar_t* buffer = name.GetBufferSetLength(static_cast<int>(n));
+    for (std::size_t k = 0; k < n; ++k) buffer[k] = static_cast<wchar_t>(bytes[k]);
+    if (std::memchr(bytes, '\\', n) != nullptr) Swap(buffer, n, L'\\', kBackslashInName);
+    name.ReleaseBuffer(static_cast<int>(n));
 }
 
 std::wstring NameFromNative(const char* bytes, std::size_t n) {
-    std::wstring name = detail::Utf8ToWide(bytes, n);
+    std::wstring name = detail::Utf8NameToWide(bytes, n);
     Swap(name.data(), name.size(), L'\\', kBackslashInName);
     return name;
 }

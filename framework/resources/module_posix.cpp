@@ -12,7 +12,7 @@ __attribute__((constructor)) void BrimLibraryLoad() { (void)brim::platform::Ansi
 
 #include "framework/resources/module.h"
 
-#include "framework/codepages/text_codec.h"
+#include "framework/files/native_path_posix.h"
 
 #include <dlfcn.h>
 #include <sys/auxv.h>
@@ -26,7 +26,7 @@ std::wstring ExecutablePath() {
     char path[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
     if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path) return {};
-    return detail::Utf8ToWide(path, static_cast<std::size_t>(n));
+    return NameFromNative(path, static_cast<std::size_t>(n));
 }
 
 // The executable's load address, found from its entry point, which lies in it.

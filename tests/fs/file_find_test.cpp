@@ -77,6 +77,17 @@ TEST(CBrimFileFind, NamesOutsideAsciiArriveWhole) {
                                               L"F \uD55C\uAE00/\uAE00\uC790.txt"}));
 }
 
+#if !defined(_WIN32)
+// A folder whose name is not UTF-8 is entered like any other: its bad bytes reach the hooks as U+DC80..U+DCFF.
+TEST(CBrimFileFind, FoldersWhoseNamesAreNotUtf8AreEntered) {
+    TempDir dir;
+    const path& r = dir.Path();
+    fstest::MakeFile(r / "\xFE" / "inner.txt");
+    fstest::MakeFile(r / "\xC3" / "\xED\xA0\x80.txt");
+    EXPECT_EQ(Walk(r, L"txt", 1, 0), (Events{L"D \xDCC3", L"D \xDCFE", L"F \xDCC3/\xDCED\xDCA0\xDC80.txt", L"F \xDCFE/inner.txt"}));
+}
+#endif
+
 TEST(CBrimFileFind, ExtensionFilterIsAPlainSuffixTest) {
     TempDir dir;
     for (const char* name : {"a.txt", "a.log", "notatxt", "readme", "b.TXT", "a.tar.gz"}) fstest::MakeFile(dir.Path() / name);

@@ -147,6 +147,11 @@ execute_process(COMMAND sh -c "\"$0\" rmdir \"$(printf 't\\377')\"" ${BRIM} WORK
 require("a non-UTF-8 argument must be refused (rc ${rc}): ${err}"
   rc EQUAL 2 AND err MATCHES "not valid UTF-8" AND IS_DIRECTORY "${WORK}/t�")
 
+# A walk enters a folder whose name is not UTF-8 and lists it as the bytes on disk ("n\376/x.txt" in hex).
+execute_process(COMMAND sh -c "d=\"$1/$(printf 'n\\376')\"; mkdir \"$d\" && : >\"$d/x.txt\" && \"$0\" find \"$1\" --recursive --ext .txt | od -An -tx1 | tr -d ' \\n'"
+  ${BRIM} ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+require("find must list n\\376/x.txt as its bytes (rc ${rc}):\n${out}" rc EQUAL 0 AND out MATCHES "6efe2f782e747874")
+
 # rmdir never takes ".", ".." or the root, whatever the separators around them.
 file(MAKE_DIRECTORY ${WORK}/keep/inner)
 foreach(path keep/.. keep/. keep/./ keep/inner/../ . / //)

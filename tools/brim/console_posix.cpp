@@ -64,10 +64,13 @@ namespace {
 constexpr std::size_t kOutPiece = 1 << 16;
 
 // One character as UTF-8 into out (room for 4 bytes); the byte count.
-// Surrogates and values past U+10FFFF, which have no UTF-8 form, become U+FFFD.
+// U+DC80..U+DCFF is how the library hands over a byte of a file name that is
+// not UTF-8: it is written as that byte, so a listed name is the name on disk.
+// Other surrogates and values past U+10FFFF, which have no UTF-8 form, become
+// U+FFFD.
 std::size_t EncodeUtf8(char* out, unsigned long c) {
-    if (c < 0x80) {
-        out[0] = static_cast<char>(c);
+    if (c < 0x80 || (c >= 0xDC80 && c <= 0xDCFF)) {
+        out[0] = static_cast<char>(c < 0x80 ? c : c - 0xDC00);
         return 1;
     }
     if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;

@@ -3,6 +3,7 @@
 #include "framework/codepages/cpu_features.h"
 #include "framework/codepages/utf8.h"
 
+#include <algorithm>
 #include <random>
 #include <type_traits>
 
@@ -174,6 +175,35 @@ void ExpectTerminatedAsWhole(const char* text, std::size_t length) {
 }
 
 }  // namespace
+
+// A file name of any bytes comes back byte for byte, and a well-formed one reads as the converter reads it.
+TEST(Utf8Names, AnyBytesComeBackAndWellFormedNamesReadAsText) {
+    namespace b = brim::detail;
+    const std::string pieces[] = {"a", "\xC3\xA9", "\xED\x95\x9C", "\xF0\x9F\x98\x80", "\xEF\xBF\xBD", "\xED\xA0\x80",
+                                  "\xC0\xAF", "\xE0\x80", "\xF4\x90\x80\x80", "\x80", "\xFF", "\xC3", "\xF0\x9F\x98", "\\"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 20000; ++round) {
+        std::string name;
+        for (int k = static_cast<int>(random() % 6); k >= 0; --k) name += pieces[random() % std::size(pieces)];
+        const std::wstring wide = b::Utf8NameToWide(name.data(), name.size());
+        ASSERT_EQ(b::WideNameToUtf8(wide.data(), wide.size()), name) << round;
+        std::wstring text(b::Utf8ToWideCount(name.data(), name.size()), L'\0');
+        b::Utf8ToWideConvert(name.data(), name.size(), text.data());
+        // Ill-formed where the converter substitutes more U+FFFD than the name spells.
+        std::size_t spelled = 0;
+        for (std::size_t at = name.find("\xEF\xBF\xBD"); at != std::string::npos; at = name.find("\xEF\xBF\xBD", at + 3)) ++spelled;
+        const auto substituted = static_cast<std::size_t>(std::count(text.begin(), text.end(), L'\xFFFD'));
+        const bool escaped = std::any_of(wide.begin(), wide.end(), [](wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; });
+        ASSERT_EQ(escaped, substituted > spelled) << round;
+        if (!escaped) {
+            ASSERT_EQ(wide, text) << round;
+        }
+    }
+    // Each bad byte on its own, U+FFFD as itself, and units with no UTF-8 form that are no name's byte.
+    EXPECT_EQ(b::Utf8NameToWide("\xE0\x80x\xEF\xBF\xBD", 6), std::wstring(L"\xDCE0\xDC80x\xFFFD"));
+    const wchar_t madeUp[] = {0xD800, L'/', 0xDC7F, 0xDD00, 0xDCFF};
+    EXPECT_EQ(b::WideNameToUtf8(madeUp, 5), "\xEF\xBF\xBD/\xEF\xBF\xBD\xEF\xBF\xBD\xFF");
+}
 
 // A terminated text is converted in blocks of 32 KiB; whatever falls on a block's end comes out as in one piece.
 TEST(Utf8Terminated, BlocksDecodeAsTheWholeText) {

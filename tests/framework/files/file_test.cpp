@@ -174,6 +174,28 @@ TEST(CFileFind, ANameWithABackslashLeadsBackToItself) {
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "a\\b"));
     EXPECT_TRUE(std::filesystem::exists(dir.Path() / "a" / "b"));
 }
+
+// A name that is not UTF-8 reaches the host with U+DC80..U+DCFF for its bad bytes and leads back to itself:
+// never to the entry whose name is U+FFFD, which a lossy decoding would make of it.
+TEST(CFileFind, ANameThatIsNotUtf8LeadsBackToItself) {
+    TempDir dir;
+    WriteBytes(dir.Path() / "t\xFF\xC3", "bad bytes");
+    WriteBytes(dir.Path() / "t\xEF\xBF\xBD", "U+FFFD");
+    std::map<CStringW, std::string> found;
+    CFileFind find;
+    for (BOOL more = find.FindFile(CStringW(dir.Path().wstring().c_str()) + L"/t*"); more;) {
+        more = find.FindNextFile();
+        CFile file;
+        ASSERT_TRUE(file.Open(find.GetFilePath(), kReadShared));
+        char bytes[32] = {};
+        file.Read(bytes, sizeof bytes);
+        found[find.GetFileName()] = bytes;
+    }
+    EXPECT_EQ(found, (std::map<CStringW, std::string>{{L"t\xDCFF\xDCC3", "bad bytes"}, {L"t\xFFFD", "U+FFFD"}}));
+    CFile::Rename(CStringW(dir.Path().wstring().c_str()) + L"/t\xDCFF\xDCC3", CStringW(dir.Path().wstring().c_str()) + L"/u\xDCFF");
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "u\xFF"));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "t\xEF\xBF\xBD"));
+}
 #endif
 
 }  // namespace
