@@ -159,6 +159,26 @@ foreach(path keep/.. keep/. keep/./ keep/inner/../ . / //)
 endforeach()
 require("rmdir of a dot path deleted something" IS_DIRECTORY ${WORK}/keep/inner)
 
+# A convert whose writes fail (here past a file-size limit) leaves no half-written OUT behind.
+file(READ ${SAMPLES}/utf8.txt sample)
+string(REPEAT "${sample}" 64 sample)
+file(WRITE ${WORK}/big.txt "${sample}")
+execute_process(COMMAND sh -c "trap '' XFSZ; ulimit -f 1; \"$0\" convert --to utf16 \"$1/big.txt\" \"$1/half.txt\""
+  ${BRIM} ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
+require("convert past a size limit: rc ${rc}: ${err}" rc EQUAL 1 AND err MATCHES "half\\.txt: BrimException : " AND NOT EXISTS ${WORK}/half.txt)
+
+# A full disk under the log is named, though the writer's text for it is another system message
+# (the day file leads to /dev/full; a day that ends meanwhile proves nothing).
+string(TIMESTAMP day "%Y-%m-%d")
+file(MAKE_DIRECTORY ${WORK}/fulllog)
+file(CREATE_LINK /dev/full ${WORK}/fulllog/${day}.log SYMBOLIC)
+execute_process(COMMAND ${BRIM} log --folder ${WORK}/fulllog x RESULT_VARIABLE rc ERROR_VARIABLE err)
+string(TIMESTAMP after "%Y-%m-%d")
+if(day STREQUAL after)
+  require("log onto a full disk: rc ${rc}: ${err}" rc EQUAL 1 AND
+    err MATCHES "fulllog/${day}\\.log: BrimException : BrimException : [^\n]+ \\(file error 13: the disk is full\\)\n$")
+endif()
+
 # log says what happened to the record.
 execute_process(COMMAND ${BRIM} log --folder "" x RESULT_VARIABLE rc ERROR_VARIABLE err)
 require("log --folder \"\": rc ${rc}: ${err}" rc EQUAL 2 AND err MATCHES "--folder needs")

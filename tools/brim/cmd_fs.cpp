@@ -125,7 +125,11 @@ int CommandLog(const Arguments& args) {
     const long long sizeBefore = FileSize(before);
     CBrimLog::Init(0, folder);
     SetLastError(0);
-    BRIM_LOG(static_cast<int>(level), L"%s", a.Operands()[0].GetString());
+    try {
+        BRIM_LOG(static_cast<int>(level), L"%s", a.Operands()[0].GetString());
+    } catch (CBrimException* e) {
+        return WriterFailure(DayFile(folder), e);
+    }
     const DWORD code = GetLastError();
     const CStringW after = DayFile(folder);
     const bool arrived = FileSize(before) > sizeBefore || (after != before && FileSize(after) > 0);

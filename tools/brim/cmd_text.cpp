@@ -150,8 +150,18 @@ int CommandConvert(const Arguments& args) {
     const CStringW text = DecodedText(in);
     CBrimFile target;
     target.SetFilename(out);
-    if (to == L"utf8") target.WriteUTF8(text);
-    else target.WriteUnicode(text);
+    try {
+        if (to == L"utf8") target.WriteUTF8(text);
+        else target.WriteUnicode(text);
+    } catch (CBrimException* e) {
+        // OUT did not exist before (see above): a half-written one is ours to take away.
+        try {
+            if (Exists(out)) CFile::Remove(out);
+        } catch (CFileException* removal) {
+            removal->Delete();
+        }
+        return WriterFailure(out, e);
+    }
     if (!Exists(out)) {
         // The writer drops what it cannot open; an open of our own names the cause.
         CFile probe;

@@ -28,6 +28,9 @@ struct Command {
 int UsageError(const Command& command, const CStringW& text);
 // Prints "brim: <text>" to standard error; returns 1.
 int Failure(const CStringW& text);
+// The same for a CBrimException from a text writer (CBrimFile's or the log's)
+// that wrote to target: the exception is deleted.
+int WriterFailure(const CStringW& target, CBrimException* e);
 const Command& CommandNamed(const wchar_t* name);
 
 int CommandError(const Arguments& args);

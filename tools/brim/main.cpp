@@ -132,6 +132,36 @@ int Failure(const CStringW& text) {
     return kExitFailure;
 }
 
+int WriterFailure(const CStringW& target, CBrimException* e) {
+    CStringW message = e->GetMessageW();
+    e->Delete();
+    message.TrimRight(L"\r\n");
+    // The writers pass a file error on by its cause number, which then reads
+    // as the system message of that number: a full disk (cause 13) says "The
+    // data is invalid.". Where the two differ, the cause is named as well.
+    static const struct {
+        int cause;
+        const wchar_t* meaning;
+    } kCauses[] = {{CFileException::genericException, L"an unspecified error"},
+                   {CFileException::removeCurrentDir, L"the current folder cannot be removed"},
+                   {CFileException::directoryFull, L"the folder is full"},
+                   {CFileException::badSeek, L"a seek failed"},
+                   {CFileException::hardIO, L"a hardware I/O error"},
+                   {CFileException::sharingViolation, L"a sharing violation"},
+                   {CFileException::lockViolation, L"a lock violation"},
+                   {CFileException::diskFull, L"the disk is full"},
+                   {CFileException::endOfFile, L"the end of the file was reached"}};
+    for (const auto& c : kCauses) {
+        CStringW text = CBrimUtil::MessageError(static_cast<unsigned long>(c.cause));
+        text.TrimRight(L"\r\n");
+        if (!text.IsEmpty() && message.Right(text.GetLength()) == text) {
+            message.AppendFormat(L" (file error %d: %s)", c.cause, c.meaning);
+            break;
+        }
+    }
+    return Failure(target + L": " + message);
+}
+
 int Run(const std::vector<CStringW>& args) {
     if (args.empty()) return CommandTour(args);
     const CStringW name = args[0] == L"--version" ? CStringW(L"version") : args[0];
