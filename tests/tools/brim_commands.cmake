@@ -176,7 +176,7 @@ execute_process(COMMAND ${BRIM} log --folder ${WORK}/fulllog x RESULT_VARIABLE r
 string(TIMESTAMP after "%Y-%m-%d")
 if(day STREQUAL after)
   require("log onto a full disk: rc ${rc}: ${err}" rc EQUAL 1 AND
-    err MATCHES "fulllog/${day}\\.log: BrimException : BrimException : [^\n]+ \\(file error 13: the disk is full\\)\n$")
+    err MATCHES "fulllog/${day}\\.log: BrimException : BrimException : [^\n]+ \\(file error 13: the disk is full\\)")
 endif()
 
 # log says what happened to the record.
