@@ -140,17 +140,18 @@ expect(2 "ROOT" reg get "HKXX\\a" v)
 expect(0 "system drive: +/" sysinfo)
 require("sysinfo: a line ends in a blank:\n${LAST}" NOT LAST MATCHES "[ \t]\r?\n")
 
-# Arguments that are not UTF-8 are refused: decoded lossily, "t\xFF" would name the folder "t�".
+# An argument that is not UTF-8 names the file of those bytes: "t\xFF" is not "t\xEF\xBF\xBD" (what a lossy
+# decoding would make of it). detect prints the name as its bytes.
 file(MAKE_DIRECTORY "${WORK}/t�")
 execute_process(COMMAND sh -c "\"$0\" rmdir \"$(printf 't\\377')\"" ${BRIM} WORKING_DIRECTORY ${WORK}
   RESULT_VARIABLE rc ERROR_VARIABLE err)
-require("a non-UTF-8 argument must be refused (rc ${rc}): ${err}"
-  rc EQUAL 2 AND err MATCHES "not valid UTF-8" AND IS_DIRECTORY "${WORK}/t�")
-
-# A walk enters a folder whose name is not UTF-8 and lists it as the bytes on disk ("n\376/x.txt" in hex).
-execute_process(COMMAND sh -c "d=\"$1/$(printf 'n\\376')\"; mkdir \"$d\" && : >\"$d/x.txt\" && \"$0\" find \"$1\" --recursive --ext .txt | od -An -tx1 | tr -d ' \\n'"
-  ${BRIM} ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
-require("find must list n\\376/x.txt as its bytes (rc ${rc}):\n${out}" rc EQUAL 0 AND out MATCHES "6efe2f782e747874")
+require("rmdir of a missing t\\377 (rc ${rc}): ${err}" rc EQUAL 1 AND IS_DIRECTORY "${WORK}/t�")
+execute_process(COMMAND sh -c "n=$(printf 't\\377'); mkdir \"$n\" && : >\"$n/a\" && \"$0\" rmdir \"$n\" && test ! -e \"$n\""
+  ${BRIM} WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc ERROR_VARIABLE err)
+require("rmdir t\\377 (rc ${rc}): ${err}" rc EQUAL 0 AND IS_DIRECTORY "${WORK}/t�")
+execute_process(COMMAND sh -c "n=$(printf 'b\\376.txt'); echo hi >\"$n\" && \"$0\" detect \"$n\" | od -An -tx1 | tr -d ' \\n'"
+  ${BRIM} WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+require("detect b\\376.txt (rc ${rc}): ${out}" rc EQUAL 0 AND out MATCHES "^62fe2e7478743a2041534349490a$")
 
 # rmdir never takes ".", ".." or the root, whatever the separators around them.
 file(MAKE_DIRECTORY ${WORK}/keep/inner)

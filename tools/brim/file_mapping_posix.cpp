@@ -1,6 +1,7 @@
 // Files as the POSIX system takes them: paths as bytes, mappings guarded
 // against a file cut short while it is read.
 #include "tools/brim/file_mapping.h"
+#include "tools/brim/name_bytes_posix.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -17,14 +18,8 @@
 
 namespace brimtool {
 
-// The path's bytes; arguments were checked to be UTF-8, so this is exact.
-// Past the converter's 32767 bytes it gives "", which names nothing.
-std::string NativePath(const CStringW& path) {
-    if (path.GetLength() > 8000) return std::string();
-    std::vector<char> bytes(static_cast<std::size_t>(path.GetLength()) * 4 + 1);
-    CBrimString::Unicode2UTF8(bytes.data(), path);
-    return bytes.data();
-}
+// The path's bytes, those of a name that is not UTF-8 included.
+std::string NativePath(const CStringW& path) { return BytesOfText(path.GetString(), static_cast<std::size_t>(path.GetLength())); }
 
 // A thread that fills a large mapping's page tables ahead of its reader, a
 // few MiB at a time from the front. Filling them is a kernel's walk over the
