@@ -46,6 +46,14 @@ bool CurlExchange::Failed(int curlCode) {
     } else if (curlCode == CURLE_OUT_OF_MEMORY && m_started && !m_headersDone) {
         // curl refuses a header larger than it is willing to hold.
         code = err::kHttpInvalidServerResponse;
+    } else if (curlCode == CURLE_UNSUPPORTED_PROTOCOL && m_started && m_status >= 300 && m_status < 400) {
+        // A redirect into another protocol, which is not followed.
+        code = err::kHttpRedirectFailed;
+    } else if (curlCode == CURLE_RECV_ERROR &&
+               (std::strstr(m_errorText, "chunked-encoding") != nullptr || std::strstr(m_errorText, "response headers") != nullptr)) {
+        // curl reports a malformed chunk, and headers past its limit, as a
+        // failure to receive; its text says which. The connection is fine.
+        code = err::kHttpInvalidServerResponse;
     }
     SetLastError(code);
     return false;
@@ -116,6 +124,14 @@ bool CurlExchange::Start(const std::string& url, const std::string& verb, const 
     curl.easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl.easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
+    // A redirect stays on HTTP, as WinINet's HTTP requests do (12156): a
+    // server must not send the library on to an FTP or other server of its
+    // choosing. A curl without the option follows no redirect at all.
+    if (curl.easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") != CURLE_OK) {
+        curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    }
+    static_assert(sizeof m_errorText >= CURL_ERROR_SIZE);
+    curl.easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
     curl.easy_setopt(easy, CURLOPT_HTTPHEADER, list);
     curl.easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeout));
     if (!settings.useProxy) curl.easy_setopt(easy, CURLOPT_PROXY, "");

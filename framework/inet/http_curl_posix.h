@@ -63,6 +63,7 @@ private:
     DWORD m_receiveTimeout = 0;
     long long m_lastActivityMs = 0;
     unsigned long m_events = 0;   // callbacks so far: tells whether a round made progress
+    char m_errorText[256] = {};   // curl's text for its failure (CURL_ERROR_SIZE bytes)
 };
 
 }  // namespace brim::detail

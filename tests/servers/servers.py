@@ -248,6 +248,12 @@ class HttpHandler(socketserver.StreamRequestHandler):
             self.respond(200, b"big", ["X-Big: " + "b" * (1 << 20)])
         elif kind == "loop":
             self.respond(302, b"", ["Location: " + path])
+        elif kind == "toftp":
+            self.respond(302, b"", ["Location: ftp://u:p@127.0.0.1:%d/x" % number])
+        elif kind == "badchunk":
+            self.respond(200, b"", ["Transfer-Encoding: chunked"], length=False)
+            self.request.sendall(b"3\r\nabc\r\nzz\r\nabc\r\n0\r\n\r\n")
+            return False
         elif kind == "garbage":
             self.request.sendall(b"\x00\x01 this is not HTTP \xff\r\n\r\n")
             return False
