@@ -91,6 +91,10 @@ expect(0 "^B\na\nab\nb\n$" sort)
 # CR LF and stray CRs end lines too, the last needs no break, non-ASCII text comes out as it came in.
 file(WRITE ${WORK}/unsorted.txt "z\r\n한\r\r\n😀\nA\n\ny")
 expect(0 "^\nA\ny\nz\n한\n😀\n$" sort)
+# Bytes that are not UTF-8 come out as they came in, beside a U+FFFD of the text's own.
+execute_process(COMMAND sh -c "printf 'b\\377\\n\\357\\277\\275\\na\\n' | \"$0\" sort | od -An -tx1 | tr -d ' \\n'"
+  ${BRIM} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+require("sort of bytes that are not UTF-8 (rc ${rc}): ${out}" rc EQUAL 0 AND out STREQUAL "610a62ff0aefbfbd0a")
 # More than one piece of output, the pieces' seams inside characters.
 string(REPEAT "가나\nb\n" 30000 many)
 file(WRITE ${WORK}/unsorted.txt "${many}")

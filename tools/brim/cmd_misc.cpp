@@ -48,7 +48,7 @@ bool ReadStandardInput(CStringW& text, long long& nulLine) {
         nulLine = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
         return false;
     }
-    text = FromUtf8(bytes.c_str());
+    text = TextOfInput(bytes.c_str());
     return true;
 }
 

@@ -23,6 +23,11 @@ CStringW ReadPassword(const CStringW& prompt);
 // UTF-8 bytes (terminated) as wide text, through the library.
 CStringW FromUtf8(const char* bytes);
 
+// Text read from a pipe or file (terminated), UTF-8 as a rule. On POSIX a byte
+// that is not UTF-8 is kept as names keep it, and written back as that byte:
+// a command that passes lines through never changes their bytes.
+CStringW TextOfInput(const char* bytes);
+
 // The value of an environment variable, "" when unset.
 CStringW Environment(const wchar_t* name);
 

@@ -48,6 +48,14 @@ CStringW ReadPassword(const CStringW& prompt) {
     return FromUtf8(line.c_str());
 }
 
+CStringW TextOfInput(const char* bytes) {
+    // The library's decoding is the fast one; a U+FFFD in its result (rare,
+    // and perhaps the text's own) sends the text through the careful one.
+    CStringW text = FromUtf8(bytes);
+    if (text.Find(L'\xFFFD') >= 0) text = TextOfBytes(reinterpret_cast<const unsigned char*>(bytes));
+    return text;
+}
+
 PathKind KindOf(const CStringW& path) {
     struct stat st {};
     if (stat(NativePath(path).c_str(), &st) != 0) return PathKind::Missing;

@@ -36,6 +36,8 @@ CStringW Environment(const wchar_t* name) {
     return (n == 0 || n >= 32767) ? CStringW() : CStringW(value, static_cast<int>(n));
 }
 
+CStringW TextOfInput(const char* bytes) { return FromUtf8(bytes); }
+
 CStringW ReadPassword(const CStringW& prompt) {
     HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
