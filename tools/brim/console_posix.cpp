@@ -9,14 +9,28 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brimtool {
 namespace {
-// UTF-8 for the terminal; the bytes of a name that is not UTF-8 as they are.
+// UTF-8 for the terminal, through the library's converter. Pieces of 8000
+// characters stay within the converter's 32767-byte capacity. A piece with
+// U+FFFD in its result may hold a name's byte, which the converter cannot
+// write: brim's own encoder writes that piece.
 void Write(std::FILE* stream, const CStringW& text) {
-    const std::string bytes = BytesOfText(text.GetString(), static_cast<std::size_t>(text.GetLength()));
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    constexpr int kPiece = 8000;
+    std::vector<char> bytes(32767);
+    for (int at = 0; at < text.GetLength(); at += kPiece) {
+        const CStringW piece = text.Mid(at, kPiece);
+        const auto n = static_cast<std::size_t>(CBrimString::Unicode2UTF8(bytes.data(), piece) - 1);
+        if (std::string_view(bytes.data(), n).find("\xEF\xBF\xBD") == std::string_view::npos) {
+            std::fwrite(bytes.data(), 1, n, stream);
+        } else {
+            const std::string exact = BytesOfText(piece.GetString(), static_cast<std::size_t>(piece.GetLength()));
+            std::fwrite(exact.data(), 1, exact.size(), stream);
+        }
+    }
     std::fflush(stream);
 }
 }  // namespace
