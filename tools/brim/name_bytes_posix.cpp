@@ -1,9 +1,10 @@
 #include "tools/brim/name_bytes_posix.h"
 
-#include <vector>
+#include <string>
 
 namespace brimtool {
 namespace {
+static_assert(sizeof(wchar_t) == 4, "a character in one wide unit");
 
 // The length of the well-formed UTF-8 sequence at p (no overlong forms, no
 // surrogates, nothing past U+10FFFF), 0 where p starts an ill-formed one.
@@ -22,31 +23,20 @@ std::size_t WellFormedLength(const unsigned char* p) {
     return more + 1;
 }
 
-// Well-formed UTF-8 (n bytes) through the library's converter.
-CStringW Decoded(const unsigned char* bytes, std::size_t n) {
-    const std::string run(reinterpret_cast<const char*>(bytes), n);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(CBrimString::UTF82UnicodeCount(run.c_str())));
-    CBrimString::UTF82Unicode(wide.data(), run.c_str());
-    return CStringW(wide.data());
-}
-
 }  // namespace
 
 CStringW TextOfBytes(const unsigned char* bytes) {
-    CStringW text;
-    const unsigned char* run = bytes;
-    const unsigned char* p = bytes;
-    while (*p != 0) {
+    // One pass, a character at a time: this runs on arguments, and on input
+    // only where the library's decoding met a byte that is not UTF-8.
+    std::wstring text;
+    for (const unsigned char* p = bytes; *p != 0;) {
         const std::size_t length = WellFormedLength(p);
-        if (length != 0) {
-            p += length;
-            continue;
-        }
-        text += Decoded(run, static_cast<std::size_t>(p - run));
-        text += static_cast<wchar_t>(0xDC00 + *p);
-        run = ++p;
+        char32_t c = length == 0 ? 0xDC00u + *p : p[0] & (0x7Fu >> (length == 1 ? 0 : length));
+        for (std::size_t k = 1; k < length; ++k) c = c << 6 | (p[k] & 0x3Fu);
+        text += static_cast<wchar_t>(c);
+        p += length == 0 ? 1 : length;
     }
-    return text + Decoded(run, static_cast<std::size_t>(p - run));
+    return CStringW(text.data(), static_cast<int>(text.size()));
 }
 
 std::size_t PutBytes(char* out, unsigned long c) {
