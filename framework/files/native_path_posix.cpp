@@ -41,19 +41,27 @@ bool NativePath(const wchar_t* path, std::size_t n, std::string& native) {
 bool NativePath(const wchar_t* path, std::string& native) { return NativePath(path, std::wcslen(path), native); }
 
 void NameFromNative(const char* bytes, std::size_t n, CStringW& name) {
-    // This runs once per entry of a walk. Most names are ASCII, widened
-    // straight into the string without the converter.
+    // Decoded straight into the string: this runs once per entry of a walk.
+    // Most names are ASCII, widened here without the converter's two passes.
     unsigned char any = 0;
     for (std::size_t k = 0; k < n; ++k) any |= static_cast<unsigned char>(bytes[k]);
-    if (any >= 0x80) {
-        const std::wstring wide = NameFromNative(bytes, n);
-        name = CStringW(wide.data(), static_cast<int>(wide.size()));
-        return;
+    const std::size_t units = any < 0x80 ? n : detail::Utf8ToWideCount(bytes, n);
+    wchar_t* buffer = name.GetBufferSetLength(static_cast<int>(units));
+    if (any < 0x80) {
+        for (std::size_t k = 0; k < n; ++k) buffer[k] = static_cast<wchar_t>(bytes[k]);
+    } else {
+        detail::Utf8ToWideConvert(bytes, n, buffer);
+        // U+FFFD: a byte that is not UTF-8 (or the name's own U+FFFD), which
+        // the name decoding keeps.
+        if (std::wmemchr(buffer, 0xFFFD, units) != nullptr) {
+            name.ReleaseBuffer(static_cast<int>(units));
+            const std::wstring wide = NameFromNative(bytes, n);
+            name = CStringW(wide.data(), static_cast<int>(wide.size()));
+            return;
+        }
     }
-    wchar_t* buffer = name.GetBufferSetLength(static_cast<int>(n));
-    for (std::size_t k = 0; k < n; ++k) buffer[k] = static_cast<wchar_t>(bytes[k]);
-    if (std::memchr(bytes, '\\', n) != nullptr) Swap(buffer, n, L'\\', kBackslashInName);
-    name.ReleaseBuffer(static_cast<int>(n));
+    if (std::memchr(bytes, '\\', n) != nullptr) Swap(buffer, units, L'\\', kBackslashInName);
+    name.ReleaseBuffer(static_cast<int>(units));
 }
 
 std::wstring NameFromNative(const char* bytes, std::size_t n) {
